@@ -143,9 +143,12 @@ bool ImageFileList::loadList(const char* path, ZUtils::ProgressCallback* progres
     return loaded;
 }
 
-void ImageFileList::fail(const char* format, const char* path)
+void ImageFileList::failOpen(const char* path, bool included)
 {
-    std::snprintf(errorText_, sizeof errorText_, format, path);
+    if (included)
+        std::snprintf(errorText_, sizeof errorText_, "Error opening included file \"%s\"", path);
+    else
+        std::snprintf(errorText_, sizeof errorText_, "Error opening file");
 }
 
 bool ImageFileList::parseListFile(ImageFileList& current, const char* path, int depth)
@@ -156,15 +159,12 @@ bool ImageFileList::parseListFile(ImageFileList& current, const char* path, int 
     current.dirLength = -1;
 
     if (depth >= kMaxListDepth) {
-        fail("Error opening included file \"%s\"", path);
+        failOpen(path, true);
         return false;
     }
     FILE* file = std::fopen(path, "r");
     if (!file) {
-        if (depth == 0)
-            fail("Error opening file", path);
-        else
-            fail("Error opening included file \"%s\"", path);
+        failOpen(path, depth > 0);
         return false;
     }
     // Heap line buffer: nested lists recurse and the stack should stay small.
@@ -194,7 +194,7 @@ bool ImageFileList::parseLine(ImageFileList& current, char* line, int depth)
     path += begin;
 
     if (!canRead(path.c_str())) {
-        fail("Error opening included file \"%s\"", path.c_str());
+        failOpen(path.c_str(), true);
         return false;
     }
     if (isImageFileList(path.c_str())) {

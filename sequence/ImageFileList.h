@@ -103,7 +103,7 @@ public:
 private:
     void emptyLists(bool releaseStorage);
     bool parseLine(ImageFileList& current, char* line, int depth);
-    void fail(const char* format, const char* path);
+    void failOpen(const char* path, bool included);
 
     // Per-load state, emptied at the end of every load.
     std::set<std::string> readLists_;
