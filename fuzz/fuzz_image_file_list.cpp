@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -43,6 +44,10 @@ const std::string& scratch()
         writeFile(d + "/nested.ifl", nested, sizeof nested - 1);
         const std::string deep = "sub/e.ptx 3 ; deep\r\n" + d + "/nested.ifl\n";
         writeFile(d + "/sub/deep.IFL", deep.data(), deep.size());
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratch(), ignored);
+        });
         return d;
     }();
     return dir;
