@@ -37,9 +37,10 @@ CharString::CharString(const CharString& other) noexcept : rep_(other.rep_) {
 CharString::CharString(CharString&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
 
 CharString& CharString::operator=(const CharString& other) noexcept {
-    if (other.rep_) other.rep_->refs.fetch_add(1, std::memory_order_relaxed);
+    Rep* incoming = other.rep_;  // read first: `other` may be this object
+    if (incoming) incoming->refs.fetch_add(1, std::memory_order_relaxed);
     clear();
-    rep_ = other.rep_;
+    rep_ = incoming;
     return *this;
 }
 

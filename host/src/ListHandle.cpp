@@ -23,9 +23,10 @@ ListHandle::ListHandle(const ListHandle& other) noexcept : block_(other.block_) 
 ListHandle::ListHandle(ListHandle&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
 
 ListHandle& ListHandle::operator=(const ListHandle& other) noexcept {
-    if (other.block_) other.block_->refs.fetch_add(1, std::memory_order_relaxed);
+    Block* incoming = other.block_;  // read first: `other` may be this object
+    if (incoming) incoming->refs.fetch_add(1, std::memory_order_relaxed);
     reset();
-    block_ = other.block_;
+    block_ = incoming;
     return *this;
 }
 

@@ -11,7 +11,8 @@
 //
 // Unloading (unloadLibrary, unloadAll, destructor): unregisterPlugin(this) of
 // each descriptor of the library, then dlclose. Instances must have been
-// destroyed before; the host does not track them.
+// destroyed before; the host does not track them. A derived host that wants
+// its own callbacks to see the unloading calls unloadAll in its destructor.
 //
 // Instances: createPlugin(name) asks the registered descriptor of that name
 // for newPlugin(this); destroyPlugin hands the instance back to the

@@ -1,0 +1,22 @@
+#include "plugin/TexFacet.h"
+
+#include "plugin/ParameterTable.h"
+#include "plugin/TexFacetLifecycle.h"
+
+TexFacet::TexFacet(ZUtils::ZentoPluginDesc* desc) : ZentoTexture(desc) {
+    bindTexFacetParameters(getParameterList(), params, imageList, static_cast<ZUtils::TextureInterface*>(this));
+}
+
+TexFacet::~TexFacet() = default;
+
+void TexFacet::renderBegin(ZUtils::ZentoRenderer* renderer) { texFacetRenderBegin(*this, renderer); }
+void TexFacet::renderEnd(ZUtils::ZentoRenderer* renderer) { texFacetRenderEnd(*this, renderer); }
+void TexFacet::frameBegin(ZUtils::ZentoRenderer* renderer) { texFacetFrameBegin(*this, renderer); }
+void TexFacet::frameEnd(ZUtils::ZentoRenderer* renderer) { texFacetFrameEnd(*this, renderer); }
+
+ZUtils::AColor TexFacet::getTexColor(const ZUtils::ShadeContext& sc) { return texFacetGetTexColor(*this, sc); }
+
+void TexFacet::getTexColorBounds(ZUtils::AColor& lower, ZUtils::AColor& upper) {
+    lower = ZUtils::AColor(0.0f, 0.0f, 0.0f, 0.0f);
+    upper = ZUtils::AColor(1.0f, 1.0f, 1.0f, 1.0f);
+}

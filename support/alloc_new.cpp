@@ -1,0 +1,58 @@
+// The module's global operator new and operator delete (every form).
+#include <cstdlib>
+#include <new>
+
+#include "support/alloc.h"
+
+namespace {
+
+void* allocateOrReport(std::size_t size) {
+    if (void* p = moduleAllocate(size ? size : 1)) return p;
+    reportAllocationFailure(size);
+}
+
+void* allocateAlignedOrReport(std::size_t size, std::align_val_t alignment) {
+    void* p = nullptr;
+    std::size_t align = static_cast<std::size_t>(alignment);
+    if (align < sizeof(void*)) align = sizeof(void*);
+    if (::posix_memalign(&p, align, size ? size : 1) == 0 && p) return p;
+    reportAllocationFailure(size);
+}
+
+void* allocateAlignedOrNull(std::size_t size, std::align_val_t alignment) noexcept {
+    void* p = nullptr;
+    std::size_t align = static_cast<std::size_t>(alignment);
+    if (align < sizeof(void*)) align = sizeof(void*);
+    return ::posix_memalign(&p, align, size ? size : 1) == 0 ? p : nullptr;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocateOrReport(size); }
+void* operator new[](std::size_t size) { return allocateOrReport(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAlignedOrReport(size, alignment); }
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return allocateAlignedOrReport(size, alignment);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return moduleAllocate(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return moduleAllocate(size ? size : 1); }
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return allocateAlignedOrNull(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    return allocateAlignedOrNull(size, alignment);
+}
+
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
