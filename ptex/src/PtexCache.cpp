@@ -1,0 +1,209 @@
+// ReaderCache: the shared, thread-safe texture cache.
+#include "PtexCacheImpl.h"
+
+#include <sys/stat.h>
+
+namespace PtexInternal {
+
+ReaderCache::ReaderCache(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* io, PtexErrorHandler* err)
+    : _maxFiles(maxFiles <= 0 ? 100 : maxFiles), _maxMem(maxMem), _premultiply(premultiply), _io(io), _err(err)
+{
+}
+
+ReaderCache::~ReaderCache()
+{
+    _byTexture.clear();
+    _lru.clear();
+    _entries.clear();  // destroys every reader (closing its file)
+}
+
+void ReaderCache::setSearchPath(const char* path)
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    _searchPath = path ? path : "";
+    _searchDirs.clear();
+    size_t start = 0;
+    while (start <= _searchPath.size()) {
+        size_t end = _searchPath.find(':', start);
+        if (end == std::string::npos) end = _searchPath.size();
+        if (end > start) _searchDirs.push_back(_searchPath.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+bool ReaderCache::resolve(const std::string& path, std::string& resolved, Ptex::String& error)
+{
+    resolved = path;
+    if (_io || path.empty() || path[0] == '/') return true;
+    std::vector<std::string> dirs;
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        dirs = _searchDirs;
+    }
+    if (dirs.empty()) return true;
+    for (const std::string& d : dirs) {
+        std::string candidate = d + "/" + path;
+        struct stat st;
+        if (::stat(candidate.c_str(), &st) == 0) {
+            resolved = candidate;
+            return true;
+        }
+    }
+    error = "Can't find ptex file: " + path;
+    return false;
+}
+
+PtexTexture* ReaderCache::get(const char* path, Ptex::String& error)
+{
+    if (!path) {
+        error = "Can't find ptex file: (null)";
+        return nullptr;
+    }
+    Entry* e;
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        std::unique_ptr<Entry>& slot = _entries[path];
+        if (!slot) {
+            slot = std::make_unique<Entry>();
+            slot->reader = std::make_unique<PtexReader>(_io, _err, _premultiply, &_counters, this);
+            _byTexture[slot->reader.get()] = slot.get();
+        }
+        e = slot.get();
+        if (e->failed) return nullptr;
+        if (e->refcount == 0) {
+            if (e->inLru) {
+                _lru.erase(e->lru);
+                e->inLru = false;
+            }
+            if (e->pendingPurge) {
+                e->reader->purge();
+                e->pendingPurge = false;
+            }
+        }
+        e->refcount++;
+    }
+    bool opened = false;
+    {
+        std::lock_guard<std::mutex> olock(e->openLock);
+        bool failed;
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            failed = e->failed;
+        }
+        if (!failed && !e->reader->isOpen()) {
+            std::string resolved;
+            bool ok = resolve(path, resolved, error) && e->reader->open(resolved.c_str(), error);
+            failed = !ok;
+            opened = ok;
+            if (failed) {
+                std::lock_guard<std::mutex> lock(_lock);
+                e->failed = true;
+            }
+        }
+        if (failed) {
+            std::lock_guard<std::mutex> lock(_lock);
+            decrefLocked(e);
+            return nullptr;
+        }
+    }
+    if (opened && _counters.filesOpen.load(std::memory_order_relaxed) > uint64_t(_maxFiles)) {
+        std::lock_guard<std::mutex> lock(_lock);
+        enforceLimitsLocked();
+    }
+    return e->reader.get();
+}
+
+void ReaderCache::decrefLocked(Entry* e)
+{
+    if (e->refcount <= 0) return;
+    if (--e->refcount > 0) return;
+    if (e->pendingPurge || e->failed) {
+        if (e->pendingPurge) e->reader->purge();
+        e->pendingPurge = false;
+        return;
+    }
+    _lru.push_back(e);
+    e->lru = std::prev(_lru.end());
+    e->inLru = true;
+}
+
+void ReaderCache::releaseReader(PtexReader* reader)
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    auto it = _byTexture.find(reader);
+    if (it == _byTexture.end()) return;
+    decrefLocked(it->second);
+    enforceLimitsLocked();
+}
+
+void ReaderCache::enforceLimitsLocked()
+{
+    if (_maxMem && _counters.memUsed.load(std::memory_order_relaxed) > _maxMem) {
+        for (Entry* e : _lru) {
+            e->reader->prune();
+            if (_counters.memUsed.load(std::memory_order_relaxed) <= _maxMem) break;
+        }
+    }
+    if (_counters.filesOpen.load(std::memory_order_relaxed) > uint64_t(_maxFiles)) {
+        for (Entry* e : _lru) {
+            if (e->reader->fileIsOpen()) e->reader->closeFile();
+            if (_counters.filesOpen.load(std::memory_order_relaxed) <= uint64_t(_maxFiles)) break;
+        }
+    }
+}
+
+void ReaderCache::purgeLocked(Entry* e)
+{
+    if (e->refcount > 0) {
+        e->pendingPurge = true;
+        return;
+    }
+    if (e->inLru) {
+        _lru.erase(e->lru);
+        e->inLru = false;
+    }
+    e->reader->purge();
+    e->failed = false;
+    e->pendingPurge = false;
+}
+
+void ReaderCache::purge(PtexTexture* texture)
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    auto it = _byTexture.find(texture);
+    if (it != _byTexture.end()) purgeLocked(it->second);
+}
+
+void ReaderCache::purge(const char* path)
+{
+    if (!path) return;
+    std::lock_guard<std::mutex> lock(_lock);
+    auto it = _entries.find(path);
+    if (it != _entries.end()) purgeLocked(it->second.get());
+}
+
+void ReaderCache::purgeAll()
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    for (auto& kv : _entries) purgeLocked(kv.second.get());
+}
+
+void ReaderCache::getStats(Stats& stats)
+{
+    std::lock_guard<std::mutex> lock(_lock);
+    stats.memUsed = _counters.memUsed.load();
+    stats.peakMemUsed = _counters.peakMemUsed.load();
+    stats.filesOpen = _counters.filesOpen.load();
+    stats.peakFilesOpen = _counters.peakFilesOpen.load();
+    stats.filesAccessed = _entries.size();
+    stats.fileReopens = _counters.fileReopens.load();
+    stats.blockReads = _counters.blockReads.load();
+}
+
+}  // namespace PtexInternal
+
+PtexCache* PtexCache::create(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* inputHandler,
+                             PtexErrorHandler* errorHandler)
+{
+    return new PtexInternal::ReaderCache(maxFiles, maxMem, premultiply, inputHandler, errorHandler);
+}
