@@ -31,12 +31,15 @@ void writeFile(const std::string& path, const void* data, size_t size)
     std::fclose(file);
 }
 
+// Kept in static storage without a destructor: the exit handler still needs it.
+char scratchDir[64];
+
 const std::string& scratch()
 {
     static const std::string dir = [] {
-        char templ[] = "/tmp/zt-fuzz-ifl-XXXXXX";
-        if (!::mkdtemp(templ)) std::abort();
-        const std::string d = templ;
+        std::strcpy(scratchDir, "/tmp/zt-fuzz-ifl-XXXXXX");
+        if (!::mkdtemp(scratchDir)) std::abort();
+        const std::string d = scratchDir;
         const std::string sub = d + "/sub";
         ::mkdir(sub.c_str(), 0700);
         for (const char* name : {"/a.ptx", "/b.ptx", "/c d.ptx", "/sub/e.ptx"}) writeFile(d + name, "x", 1);
@@ -46,7 +49,7 @@ const std::string& scratch()
         writeFile(d + "/sub/deep.IFL", deep.data(), deep.size());
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(scratch(), ignored);
+            std::filesystem::remove_all(scratchDir, ignored);
         });
         return d;
     }();

@@ -1,7 +1,7 @@
 // Fuzz target: UTF-8 to UTF-16 conversion and back.
 // Checks: the counting pass equals the conversion; no unit is written past the
-// capacity, at every capacity tried; a cut never splits a pair it produced; converting back and
-// forth is stable, and exact for names without encoded surrogates.
+// capacity, at every capacity tried; a cut never splits a pair it produced; converting
+// back and forth is exact for names without encoded surrogates.
 #include "support/Utf8.h"
 
 #include <cstdint>
@@ -53,9 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     back.resize(bytes);
     if (!hasSurrogateForms) require(back == text);
 
-    const size_t again = utf8ToUtf16(back.c_str(), nullptr, 0);
-    std::vector<char16_t> second(again + 1);
-    utf8ToUtf16(back.c_str(), second.data(), second.size());
-    require(again == count && std::memcmp(second.data(), full.data(), count * sizeof(char16_t)) == 0);
+    // Names spelling surrogates as 3-byte forms may alias other names (a 3-byte high
+    // and low surrogate can spell an escaped byte), so stability is only asked of the rest.
+    if (!hasSurrogateForms) {
+        const size_t again = utf8ToUtf16(back.c_str(), nullptr, 0);
+        std::vector<char16_t> second(again + 1);
+        utf8ToUtf16(back.c_str(), second.data(), second.size());
+        require(again == count && std::memcmp(second.data(), full.data(), count * sizeof(char16_t)) == 0);
+    }
     return 0;
 }

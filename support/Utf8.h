@@ -1,5 +1,6 @@
 #pragma once
-// Lossless conversion between the module's UTF-8 file names and UTF-16 code units.
+// Conversion between the module's UTF-8 file names and UTF-16 code units; invalid
+// bytes travel through an escape plane instead of being lost.
 //
 // size_t utf8ToUtf16(const char* source, char16_t* destination, size_t capacity)
 //   Converts the NUL-terminated byte string `source` (null counts as empty) and returns
@@ -22,9 +23,11 @@
 //   into their raw bytes, pairs into 4-byte sequences, other units into 1 to 3 bytes.
 //   Same counting mode and capacity rules (a sequence is never split). Stops at a zero
 //   unit, or at an escaped 0x00 byte (a NUL-terminated name cannot hold one).
-//   utf16ToUtf8(utf8ToUtf16(s)) == s for every byte string s, except a name that spells
-//   a surrogate pair as two 3-byte sequences: it comes back as the 4-byte form, as the
-//   wide name would denote the same file on a platform with a wide-character open.
+//   utf16ToUtf8(utf8ToUtf16(s)) == s for every byte string s without the byte 0xED.
+//   A name that spells surrogates as 3-byte sequences can come back different: two of
+//   them give a surrogate pair, read back as a 4-byte sequence or, for U+DBC0 followed
+//   by U+DC00..U+DCFF, as an escaped raw byte. On a platform with a wide-character open
+//   such names denote the same file as the name that comes back.
 
 #include <cstddef>
 

@@ -13,7 +13,8 @@
 //   The platform's wide-character open. Where file calls take byte strings (Linux), the
 //   units are turned back into the original bytes (utf16ToUtf8: escaped bytes come back
 //   unchanged) and opened with fopen; a name of more than kMaxNarrowBytes bytes fails
-//   with ENAMETOOLONG.
+//   with ENAMETOOLONG. A name spelling surrogates as 3-byte sequences (see Utf8.h) may
+//   then reach another file than its bytes name; the byte-string open has no such limit.
 
 #include <cstddef>
 #include <cstdio>
