@@ -44,6 +44,12 @@ public:
     bool ok(Ptex::String& error) const;
     // The kept error text alone (what open/edit report when a writer cannot start).
     const std::string& errorText() const { return _error; }
+    // Destroys a writer that never started, without writing or reporting.
+    void discard()
+    {
+        _closed = true;
+        release();
+    }
 
 protected:
     PtexWriterBase(const char* path, Ptex::MeshType mt, Ptex::DataType dt, int nchannels, int alphachan,

@@ -17,7 +17,7 @@ PtexWriter* started(PtexWriterBase* w, Ptex::String& error)
 {
     if (w->ok(error)) return w;
     error = w->errorText();
-    w->release();
+    w->discard();
     return nullptr;
 }
 
