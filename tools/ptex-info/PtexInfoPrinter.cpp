@@ -73,6 +73,14 @@ bool tooLarge(Ptex::Res res, int pixel)
 
 }  // namespace
 
+uint64_t RawLayout::requiredSize() const
+{
+    uint64_t end = 64 + uint64_t(extHeaderSize) + faceInfoSize + constDataSize + levelInfoSize + levelDataSize +
+                   metaZipSize;
+    if (metaZipSize || lmdHeaderZipSize || lmdDataSize) end += 8 + uint64_t(lmdHeaderZipSize) + lmdDataSize;
+    return end;
+}
+
 RawLayout readRawLayout(const char* path)
 {
     RawLayout l;

@@ -31,6 +31,11 @@ struct RawLayout {
     uint64_t levelDataSize = 0;
     uint32_t metaZipSize = 0, metaMemSize = 0, lmdHeaderZipSize = 0, lmdHeaderMemSize = 0;
     uint64_t lmdDataSize = 0, editDataSize = 0, editDataPos = 0, fileSize = 0;
+
+    // Bytes the header's sections need: everything up to the large metadata,
+    // the 8-byte barrier counted only when there is metadata (files without
+    // metadata may lack it).
+    uint64_t requiredSize() const;
 };
 
 // Reads the fixed header fields straight from the file (no validation beyond size).

@@ -43,7 +43,13 @@ int run(const std::string& path, bool faces, bool meta, bool allValues, const st
         return 1;
     }
     int status = 0;
-    PtexInfo::printHeader(stdout, tex, PtexInfo::readRawLayout(tex->path()));
+    const PtexInfo::RawLayout layout = PtexInfo::readRawLayout(tex->path());
+    PtexInfo::printHeader(stdout, tex, layout);
+    if (layout.valid && layout.fileSize < layout.requiredSize()) {
+        fprintf(stderr, "ptex-info: %s: file is truncated (%llu bytes, its sections need %llu)\n", path.c_str(),
+                (unsigned long long)layout.fileSize, (unsigned long long)layout.requiredSize());
+        status = 1;
+    }
     if (faces) PtexInfo::printFaces(stdout, tex);
     if (meta) PtexInfo::printMeta(stdout, tex, allValues);
     if (!texels.empty()) {
