@@ -1,6 +1,6 @@
 # The ptex-info and ptex-convert programs, run as processes.
 if(TARGET ptex-info AND TARGET ptex-convert)
-  add_executable(test-ptex-tools ${CMAKE_CURRENT_LIST_DIR}/ptex_tools_test.cpp)
+  add_executable(test-ptex-tools ${CMAKE_CURRENT_LIST_DIR}/ptex-tools-test.cpp)
   target_link_libraries(test-ptex-tools PRIVATE Ptex GTest::gtest_main)
   target_include_directories(test-ptex-tools PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   target_compile_definitions(test-ptex-tools PRIVATE
