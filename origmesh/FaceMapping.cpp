@@ -1,0 +1,128 @@
+#include "origmesh/FaceMapping.h"
+
+#include <cstdint>
+
+#include "origmesh/PlaneSolve.h"
+
+using ZUtils::Vector3f;
+
+namespace {
+
+// (a, b) in the half's basis turned into Ptex face directions.
+void rotateDelta(int rot, float a, float b, float& du, float& dv) {
+    switch (rot) {
+        case 1: du = -b; dv = a; break;
+        case 2: du = -a; dv = -b; break;
+        case 3: du = b; dv = -a; break;
+        default: du = a; dv = b; break;
+    }
+}
+
+}  // namespace
+
+bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
+    if (q.renderFace < 0 || q.renderFace >= src.numFaces()) return false;
+    const int origFace = src.origFaceIndex(q.renderFace);
+    if (origFace < 0 || origFace >= src.numOrigFaces()) return false;
+
+    const bool quadType = q.meshType == 1;
+    if (const OrigMeshInterface* model = src.model()) {
+        if (model->getMeshType() != (quadType ? 1 : 0)) return false;
+    }
+
+    int64_t faceId = 0;
+    Vector3f origin, e1, e2;
+    int rot = 0;
+    if (quadType) {
+        const int start = src.ptexFaceStart(origFace);
+        if (start < 0) return false;
+        faceId = start;
+        const int d = src.faceDegree(origFace);
+        if (d == 4) {
+            const int t0 = src.triangleVertexIndex(q.renderFace, 0);
+            const int t1 = src.triangleVertexIndex(q.renderFace, 1);
+            const int t2 = src.triangleVertexIndex(q.renderFace, 2);
+            int m = 3;  // degenerate quad (repeated indices): take the first half
+            for (int k = 0; k < 4; ++k) {
+                const int idx = src.cornerVertexIndex(origFace, k);
+                if (idx != t0 && idx != t1 && idx != t2) {
+                    m = k;
+                    break;
+                }
+            }
+            rot = (m + 2) % 4;
+            origin = src.cornerPosition(origFace, rot);
+            e1 = src.cornerPosition(origFace, (rot + 1) % 4) - origin;
+            e2 = src.cornerPosition(origFace, (rot + 3) % 4) - origin;
+        } else if (d > 0) {
+            const int n = d;
+            const Vector3f centre = src.faceCenter(origFace);
+            // Corners of the current sub-face; the previous and this corner roll on so
+            // that each face corner is fetched once.
+            Vector3f c[4];
+            Vector3f prev = src.cornerPosition(origFace, n - 1);
+            Vector3f cur = src.cornerPosition(origFace, 0);
+            for (int i = 0; i < n; ++i) {
+                const Vector3f next = src.cornerPosition(origFace, (i + 1) % n);
+                c[0] = cur;
+                c[1] = (cur + next) * 0.5f;
+                c[2] = centre;
+                c[3] = (prev + cur) * 0.5f;
+                if (i == n - 1 || insideQuad(q.P, c[0], c[1], c[2], c[3])) break;
+                ++faceId;
+                prev = cur;
+                cur = next;
+            }
+            rot = insideTriangle(q.P, c[0], c[1], c[2]) ? 1 : 3;
+            origin = c[rot];
+            e1 = c[(rot + 1) % 4] - origin;
+            e2 = c[(rot + 3) % 4] - origin;
+        } else {
+            return false;  // no corners to map onto
+        }
+    } else {
+        faceId = origFace;
+        const Vector3f v0 = src.triangleCornerPosition(origFace, 0);
+        const Vector3f v1 = src.triangleCornerPosition(origFace, 1);
+        const Vector3f v2 = src.triangleCornerPosition(origFace, 2);
+        origin = v0;
+        e1 = v1 - v0;
+        e2 = v2 - v0;
+    }
+
+    if (faceId < 0 || faceId >= q.numPtexFaces) return false;
+
+    const PlaneCoords st = solveInPlane(e1, e2, q.P - origin);
+    out.faceId = int(faceId);
+    out.du1 = out.dv1 = out.du2 = out.dv2 = 0.0f;
+    out.e1 = e1;
+    out.e2 = e2;
+    out.rot = rot;
+    out.quad = quadType;
+    if (quadType) {
+        switch (rot) {
+            case 1: out.u = 1.0f - st.t; out.v = st.s; break;
+            case 2: out.u = 1.0f - st.s; out.v = 1.0f - st.t; break;
+            case 3: out.u = st.t; out.v = 1.0f - st.s; break;
+            default: out.u = st.s; out.v = st.t; break;
+        }
+    } else {
+        out.u = st.s;
+        out.v = st.t;
+    }
+    return true;
+}
+
+void mapFootprint(FaceMapping& m, const Vector3f& d1, const Vector3f& d2) {
+    const PlaneCoords a = solveInPlane(m.e1, m.e2, d1);
+    const PlaneCoords b = solveInPlane(m.e1, m.e2, d2);
+    if (m.quad) {
+        rotateDelta(m.rot, a.s, a.t, m.du1, m.dv1);
+        rotateDelta(m.rot, b.s, b.t, m.du2, m.dv2);
+    } else {
+        m.du1 = a.s;
+        m.dv1 = a.t;
+        m.du2 = b.s;
+        m.dv2 = b.t;
+    }
+}

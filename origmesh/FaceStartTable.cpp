@@ -1,0 +1,44 @@
+#include "origmesh/FaceStartTable.h"
+
+#include <climits>
+#include <cstdint>
+#include <new>
+
+#include "zento/ShadingInterfaces.h"
+
+bool FaceStartTable::ensureBuilt(const ZUtils::MeshInfoInterface& mesh, double time) {
+    if (built_.load(std::memory_order_acquire)) return true;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (built_.load(std::memory_order_relaxed)) return true;
+
+    int n = mesh.getNumOrigFaces(time);
+    if (n < 0) n = 0;
+    std::unique_ptr<int[]> table;
+    try {
+        table.reset(new int[size_t(n > 0 ? n : 1)]);
+    } catch (const std::bad_alloc&) {
+        return false;  // flag clear, lock released by the guard
+    }
+    int64_t id = 0;
+    for (int f = 0; f < n; ++f) {
+        table[f] = int(id);
+        const int d = mesh.getFaceDegree(time, f);
+        if (d == 4) {
+            id += 1;
+        } else if (d > 0) {
+            id += d;
+        }
+        if (id > INT_MAX) id = INT_MAX;
+    }
+    starts_ = std::move(table);
+    count_ = n;
+    ++builds_;
+    built_.store(true, std::memory_order_release);
+    return true;
+}
+
+void FaceStartTable::reset() {
+    built_.store(false, std::memory_order_relaxed);
+    starts_.reset();
+    count_ = 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Plane geometry of the face mapping: coordinates of a point in a two-vector basis and
+// the inside tests built on them. Pure functions, no allocation, safe on every thread.
+//
+// PlaneCoords solveInPlane(e1, e2, p)
+//   Least-squares (s, t) with p ~ s e1 + t e2, computed in double from the float
+//   inputs and rounded to float. The basis counts as degenerate, giving (0, 0), when
+//   |det| < 1e-12 * |e1|^2 * |e2|^2 (det = |e1|^2 |e2|^2 - (e1.e2)^2), i.e. when the
+//   two vectors are parallel to within about 1e-6 radians, or when one of them is
+//   zero or the products are not finite. The test is relative to the basis size, so
+//   faces of any scale (millimetre edges in a metre scene) map alike.
+//
+// bool insideTriangle(p, a0, a1, a2)
+//   (s, t) = solveInPlane(a1 - a0, a2 - a0, p - a0); true when s >= 0, t >= 0 and
+//   s + t <= 1 (boundaries inclusive). A degenerate triangle contains every point.
+//
+// bool insideQuad(p, c0, c1, c2, c3)
+//   insideTriangle(p, c0, c1, c2) or else insideTriangle(p, c2, c3, c0).
+
+#include "zento/Vector.h"
+
+struct PlaneCoords {
+    float s = 0.0f;
+    float t = 0.0f;
+};
+
+PlaneCoords solveInPlane(const ZUtils::Vector3f& e1, const ZUtils::Vector3f& e2,
+                         const ZUtils::Vector3f& p);
+
+bool insideTriangle(const ZUtils::Vector3f& p, const ZUtils::Vector3f& a0,
+                    const ZUtils::Vector3f& a1, const ZUtils::Vector3f& a2);
+
+bool insideQuad(const ZUtils::Vector3f& p, const ZUtils::Vector3f& c0,
+                const ZUtils::Vector3f& c1, const ZUtils::Vector3f& c2,
+                const ZUtils::Vector3f& c3);
