@@ -54,8 +54,8 @@ long slotOf(F f) {
 
 TEST(InterfaceList, AddFindsNewestFirst) {
     std::vector<int> log;
-    BarePlugin p;
     LoggedInterface a(7, 1, &log), b(7, 2, &log), c(9, 3, &log);
+    BarePlugin p;
     EXPECT_EQ(p.addInterface(&a, 0), 1);
     EXPECT_EQ(p.addInterface(nullptr, 1), 1);  // entries without an interface are skipped
     EXPECT_EQ(p.addInterface(&b, 0), 1);
@@ -67,8 +67,8 @@ TEST(InterfaceList, AddFindsNewestFirst) {
 
 TEST(InterfaceList, RemoveUnknownReturnsZero) {
     std::vector<int> log;
+    LoggedInterface a(1, 1, &log), other(2, 2, &log);  // outlive the plugin
     BarePlugin p;
-    LoggedInterface a(1, 1, &log), other(2, 2, &log);
     p.addInterface(&a, 1);
     EXPECT_EQ(p.removeInterface(&other), 0);
     EXPECT_EQ(p.removeInterface(nullptr), 0);
@@ -76,8 +76,8 @@ TEST(InterfaceList, RemoveUnknownReturnsZero) {
 
 TEST(InterfaceList, RemovingHeadMakesNextTheHead) {
     std::vector<int> log;
-    BarePlugin p;
     LoggedInterface a(5, 1, &log), b(5, 2, &log);
+    BarePlugin p;
     p.addInterface(&a, 0);
     p.addInterface(&b, 0);
     EXPECT_EQ(p.getInterface(5), &b);
@@ -91,8 +91,8 @@ TEST(InterfaceList, RemovingHeadMakesNextTheHead) {
 TEST(InterfaceList, RemoveKeepsRestOfChainAndReleasesOnce) {
     std::vector<int> log;
     {
-        BarePlugin p;
         LoggedInterface a(1, 1, &log), b(2, 2, &log), c(3, 3, &log), d(4, 4, &log);
+        BarePlugin p;
         p.addInterface(&a, 1);
         p.addInterface(&b, 1);
         p.addInterface(&c, 1);
@@ -110,8 +110,8 @@ TEST(InterfaceList, RemoveKeepsRestOfChainAndReleasesOnce) {
 TEST(InterfaceList, DestructionReleasesOwnedOldestFirst) {
     std::vector<int> log;
     {
-        BarePlugin p;
         LoggedInterface a(1, 1, &log), b(2, 2, &log), c(3, 3, &log);
+        BarePlugin p;
         p.addInterface(&a, 1);
         p.addInterface(&b, 0);
         p.addInterface(&c, 2);
