@@ -1,0 +1,153 @@
+#include "PolyMesh.h"
+
+#include <Ptexture.h>
+#include <tiny_obj_loader.h>
+
+#include <cstdint>
+#include <fstream>
+
+bool PolyMesh::allTriangles() const {
+    for (int c : counts) {
+        if (c != 3) return false;
+    }
+    return !counts.empty();
+}
+
+std::vector<int> PolyMesh::polygonStarts() const {
+    std::vector<int> starts(counts.size());
+    int start = 0;
+    for (size_t f = 0; f < counts.size(); ++f) {
+        starts[f] = start;
+        start += counts[f];
+    }
+    return starts;
+}
+
+std::string validateMesh(const PolyMesh& mesh) {
+    if (mesh.positions.size() % 3 != 0) return "vertex positions are not x, y, z triples";
+    if (mesh.counts.empty()) return "the mesh has no polygons";
+    int64_t used = 0;
+    for (size_t f = 0; f < mesh.counts.size(); ++f) {
+        if (mesh.counts[f] < 3) {
+            return "polygon " + std::to_string(f) + " has " + std::to_string(mesh.counts[f]) +
+                   " corners (at least 3 needed)";
+        }
+        used += mesh.counts[f];
+        if (used > int64_t(mesh.indices.size())) {
+            return "the polygon corner counts need more vertex indices than the mesh has";
+        }
+    }
+    if (used != int64_t(mesh.indices.size())) {
+        return "the mesh has more vertex indices than its polygon corner counts use";
+    }
+    const int nv = mesh.numVertices();
+    for (size_t i = 0; i < mesh.indices.size(); ++i) {
+        if (mesh.indices[i] < 0 || mesh.indices[i] >= nv) {
+            return "vertex index " + std::to_string(mesh.indices[i]) + " out of range (" +
+                   std::to_string(nv) + " vertices)";
+        }
+    }
+    return {};
+}
+
+bool loadObjMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
+    mesh = PolyMesh{};
+    {
+        std::ifstream probe(path);
+        if (!probe) {
+            error = "cannot open mesh file: " + path;
+            return false;
+        }
+    }
+    tinyobj::ObjReaderConfig config;
+    config.triangulate = false;
+    config.vertex_color = false;
+    tinyobj::ObjReader reader;
+    if (!reader.ParseFromFile(path, config)) {
+        error = "cannot read OBJ mesh " + path + ": " + reader.Error();
+        while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) error.pop_back();
+        return false;
+    }
+    const tinyobj::attrib_t& attrib = reader.GetAttrib();
+    mesh.positions.assign(attrib.vertices.begin(), attrib.vertices.end());
+    for (const tinyobj::shape_t& shape : reader.GetShapes()) {
+        size_t offset = 0;
+        for (unsigned char n : shape.mesh.num_face_vertices) {
+            mesh.counts.push_back(int(n));
+            for (unsigned k = 0; k < n; ++k) {
+                mesh.indices.push_back(shape.mesh.indices[offset + k].vertex_index);
+            }
+            offset += n;
+        }
+    }
+    if (mesh.counts.empty()) {
+        error = "OBJ mesh " + path + " has no polygons";
+        return false;
+    }
+    const std::string problem = validateMesh(mesh);
+    if (!problem.empty()) {
+        error = "bad OBJ mesh " + path + ": " + problem;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Releases a Ptex object on scope exit.
+template <class T>
+struct Released {
+    T* p;
+    ~Released() {
+        if (p) p->release();
+    }
+};
+
+}  // namespace
+
+bool loadPtxMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
+    mesh = PolyMesh{};
+    Ptex::String ptexError;
+    Released<PtexTexture> tex{PtexTexture::open(path.c_str(), ptexError)};
+    if (!tex.p) {
+        error = ptexError;
+        while (!error.empty() && error.back() == '\n') error.pop_back();
+        for (char& c : error) {
+            if (c == '\n') c = ' ';
+        }
+        return false;
+    }
+    PtexMetaData* meta = tex.p->getMetaData();
+    const char* keys[3] = {"PtexFaceVertCounts", "PtexFaceVertIndices", "PtexVertPositions"};
+    Ptex::MetaDataType want[3] = {Ptex::mdt_int32, Ptex::mdt_int32, Ptex::mdt_float};
+    for (int k = 0; k < 3; ++k) {
+        int index = 0;
+        Ptex::MetaDataType type{};
+        if (!meta || !meta->findKey(keys[k], index, type) || type != want[k]) {
+            error = path + " carries no mesh (metadata " + keys[k] +
+                    (meta && meta->findKey(keys[k], index, type) ? " has the wrong type)" : " missing)");
+            return false;
+        }
+    }
+    const int32_t* counts = nullptr;
+    const int32_t* indices = nullptr;
+    const float* positions = nullptr;
+    int ncounts = 0, nindices = 0, npositions = 0;
+    meta->getValue(keys[0], counts, ncounts);
+    meta->getValue(keys[1], indices, nindices);
+    meta->getValue(keys[2], positions, npositions);
+    if (!counts || !indices || !positions || ncounts <= 0 || nindices <= 0 || npositions <= 0) {
+        error = path + " carries no mesh (empty mesh metadata)";
+        return false;
+    }
+    mesh.counts.assign(counts, counts + ncounts);
+    mesh.indices.assign(indices, indices + nindices);
+    mesh.positions.assign(positions, positions + npositions);
+    const std::string problem = validateMesh(mesh);
+    if (!problem.empty()) {
+        error = "bad mesh metadata in " + path + ": " + problem;
+        mesh = PolyMesh{};
+        return false;
+    }
+    return true;
+}
