@@ -1,0 +1,92 @@
+#ifndef PtexKernelApply_h
+#define PtexKernelApply_h
+// Inner loops of the separable filters: accumulate a rectangle of texels of a
+// packed image, weighted by column and row weights, into a float sum.
+//
+// applySeparable(dst, data, dt, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan):
+//   data points at the first evaluated sample of pixel (0,0); pixel (x, y) starts
+//   at sample (y * rowPixels + x) * nTxChan. For each row j the row sum
+//   sum_i float(sample) * ku[i] is formed left to right, then dst[c] += row * kv[j].
+//   Integer samples enter as their integer values. nChan <= PtexSeparableFilter::kMaxChan.
+// sampleToFloat(p, dt, c): sample c of a pixel as its raw float value.
+#include "PtexHalf.h"
+#include "Ptexture.h"
+
+namespace PtexFilterImpl {
+
+template <typename T> inline float toF(T x) { return float(x); }
+template <> inline float toF<PtexHalf>(PtexHalf x) { return PtexHalf::toFloat(x.bits); }
+
+template <typename T, int NC>
+inline void applySepT(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw, const float* ku,
+                      const float* kv, int nChan, int nTxChan)
+{
+    const int nc = NC ? NC : nChan;
+    const long rowStride = long(rowPixels) * nTxChan;
+    const T* rowp = data + (long(v) * rowPixels + u) * nTxChan;
+    float row[NC ? NC : 64];
+    for (int j = 0; j < vw; j++, rowp += rowStride) {
+        for (int c = 0; c < nc; c++) row[c] = 0;
+        const T* p = rowp;
+        for (int i = 0; i < uw; i++, p += nTxChan) {
+            const float w = ku[i];
+            for (int c = 0; c < nc; c++) row[c] += toF(p[c]) * w;
+        }
+        const float wv = kv[j];
+        for (int c = 0; c < nc; c++) dst[c] += row[c] * wv;
+    }
+}
+
+template <typename T>
+inline void applySepDispatch(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
+                             const float* ku, const float* kv, int nChan, int nTxChan)
+{
+    const T* d = static_cast<const T*>(data);
+    switch (nChan) {
+    case 1: applySepT<T, 1>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 1, nTxChan); break;
+    case 2: applySepT<T, 2>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 2, nTxChan); break;
+    case 3: applySepT<T, 3>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 3, nTxChan); break;
+    case 4: applySepT<T, 4>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 4, nTxChan); break;
+    default: applySepT<T, 0>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan); break;
+    }
+}
+
+inline void applySeparable(float* dst, const void* data, Ptex::DataType dt, int rowPixels, int u, int v, int uw,
+                           int vw, const float* ku, const float* kv, int nChan, int nTxChan)
+{
+    switch (dt) {
+    case Ptex::dt_uint8:
+        applySepDispatch<uint8_t>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+        break;
+    case Ptex::dt_uint16:
+        applySepDispatch<uint16_t>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+        break;
+    case Ptex::dt_half:
+        applySepDispatch<PtexHalf>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+        break;
+    case Ptex::dt_float:
+        applySepDispatch<float>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+        break;
+    }
+}
+
+inline float sampleToFloat(const void* p, Ptex::DataType dt, int c)
+{
+    switch (dt) {
+    case Ptex::dt_uint8: return float(static_cast<const uint8_t*>(p)[c]);
+    case Ptex::dt_uint16: return float(static_cast<const uint16_t*>(p)[c]);
+    case Ptex::dt_half: return PtexHalf::toFloat(static_cast<const uint16_t*>(p)[c]);
+    case Ptex::dt_float: return static_cast<const float*>(p)[c];
+    }
+    return 0.0f;
+}
+
+/// dst[c] += raw sample c of pixel * w, for nChan channels.
+inline void addPixel(float* dst, const void* pixel, Ptex::DataType dt, int nChan, float w)
+{
+    for (int c = 0; c < nChan; c++) dst[c] += sampleToFloat(pixel, dt, c) * w;
+}
+
+}  // namespace PtexFilterImpl
+
+#endif

@@ -1,0 +1,190 @@
+// Kernel builders of the separable filters: level choice and per-direction tap
+// weights for the box, bilinear and width-4 (gaussian, bicubic) filters. Each
+// direction is built independently; all arithmetic is in float.
+#include "PtexFilters.h"
+#include "PtexUtils.h"
+
+#include <cmath>
+
+namespace {
+const int kmax = PtexSeparableKernel::kmax;
+
+inline int clampCount(int n) { return n < 0 ? 0 : (n > kmax ? kmax : n); }
+
+// Width clamped to [one texel of the face, one face]: the level has 1-2 texels.
+inline int boxLevel(float uw, int faceLog2, float& w)
+{
+    w = PtexUtils::min(uw, 1.0f);
+    w = PtexUtils::max(w, PtexUtils::reciprocalPow2(faceLog2));
+    return PtexUtils::calcResFromWidth(w);
+}
+
+int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2)
+{
+    float w;
+    const int L = boxLevel(uw, faceLog2, w);
+    const float R = float(1 << L);
+    // texel i covers [i, i+1)
+    const float c = u * R, d = w * R;
+    const float a = c - d * 0.5f, b = c + d * 0.5f;
+    const float fa = std::floor(a), cb = std::ceil(b);
+    k_u = int(fa);
+    k_uw = clampCount(int(cb) - int(fa));
+    const float f1 = 1 - (a - fa), f2 = 1 - (cb - b);
+    if (k_uw <= 1) {
+        k_uw = 1;
+        kw[0] = f1 + f2 - 1;
+    } else {
+        kw[0] = f1;
+        for (int i = 1; i < k_uw - 1; i++) kw[i] = 1;
+        kw[k_uw - 1] = f2;
+    }
+    return L;
+}
+
+int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2)
+{
+    float w;
+    const int L = boxLevel(uw, faceLog2, w);
+    const float R = float(1 << L);
+    const float p = u * R - 0.5f;  // texel-centre units
+    const float fp = std::floor(p);
+    const float t = p - fp;
+    k_u = int(fp);
+    k_uw = 2;
+    kw[0] = 1 - t;
+    kw[1] = t;
+    return L;
+}
+
+inline int floorEven(int a) { return a - (a & 1); }
+inline int ceilEven(int b) { return b + (b & 1); }
+}  // namespace
+
+void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
+{
+    int lu = boxAxis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
+    int lv = boxAxis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
+    k.ku = k.kubuff;
+    k.kv = k.kvbuff;
+    k.res = Ptex::Res(int8_t(lu), int8_t(lv));
+    k.rot = 0;
+}
+
+void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                                     Ptex::Res faceRes)
+{
+    int lu = bilinearAxis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
+    int lv = bilinearAxis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
+    k.ku = k.kubuff;
+    k.kv = k.kvbuff;
+    k.res = Ptex::Res(int8_t(lu), int8_t(lv));
+    k.rot = 0;
+}
+
+void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
+{
+    int lu = buildKernelAxis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
+    int lv = buildKernelAxis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
+    k.ku = k.kubuff;
+    k.kv = k.kvbuff;
+    k.res = Ptex::Res(int8_t(lu), int8_t(lv));
+    k.rot = 0;
+}
+
+int PtexWidth4Filter::buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, float uw, int faceLog2)
+{
+    const float w = PtexUtils::max(uw, PtexUtils::reciprocalPow2(faceLog2));
+    int L = PtexUtils::calcResFromWidth(w);
+    const float invR = PtexUtils::reciprocalPow2(L);
+    // blend towards the next coarser level
+    const float t2 = _options.lerp ? (w - invR) / invR : 0.0f;
+    const float t1 = 1 - t2;
+    const float* c = _c;
+
+    if (w >= 0.25f) {
+        if (w < 0.5f) {
+            L = 2;
+            const float p = 4 * u - 0.5f;
+            const int a = floorEven(int(std::ceil(p - 2))), b = ceilEven(int(std::ceil(p + 2)));
+            k_u = a;
+            k_uw = clampCount(b - a) & ~1;
+            const float x0 = float(a) - p, s = 1.0f / (w + 0.75f);
+            for (int i = 0; i < k_uw; i += 2) {
+                const float xa = x0 + float(i), xb = xa + 1, xc = (xa + xb) * 0.25f;
+                const float hc = blendWeight(xc * s) * t2;
+                ku[i] = _k(xa, c) * t1 + hc;
+                ku[i + 1] = _k(xb, c) * t1 + hc;
+            }
+        } else if (w < 1) {
+            L = 1;
+            const float p = 2 * u - 0.5f;
+            k_u = 2 * int(std::floor(u - 0.5f));
+            k_uw = 4;
+            const float x0 = float(k_u) - p, s = 1.0f / (1.5f * w + 0.5f);
+            for (int i = 0; i < 4; i += 2) {
+                const float xa = x0 + float(i), xb = xa + 1, xc = (xa + xb) * 0.5f;
+                const float hc = blendWeight(xc * s) * t2;
+                ku[i] = blendWeight(xa * s) * t1 + hc;
+                ku[i + 1] = blendWeight(xb * s) * t1 + hc;
+            }
+        } else {
+            // the texel of this face and of the neighbour on the near side
+            L = 0;
+            const float p = u - 0.5f;
+            const float fp = std::floor(p);
+            k_u = int(fp);
+            k_uw = 2;
+            ku[0] = blendWeight(p - fp);
+            ku[1] = 1 - ku[0];
+        }
+        return L;
+    }
+
+    const float R = float(1 << L);
+    const float p = u * R - 0.5f, d = w * R;
+    int a = int(std::ceil(p - 2 * d)), b = int(std::ceil(p + 2 * d));
+    if (t2 != 0) {
+        a = floorEven(a);
+        b = ceilEven(b);
+        k_u = a;
+        k_uw = clampCount(b - a) & ~1;
+        const float step = 1.0f / d, x0 = (float(a) - p) * step;
+        for (int i = 0; i < k_uw; i += 2) {
+            const float xa = x0 + float(i) * step, xb = xa + step, xc = (xa + xb) * 0.5f;
+            const float kc = _k(xc, c) * t2;
+            ku[i] = _k(xa, c) * t1 + kc;
+            ku[i + 1] = _k(xb, c) * t1 + kc;
+        }
+    } else {
+        k_u = a;
+        k_uw = clampCount(b - a);
+        const float x0 = (float(a) - p) / d, step = 1.0f / d;
+        for (int i = 0; i < k_uw; i++) ku[i] = _k(x0 + float(i) * step, c);
+    }
+    return L;
+}
+
+float PtexGaussianFilter::kernelFn(float x, const float*) { return std::exp(-2.0f * x * x); }
+
+PtexBicubicFilter::PtexBicubicFilter(PtexTexture* tx, const PtexFilter::Options& opts, float sharpness)
+    : PtexWidth4Filter(tx, opts, kernelFn)
+{
+    // Mitchell-Netravali with B = 1 - sharpness and C = (1 - B) / 2
+    const float B = 1.0f - sharpness;
+    _c[0] = 1.5f - B;
+    _c[1] = 1.5f * B - 2.5f;
+    _c[2] = 1.0f - (1.0f / 3.0f) * B;
+    _c[3] = (1.0f / 3.0f) * B - 0.5f;
+    _c[4] = 2.5f - 1.5f * B;
+    _c[5] = 2.0f * B - 4.0f;
+    _c[6] = 2.0f - (2.0f / 3.0f) * B;
+}
+
+float PtexBicubicFilter::kernelFn(float x, const float* c)
+{
+    x = std::fabs(x);
+    if (x < 1.0f) return (c[0] * x + c[1]) * x * x + c[2];
+    if (x < 2.0f) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
+    return 0.0f;
+}

@@ -1,0 +1,385 @@
+// PtexTriangleFilter: elliptical gaussian footprint on triangle meshes. The
+// ellipse is limited in eccentricity and kept at least a texel wide, the level is
+// chosen from its minor radius, and the part of the footprint beyond an edge is
+// re-expressed in the neighbour's coordinates. The result is normalised by the
+// weights actually applied, so missing neighbours renormalise.
+#include "PtexFilters.h"
+#include "PtexKernelApply.h"
+#include "PtexUtils.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace {
+const int kMaxDepth = 32;
+const float kSqrt3 = 1.7320508f;
+
+inline float sane(float x, float lim)
+{
+    if (!(x == x)) return 0.0f;
+    return PtexUtils::clamp(x, -lim, lim);
+}
+
+inline float minOne(float x) { return x < 1.0f ? x : 1.0f; }  // NaN gives 1
+
+// One half (even or odd texels) of a triangle face level, or of one tile of it.
+struct TriIter {
+    int rowlen;           // pixels per storage row
+    float cu, cv;         // ellipse centre in storage texel units
+    int u1, u2, v1, v2;   // [u1, u2), [v1, v2)
+    int w1, w2;           // (w1, w2]
+    float a, b, c;        // ellipse coefficients per texel
+    bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
+};
+
+// Visits the texels of the iterator inside the ellipse; fn(pixelIndex, weight).
+// Q is evaluated incrementally along each row.
+template <class Fn> inline float forEachTexel(const TriIter& it, float wscale, Fn fn)
+{
+    float wsum = 0;
+    const float DDQ = 2 * it.a;
+    const int vlo = PtexUtils::max(it.v1, 0), vhi = PtexUtils::min(it.v2, it.rowlen);
+    for (int y = vlo; y < vhi; y++) {
+        const int xw = it.rowlen - y;
+        int x1 = PtexUtils::max(it.u1, xw - it.w2), x2 = PtexUtils::min(it.u2, xw - it.w1);
+        if (x1 < 0) x1 = 0;
+        if (x2 > it.rowlen) x2 = it.rowlen;
+        if (x2 <= x1) continue;
+        const float U = float(x1) - it.cu, V = float(y) - it.cv;
+        float DQ = it.a * (2 * U + 1) + it.b * V;
+        float Q = it.a * U * U + (it.b * U + it.c * V) * V;
+        long pix = long(y) * it.rowlen + x1;
+        for (int x = x1; x < x2; x++, pix++) {
+            if (Q < 1) {
+                const float w = std::exp(-6.125f * Q) * wscale;
+                fn(pix, w);
+                wsum += w;
+            }
+            Q += DQ;
+            DQ += DDQ;
+        }
+    }
+    return wsum;
+}
+
+float applyIter(const TriIter& it, float wscale, float* dst, const void* data, Ptex::DataType dt, int nChan,
+                int nTxChan)
+{
+    const char* d = static_cast<const char*>(data);
+    const long psize = long(nTxChan) * Ptex::DataSize(dt);
+    return forEachTexel(it, wscale, [&](long pix, float w) {
+        PtexFilterImpl::addPixel(dst, d + pix * psize, dt, nChan, w);
+    });
+}
+
+float weightIter(const TriIter& it, float wscale)
+{
+    return forEachTexel(it, wscale, [](long, float) {});
+}
+}  // namespace
+
+PtexTriangleFilter::PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts)
+    : _tx(tx), _weight(0), _firstChanOffset(0), _nchan(0), _ntxchan(0), _numFaces(0), _dt(Ptex::dt_uint8)
+{
+    _options.filter = opts.filter;
+    _options.lerp = opts.lerp;
+    _options.sharpness = opts.sharpness;
+    _options.noedgeblend = false;  // not used by this filter
+    for (float& r : _result) r = 0;
+    if (_tx) {
+        _ntxchan = _tx->numChannels();
+        _numFaces = _tx->numFaces();
+        _dt = _tx->dataType();
+    }
+}
+
+void PtexTriangleFilter::release() { delete this; }
+
+void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v,
+                              float uw1, float vw1, float uw2, float vw2, float width, float blur)
+{
+    if (!_tx || !result || nchannels <= 0 || faceid < 0 || faceid >= _numFaces) return;
+    if (firstchan < 0 || firstchan >= _ntxchan) return;
+    const int n = PtexUtils::min(nchannels, _ntxchan - firstchan);
+    const Ptex::FaceInfo& f = _tx->getFaceInfo(faceid);
+
+    if (f.isNeighborhoodConstant()) {
+        PtexFaceData* d = _tx->getData(faceid, Ptex::Res(0, 0));
+        if (d) {
+            Ptex::ConvertToFloat(result, static_cast<const char*>(d->getData()) + firstchan * Ptex::DataSize(_dt),
+                                 _dt, n);
+            d->release();
+        }
+        return;
+    }
+
+    u = PtexUtils::clamp(sane(u, 1.0f), 0.0f, 1.0f);
+    v = PtexUtils::clamp(sane(v, 1.0f), 0.0f, 1.0f);
+    // footprints beyond a thousand faces carry no extra information
+    const float lim = 1e3f;
+    Kernel k;
+    buildKernel(k, u, v, sane(uw1, lim), sane(vw1, lim), sane(uw2, lim), sane(vw2, lim),
+                width == width ? sane(width, lim) : 1.0f, sane(blur, lim), f.res);
+
+    for (int c0 = 0; c0 < n; c0 += kMaxChan) {
+        _nchan = PtexUtils::min(kMaxChan, n - c0);
+        _firstChanOffset = (firstchan + c0) * Ptex::DataSize(_dt);
+        _weight = 0;
+        for (int c = 0; c < _nchan; c++) _result[c] = 0;
+        Kernel kc = k;
+        splitAndApply(kc, faceid, f, 0);
+        if (!(_weight > 0)) {
+            // nothing sampled (degenerate footprint): zeros rather than NaN
+            for (int c = 0; c < _nchan; c++) result[c0 + c] = 0;
+            continue;
+        }
+        const float scale = 1.0f / (_weight * Ptex::OneValue(_dt));
+        for (int c = 0; c < _nchan; c++) result[c0 + c] = _result[c] * scale;
+    }
+}
+
+void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, float vw1, float uw2, float vw2,
+                                     float width, float blur, Ptex::Res faceRes) const
+{
+    // ellipse of the footprint
+    const float s = width * width / 4;
+    float A = (vw1 * vw1 + vw2 * vw2) * s;
+    float B = -2 * s * (uw1 * vw1 + uw2 * vw2);
+    float C = (uw1 * uw1 + uw2 * uw2) * s;
+
+    // to the equilateral frame
+    float Ac = 0.75f * A;
+    float Bc = (kSqrt3 / 2) * (B - A);
+    float Cc = 0.25f * A - 0.5f * B + C;
+
+    // eccentricity limit 15, at least half a texel, blur
+    const float X = std::sqrt((Ac - Cc) * (Ac - Cc) + Bc * Bc);
+    const float rho = (15.0f * 15.0f + 1) / (15.0f * 15.0f - 1);
+    const float be = 0.5f * (rho * X - (Ac + Cc));
+    const float tw = 0.5f * PtexUtils::reciprocalPow2(faceRes.ulog2);
+    const float bt = tw * tw;
+    const float bb = blur * blur / 4;
+    const float b = PtexUtils::max(bb, PtexUtils::max(be, bt));
+    Ac += b;
+    Cc += b;
+
+    const float m = std::sqrt(2 * (Ac * Cc - 0.25f * Bc * Bc) / (Ac + Cc + X));
+    int L = PtexUtils::max(0, PtexUtils::calcResFromWidth(2 * m));
+    if (L > 30) L = 30;
+
+    // back to triangle coordinates, scaled to the kernel support (3.5 sigma)
+    A = (4.0f / 3.0f) * Ac;
+    B = (2.0f / kSqrt3) * Bc + A;
+    C = -0.25f * A + 0.5f * B + Cc;
+    const float scale = 3.5f * 3.5f;
+    A *= scale;
+    B *= scale;
+    C *= scale;
+
+    const float ru = minOne(std::sqrt(C)), rv = minOne(std::sqrt(A)), rw = minOne(std::sqrt(A - B + C));
+    const float w = 1 - u - v;
+    k.res = Ptex::Res(int8_t(L), int8_t(L));
+    k.u = u;
+    k.v = v;
+    k.u1 = u - ru;
+    k.v1 = v - rv;
+    k.w1 = w - rw;
+    k.u2 = u + ru;
+    k.v2 = v + rv;
+    k.w2 = w + rw;
+    k.A = A;
+    k.B = B;
+    k.C = C;
+}
+
+bool PtexTriangleFilter::Kernel::reorient(int e, int a)
+{
+    if (e < 0 || e > 2 || a < 0 || a > 2) return false;
+    // new (u, v, w) as 1 - X or -X of an old coordinate X; the bounds swap ends
+    struct Map {
+        int8_t src[3];
+        int8_t one[3];
+        int8_t turn;
+    };
+    static const Map maps[9] = {
+        {{0, 1, 2}, {1, 0, 1}, 0},  // (0,0)
+        {{2, 0, 1}, {1, 1, 0}, 1},  // (0,1)
+        {{1, 2, 0}, {0, 1, 1}, 2},  // (0,2)
+        {{1, 2, 0}, {1, 0, 1}, 2},  // (1,0)
+        {{0, 1, 2}, {1, 1, 0}, 0},  // (1,1)
+        {{2, 0, 1}, {0, 1, 1}, 1},  // (1,2)
+        {{2, 0, 1}, {1, 0, 1}, 1},  // (2,0)
+        {{1, 2, 0}, {1, 1, 0}, 2},  // (2,1)
+        {{0, 1, 2}, {0, 1, 1}, 0},  // (2,2)
+    };
+    const Map& mp = maps[e * 3 + a];
+    const float c[3] = {u, v, 1 - u - v};
+    const float lo[3] = {u1, v1, w1};
+    const float hi[3] = {u2, v2, w2};
+    float nc[3], nlo[3], nhi[3];
+    for (int i = 0; i < 3; i++) {
+        const int s = mp.src[i];
+        if (mp.one[i]) {
+            nc[i] = 1 - c[s];
+            nlo[i] = 1 - hi[s];
+            nhi[i] = 1 - lo[s];
+        } else {
+            nc[i] = -c[s];
+            nlo[i] = -hi[s];
+            nhi[i] = -lo[s];
+        }
+    }
+    u = nc[0];
+    v = nc[1];
+    u1 = nlo[0];
+    v1 = nlo[1];
+    w1 = nlo[2];
+    u2 = nhi[0];
+    v2 = nhi[1];
+    w2 = nhi[2];
+    if (mp.turn == 1) {
+        const float nA = C, nB = 2 * C - B, nC = A + C - B;
+        A = nA; B = nB; C = nC;
+    } else if (mp.turn == 2) {
+        const float nA = A + C - B, nB = 2 * A - B, nC = A;
+        A = nA; B = nB; C = nC;
+    }
+    return true;
+}
+
+void PtexTriangleFilter::splitAndApply(Kernel& k, int faceid, const Ptex::FaceInfo& f, int depth)
+{
+    if (depth > kMaxDepth) return;
+    if (k.u1 < 0 && f.adjface(2) >= 0) {
+        Kernel ka = k;
+        k.u1 = 0;
+        ka.u2 = 0;
+        applyAcrossEdge(ka, f, 2, depth);
+    }
+    if (k.v1 < 0 && f.adjface(0) >= 0) {
+        Kernel ka = k;
+        k.v1 = 0;
+        ka.v2 = 0;
+        applyAcrossEdge(ka, f, 0, depth);
+    }
+    if (k.w1 < 0 && f.adjface(1) >= 0) {
+        Kernel ka = k;
+        k.w1 = 0;
+        ka.w2 = 0;
+        applyAcrossEdge(ka, f, 1, depth);
+    }
+    apply(k, faceid, f);
+}
+
+void PtexTriangleFilter::applyAcrossEdge(Kernel& k, const Ptex::FaceInfo& f, int eid, int depth)
+{
+    const int g = f.adjface(eid);
+    if (g < 0 || g >= _numFaces) return;
+    if (!k.reorient(eid, f.adjedge(eid))) return;
+    splitAndApply(k, g, _tx->getFaceInfo(g), depth + 1);
+}
+
+void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f)
+{
+    const int L = PtexUtils::min(int(k.res.ulog2), int(f.res.ulog2));
+    if (L < 0 || L > 30) return;
+    const Ptex::Res res{int8_t(L), int8_t(L)};
+
+    const float u1 = PtexUtils::max(k.u1, 0.0f), v1 = PtexUtils::max(k.v1, 0.0f), w1 = PtexUtils::max(k.w1, 0.0f);
+    const float u2 = PtexUtils::min(k.u2, 1 - (v1 + w1));
+    const float v2 = PtexUtils::min(k.v2, 1 - (w1 + u1));
+    const float w2 = PtexUtils::min(k.w2, 1 - (u1 + v1));
+
+    const int N = 1 << L;
+    const float Nf = float(N);
+    const float F = 1 / (Nf * Nf * (k.A * k.C - 0.25f * k.B * k.B));
+    const float a = k.A * F, b = k.B * F, c = k.C * F;
+    const float t = 1.0f / 3.0f;
+
+    TriIter it[2];
+    TriIter& ev = it[0];
+    ev.rowlen = N;
+    ev.cu = k.u * Nf - t;
+    ev.cv = k.v * Nf - t;
+    ev.u1 = int(std::ceil(u1 * Nf - t));
+    ev.u2 = int(std::ceil(u2 * Nf - t));
+    ev.v1 = int(std::ceil(v1 * Nf - t));
+    ev.v2 = int(std::ceil(v2 * Nf - t));
+    ev.w1 = int(std::ceil(w1 * Nf - t));
+    ev.w2 = int(std::ceil(w2 * Nf - t));
+    ev.a = a;
+    ev.b = b;
+    ev.c = c;
+    // odd texels: the kernel reflected across the diagonal
+    TriIter& od = it[1];
+    od.rowlen = N;
+    od.cu = (1 - k.v) * Nf - t;
+    od.cv = (1 - k.u) * Nf - t;
+    od.u1 = int(std::ceil((1 - v2) * Nf - t));
+    od.u2 = int(std::ceil((1 - v1) * Nf - t));
+    od.v1 = int(std::ceil((1 - u2) * Nf - t));
+    od.v2 = int(std::ceil((1 - u1) * Nf - t));
+    od.w1 = int(std::ceil(-w2 * Nf - t));
+    od.w2 = int(std::ceil(-w1 * Nf - t));
+    od.a = c;
+    od.b = b;
+    od.c = a;
+    if (!ev.valid() && !od.valid()) return;
+
+    PtexFaceData* d = _tx->getData(faceid, res);
+    if (!d) return;
+    const float wscale = 1.0f / (Nf * Nf);
+
+    if (d->isConstant()) {
+        float wsum = 0;
+        for (const TriIter& i : it)
+            if (i.valid()) wsum += weightIter(i, wscale);
+        PtexFilterImpl::addPixel(_result, static_cast<const char*>(d->getData()) + _firstChanOffset, _dt, _nchan,
+                                 wsum);
+        _weight += wsum;
+    } else if (d->isTiled()) {
+        const Ptex::Res tr = d->tileRes();
+        if (tr.ulog2 == tr.vlog2 && tr.ulog2 >= 0 && tr.ulog2 <= L && d->res() == res) {
+            const int T = tr.u();
+            const int ntu = N / T;
+            for (const TriIter& i : it) {
+                if (!i.valid()) continue;
+                const int tv1 = PtexUtils::max(i.v1, 0) / T, tv2 = (PtexUtils::min(i.v2, N) - 1) / T;
+                const int tu1 = PtexUtils::max(i.u1, 0) / T, tu2 = (PtexUtils::min(i.u2, N) - 1) / T;
+                for (int tv = tv1; tv <= tv2; tv++) {
+                    for (int tu = tu1; tu <= tu2; tu++) {
+                        const int ou = tu * T, ov = tv * T, wo = (N - T) - ou - ov;
+                        TriIter ti = i;
+                        ti.rowlen = T;
+                        ti.cu = i.cu - float(ou);
+                        ti.cv = i.cv - float(ov);
+                        ti.u1 = PtexUtils::max(0, i.u1 - ou);
+                        ti.u2 = PtexUtils::min(i.u2 - ou, T);
+                        ti.v1 = PtexUtils::max(0, i.v1 - ov);
+                        ti.v2 = PtexUtils::min(i.v2 - ov, T);
+                        ti.w1 = i.w1 - wo;
+                        ti.w2 = i.w2 - wo;
+                        if (!ti.valid()) continue;
+                        PtexFaceData* tile = d->getTile(tv * ntu + tu);
+                        if (!tile) continue;
+                        const char* td = static_cast<const char*>(tile->getData());
+                        if (tile->isConstant()) {
+                            const float ws = weightIter(ti, wscale);
+                            PtexFilterImpl::addPixel(_result, td + _firstChanOffset, _dt, _nchan, ws);
+                            _weight += ws;
+                        } else if (td && tile->res() == tr) {
+                            _weight += applyIter(ti, wscale, _result, td + _firstChanOffset, _dt, _nchan, _ntxchan);
+                        }
+                        tile->release();
+                    }
+                }
+            }
+        }
+    } else {
+        const char* dd = static_cast<const char*>(d->getData());
+        if (dd && d->res() == res)
+            for (const TriIter& i : it)
+                if (i.valid()) _weight += applyIter(i, wscale, _result, dd + _firstChanOffset, _dt, _nchan, _ntxchan);
+    }
+    d->release();
+}
