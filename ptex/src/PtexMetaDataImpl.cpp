@@ -130,9 +130,10 @@ const uint8_t* MetaData::value(int index, Ptex::MetaDataType type, int elemsize,
         std::lock_guard<std::mutex> lock(_reader->_readlock);
         d = e->data.load(std::memory_order_relaxed);
         if (!d) {
-            std::unique_ptr<uint64_t[]> buf = allocValue(nullptr, e->datasize);
-            if (e->datasize == 0 ||
-                _reader->readZipBlock(e->pos, e->zipsize, buf.get(), e->datasize)) {
+            std::unique_ptr<uint64_t[]> buf;
+            bool got = e->datasize == 0 || _reader->readCompressed(e->pos, e->zipsize, e->datasize);
+            if (got) buf = allocValue(nullptr, e->datasize);
+            if (got && (e->datasize == 0 || _reader->inflateCompressed(e->zipsize, buf.get(), e->datasize))) {
                 e->storage = std::move(buf);
                 d = reinterpret_cast<const uint8_t*>(e->storage.get());
                 _reader->addMem(int64_t(e->datasize));

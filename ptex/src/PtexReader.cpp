@@ -22,7 +22,8 @@ namespace {
 constexpr int MaxResLog2 = 15;               // per side
 constexpr uint32_t MaxFaces = 1u << 26;
 constexpr int MaxLevels = 32;
-constexpr size_t MaxBlockBytes = size_t(1) << 30;  // one inflated face, tile or level header
+constexpr size_t MaxBlockBytes = size_t(1) << 28;  // one inflated face, tile, header or value
+constexpr size_t MaxTiles = size_t(1) << 20;
 constexpr uint64_t MaxFilePos = uint64_t(1) << 62;
 
 const char* const ErrReadFailed = "PtexReader error: read failed (EOF)";
@@ -282,14 +283,16 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
 
     // face infos
     size_t nfaces = _header.nfaces;
-    _faceinfo.assign(nfaces, Ptex::FaceInfo());
-    if (nfaces) {
-        if (!PtexInflate::plausible(_header.faceinfosize, nfaces * FaceInfoSize)) {
-            setError(ErrUnzipFailed);
-            return true;
-        }
-        if (!readZipBlock(_faceinfopos, _header.faceinfosize, _faceinfo.data(), nfaces * FaceInfoSize)) return true;
+    size_t constsize = nfaces * size_t(_pixelsize);
+    // refuse counts the compressed blocks cannot hold before allocating for them
+    if ((nfaces && !PtexInflate::plausible(_header.faceinfosize, nfaces * FaceInfoSize)) ||
+        (constsize && !PtexInflate::plausible(_header.constdatasize, constsize))) {
+        setError(ErrUnzipFailed);
+        return true;
     }
+    if (nfaces && !readCompressed(_faceinfopos, _header.faceinfosize, nfaces * FaceInfoSize)) return true;
+    _faceinfo.assign(nfaces, Ptex::FaceInfo());
+    if (nfaces && !inflateCompressed(_header.faceinfosize, _faceinfo.data(), nfaces * FaceInfoSize)) return true;
     for (size_t i = 0; i < nfaces; i++) {
         Ptex::FaceInfo& f = _faceinfo[i];
         if (!validFaceInfo(f)) {
@@ -305,14 +308,10 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
     PtexUtils::genRfaceids(_faceinfo.data(), int(nfaces), _rfaceids.data(), nullptr);
 
     // constant data
-    size_t constsize = nfaces * size_t(_pixelsize);
+    if (constsize && !readCompressed(_constdatapos, _header.constdatasize, constsize)) return true;
     _constdata.assign(constsize, 0);
     if (constsize) {
-        if (!PtexInflate::plausible(_header.constdatasize, constsize)) {
-            setError(ErrUnzipFailed);
-            return true;
-        }
-        if (!readZipBlock(_constdatapos, _header.constdatasize, _constdata.data(), constsize)) return true;
+        if (!inflateCompressed(_header.constdatasize, _constdata.data(), constsize)) return true;
         if (_premultiply && _header.hasAlpha())
             PtexUtils::multalpha(_constdata.data(), int(nfaces), dataType(), _header.nchannels, _header.alphachan);
     }
@@ -398,12 +397,9 @@ bool PtexReader::readEditData()
                 if (_premultiply && _header.hasAlpha())
                     PtexUtils::multalpha(cd, 1, dataType(), _header.nchannels, _header.alphachan);
                 FaceEdit& fe = _faceEdits[efdh.faceid];
-                if (isConst) {
-                    fe = FaceEdit{};
-                } else {
-                    fe.pos = payload + EditFaceDataHeaderSize + uint64_t(_pixelsize);
-                    fe.fdh = efdh.fdh;
-                }
+                fe.edited = true;
+                fe.pos = payload + EditFaceDataHeaderSize + uint64_t(_pixelsize);
+                fe.fdh = isConst ? FaceDataHeader() : efdh.fdh;
             }
         } else if (type == et_editfacedata) {
             _editBlocks.push_back(EditBlockInfo{type, -1, Ptex::FaceInfo(), 0, size});
@@ -558,19 +554,27 @@ bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& 
     return true;
 }
 
-bool PtexReader::readZipBlock(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize)
+bool PtexReader::readCompressed(uint64_t pos, uint32_t zipsize, size_t memsize)
 {
     if (!PtexInflate::plausible(zipsize, memsize) || memsize > MaxBlockBytes) {
         setError(ErrUnzipFailed);
         return false;
     }
-    std::vector<uint8_t>& zbuf = scratchZip();
-    if (!readBytesGrow(pos, zipsize, zbuf)) return false;
-    if (!PtexInflate::inflate(zbuf.data(), zipsize, dst, memsize)) {
+    return readBytesGrow(pos, zipsize, scratchZip());
+}
+
+bool PtexReader::inflateCompressed(uint32_t zipsize, void* dst, size_t memsize)
+{
+    if (!PtexInflate::inflate(scratchZip().data(), zipsize, dst, memsize)) {
         setError(ErrUnzipFailed);
         return false;
     }
     return true;
+}
+
+bool PtexReader::readZipBlock(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize)
+{
+    return readCompressed(pos, zipsize, memsize) && inflateCompressed(zipsize, dst, memsize);
 }
 
 bool PtexReader::readZipBlockLocked(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize)
@@ -603,16 +607,17 @@ FaceData* PtexReader::readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Pt
             setError(ErrUnzipFailed);
             return nullptr;
         }
+        if (!readCompressed(pos, fdh.blocksize(), memsize)) return nullptr;
         std::unique_ptr<uint8_t[]> data(new uint8_t[memsize]);
         int nchan = _header.nchannels;
         Ptex::DataType dt = dataType();
         if (nchan == 1) {
-            if (!readZipBlock(pos, fdh.blocksize(), data.get(), memsize)) return nullptr;
+            if (!inflateCompressed(fdh.blocksize(), data.get(), memsize)) return nullptr;
             if (fdh.encoding() == enc_diffzipped) PtexUtils::decodeDifference(data.get(), memsize, dt);
         } else {
             std::vector<uint8_t>& planar = scratchPlanar();
             if (planar.size() < memsize) planar.resize(memsize);
-            if (!readZipBlock(pos, fdh.blocksize(), planar.data(), memsize)) return nullptr;
+            if (!inflateCompressed(fdh.blocksize(), planar.data(), memsize)) return nullptr;
             if (fdh.encoding() == enc_diffzipped) PtexUtils::decodeDifference(planar.data(), memsize, dt);
             int u = res.u();
             PtexUtils::interleave(planar.data(), u * Ptex::DataSize(dt), u, res.v(), data.get(), u * _pixelsize, dt,
@@ -637,12 +642,13 @@ FaceData* PtexReader::readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Pt
         }
         size_t ntiles = size_t(res.ntiles(tileres));
         std::vector<FaceDataHeader> tfdh;
-        if (!PtexInflate::plausible(tileheadersize, ntiles * 4) || ntiles * 4 > MaxBlockBytes) {
-            setError(ErrUnzipFailed);
+        if (ntiles > MaxTiles) {
+            setError(ErrCorrupt);
             return nullptr;
         }
+        if (!readCompressed(pos + TiledPrefixSize, tileheadersize, ntiles * 4)) return nullptr;
         tfdh.resize(ntiles);
-        if (!readZipBlock(pos + TiledPrefixSize, tileheadersize, tfdh.data(), ntiles * 4)) return nullptr;
+        if (!inflateCompressed(tileheadersize, tfdh.data(), ntiles * 4)) return nullptr;
         std::vector<uint64_t> offsets(ntiles);
         uint64_t o = pos + TiledPrefixSize + tileheadersize, end = pos + fdh.blocksize();
         for (size_t t = 0; t < ntiles; t++) {
@@ -667,15 +673,10 @@ bool PtexReader::readLevelLocked(int i)
     auto lvl = std::make_unique<Level>();
     size_t n = li.nfaces;
     lvl->nfaces = n;
+    if (n && !readCompressed(_levelpos[size_t(i)], li.levelheadersize, n * 4)) return false;
     lvl->fdh.resize(n);
     lvl->offsets.resize(n);
-    if (n) {
-        if (!PtexInflate::plausible(li.levelheadersize, n * 4)) {
-            setError(ErrUnzipFailed);
-            return false;
-        }
-        if (!readZipBlock(_levelpos[size_t(i)], li.levelheadersize, lvl->fdh.data(), n * 4)) return false;
-    }
+    if (n && !inflateCompressed(li.levelheadersize, lvl->fdh.data(), n * 4)) return false;
     uint64_t o = _levelpos[size_t(i)] + li.levelheadersize, end = _levelpos[size_t(i)] + li.leveldatasize;
     for (size_t k = 0; k < n; k++) {
         lvl->offsets[k] = o;
@@ -687,7 +688,7 @@ bool PtexReader::readLevelLocked(int i)
     }
     if (i == 0) {
         for (size_t f = 0; f < n && f < _faceEdits.size(); f++)
-            if (_faceEdits[f].pos) {
+            if (_faceEdits[f].edited) {
                 lvl->fdh[f] = _faceEdits[f].fdh;
                 lvl->offsets[f] = _faceEdits[f].pos;
             }
@@ -782,33 +783,20 @@ PtexMetaData* PtexReader::getMetaData()
     if (_open) {
         std::vector<uint8_t> buf;
         bool good = true;
-        if (_header.metadatamemsize) {
-            if (PtexInflate::plausible(_header.metadatazipsize, _header.metadatamemsize)) {
-                buf.resize(_header.metadatamemsize);
-                good = readZipBlock(_metadatapos, _header.metadatazipsize, buf.data(), buf.size()) &&
-                       md->addRecords(buf.data(), buf.size(), true);
-            } else {
-                good = false;
-            }
-        }
-        if (good && _extheader.lmdheadermemsize) {
-            if (PtexInflate::plausible(_extheader.lmdheaderzipsize, _extheader.lmdheadermemsize)) {
-                buf.resize(_extheader.lmdheadermemsize);
-                good = readZipBlock(_lmdheaderpos, _extheader.lmdheaderzipsize, buf.data(), buf.size()) &&
-                       md->addLargeRecords(buf.data(), buf.size(), _lmddatapos, _lmddatapos + _extheader.lmddatasize);
-            } else {
-                good = false;
-            }
-        }
+        auto load = [&](uint64_t pos, uint32_t zipsize, uint32_t memsize) {
+            if (!readCompressed(pos, zipsize, memsize)) return false;
+            buf.resize(memsize);
+            return inflateCompressed(zipsize, buf.data(), memsize);
+        };
+        if (_header.metadatamemsize)
+            good = load(_metadatapos, _header.metadatazipsize, _header.metadatamemsize) &&
+                   md->addRecords(buf.data(), buf.size(), true);
+        if (good && _extheader.lmdheadermemsize)
+            good = load(_lmdheaderpos, _extheader.lmdheaderzipsize, _extheader.lmdheadermemsize) &&
+                   md->addLargeRecords(buf.data(), buf.size(), _lmddatapos, _lmddatapos + _extheader.lmddatasize);
         for (const MetaEdit& me : _metaEdits) {
             if (!good) break;
-            if (!me.memsize) continue;
-            if (!PtexInflate::plausible(me.zipsize, me.memsize)) {
-                good = false;
-                break;
-            }
-            buf.resize(me.memsize);
-            good = readZipBlock(me.pos, me.zipsize, buf.data(), buf.size()) && md->addRecords(buf.data(), buf.size());
+            if (me.memsize) good = load(me.pos, me.zipsize, me.memsize) && md->addRecords(buf.data(), buf.size());
         }
         if (!good && ok()) setError(ErrCorrupt);
     }

@@ -114,7 +114,7 @@ public:
     /// True if the face's level-0 data comes from an edit block.
     bool faceFromEdit(int faceid) const
     {
-        return faceid >= 0 && size_t(faceid) < _faceEdits.size() && _faceEdits[size_t(faceid)].pos != 0;
+        return faceid >= 0 && size_t(faceid) < _faceEdits.size() && _faceEdits[size_t(faceid)].edited;
     }
 
 private:
@@ -132,7 +132,8 @@ private:
         ~ReductionTable();
     };
     struct FaceEdit {
-        uint64_t pos = 0;  // data block position
+        bool edited = false;
+        uint64_t pos = 0;  // data block position (constant edits: no block is read)
         PtexIO::FaceDataHeader fdh;
     };
     struct MetaEdit {
@@ -149,6 +150,10 @@ private:
     bool readBytes(uint64_t pos, void* buf, size_t size);
     bool readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& buf);
     bool readZipBlock(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize);
+    // Two phases, so the output is allocated only once the compressed bytes
+    // exist and the claimed size is plausible for them.
+    bool readCompressed(uint64_t pos, uint32_t zipsize, size_t memsize);
+    bool inflateCompressed(uint32_t zipsize, void* dst, size_t memsize);
     FaceData* readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Ptex::Res res, bool premultiply,
                             bool allowTiled);
     bool readLevelLocked(int i);
@@ -196,7 +201,7 @@ private:
     std::vector<ConstantFace> _constFaces;
     std::vector<PtexIO::LevelInfo> _levelinfo;
     std::vector<uint64_t> _levelpos;
-    std::vector<FaceEdit> _faceEdits;  // per face; pos 0 = not edited (or constant edit)
+    std::vector<FaceEdit> _faceEdits;  // per face, the last edit
     std::vector<MetaEdit> _metaEdits;
     std::vector<EditBlockInfo> _editBlocks;
     std::unique_ptr<ConstantFace> _errorFace;
