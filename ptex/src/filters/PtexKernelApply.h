@@ -17,23 +17,52 @@ namespace PtexFilterImpl {
 template <typename T> inline float toF(T x) { return float(x); }
 template <> inline float toF<PtexHalf>(PtexHalf x) { return PtexHalf::toFloat(x.bits); }
 
+// Fixed channel counts: the channel loops are unrolled so the sums stay in
+// registers; dst is loaded once and stored once (same order of additions).
 template <typename T, int NC>
 inline void applySepT(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw, const float* ku,
-                      const float* kv, int nChan, int nTxChan)
+                      const float* kv, int, int nTxChan)
 {
-    const int nc = NC ? NC : nChan;
     const long rowStride = long(rowPixels) * nTxChan;
     const T* rowp = data + (long(v) * rowPixels + u) * nTxChan;
-    float row[NC ? NC : 64];
+    float acc[NC];
+#pragma GCC unroll 4
+    for (int c = 0; c < NC; c++) acc[c] = dst[c];
     for (int j = 0; j < vw; j++, rowp += rowStride) {
-        for (int c = 0; c < nc; c++) row[c] = 0;
+        float row[NC];
+#pragma GCC unroll 4
+        for (int c = 0; c < NC; c++) row[c] = 0;
         const T* p = rowp;
         for (int i = 0; i < uw; i++, p += nTxChan) {
             const float w = ku[i];
-            for (int c = 0; c < nc; c++) row[c] += toF(p[c]) * w;
+#pragma GCC unroll 4
+            for (int c = 0; c < NC; c++) row[c] += toF(p[c]) * w;
         }
         const float wv = kv[j];
-        for (int c = 0; c < nc; c++) dst[c] += row[c] * wv;
+#pragma GCC unroll 4
+        for (int c = 0; c < NC; c++) acc[c] += row[c] * wv;
+    }
+#pragma GCC unroll 4
+    for (int c = 0; c < NC; c++) dst[c] = acc[c];
+}
+
+// Any channel count (up to PtexSeparableFilter::kMaxChan).
+template <typename T>
+inline void applySepN(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw, const float* ku,
+                      const float* kv, int nChan, int nTxChan)
+{
+    const long rowStride = long(rowPixels) * nTxChan;
+    const T* rowp = data + (long(v) * rowPixels + u) * nTxChan;
+    float row[64];
+    for (int j = 0; j < vw; j++, rowp += rowStride) {
+        for (int c = 0; c < nChan; c++) row[c] = 0;
+        const T* p = rowp;
+        for (int i = 0; i < uw; i++, p += nTxChan) {
+            const float w = ku[i];
+            for (int c = 0; c < nChan; c++) row[c] += toF(p[c]) * w;
+        }
+        const float wv = kv[j];
+        for (int c = 0; c < nChan; c++) dst[c] += row[c] * wv;
     }
 }
 
@@ -47,7 +76,7 @@ inline void applySepDispatch(float* dst, const void* data, int rowPixels, int u,
     case 2: applySepT<T, 2>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 2, nTxChan); break;
     case 3: applySepT<T, 3>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 3, nTxChan); break;
     case 4: applySepT<T, 4>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 4, nTxChan); break;
-    default: applySepT<T, 0>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan); break;
+    default: applySepN<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan); break;
     }
 }
 

@@ -1,0 +1,203 @@
+// Standard filter speed: evaluations per second per filter type on one and two
+// threads sharing one texture, and heap allocations per evaluation.
+//
+// The texture is written at start-up: a 16 x 16 grid of 256 x 256 RGBA8 faces
+// (stored tiled, with mip-maps). Queries: coherent runs on random faces (as
+// neighbouring shading points give), footprints of 0.25 to 4 texels (mostly
+// magnification and mild minification), one run in eight anisotropic. Each
+// thread makes its own filter and starts at its own place in the list; the
+// cache is warmed first.
+#include "PtexFilters.h"
+#include "Ptexture.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+// Allocation counter: every operator new of this program goes through here.
+// (g++ flags malloc/free pairs inside replaced operators as mismatched; they match.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+namespace {
+thread_local uint64_t tAllocs = 0;
+}
+void* operator new(std::size_t n)
+{
+    tAllocs++;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+inline float PtexUtilsClamp(float x, float lo, float hi) { return x < lo ? lo : (x > hi ? hi : x); }
+
+const int kGrid = 16;  // 256 faces
+const int kLog2 = 8;   // 256 x 256 texels
+
+struct Query {
+    int face;
+    float u, v, uw1, vw1, uw2, vw2;
+};
+
+struct Fixture {
+    std::string path;
+    PtexCache* cache = nullptr;
+    PtexTexture* tex = nullptr;
+    std::vector<Query> queries;
+
+    Fixture()
+    {
+        path = (std::filesystem::temp_directory_path() / "zento-bench-filters.ptx").string();
+        if (!write()) {
+            std::fprintf(stderr, "bench-ptex-filters: cannot write %s\n", path.c_str());
+            std::exit(1);
+        }
+        cache = PtexCache::create(0, 0);
+        Ptex::String err;
+        tex = cache->get(path.c_str(), err);
+        if (!tex) {
+            std::fprintf(stderr, "bench-ptex-filters: %s\n", err.c_str());
+            std::exit(1);
+        }
+        std::mt19937 rng(12345);
+        std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f), ang(0.0f, 6.2831853f);
+        const float texel = 1.0f / float(1 << kLog2);
+        // Coherent runs, as neighbouring shading points of one surface give:
+        // 64 queries per run stepping about a texel along a direction on one face.
+        for (int run = 0; run < 128; run++) {
+            const int face = int(rng() % (kGrid * kGrid));
+            float u = pos(rng), v = pos(rng);
+            const float dir = ang(rng), step = texel * (0.5f + 1.5f * pos(rng));
+            const float base = lw(rng);
+            const bool aniso = run % 8 == 7;
+            for (int i = 0; i < 64; i++) {
+                Query q;
+                q.face = face;
+                u += step * std::cos(dir);
+                v += step * std::sin(dir);
+                if (u < 0 || u > 1) u -= std::floor(u);
+                if (v < 0 || v > 1) v -= std::floor(v);
+                q.u = u;
+                q.v = v;
+                // 0.25 .. 4 texels
+                const float w = texel * std::exp2(PtexUtilsClamp(base + 0.2f * (pos(rng) - 0.5f), -2.0f, 2.0f));
+                if (aniso) {
+                    const float a = dir, r = 1 + 3 * pos(rng);
+                    q.uw1 = w * r * std::cos(a);
+                    q.vw1 = w * r * std::sin(a);
+                    q.uw2 = -w * std::sin(a);
+                    q.vw2 = w * std::cos(a);
+                } else {
+                    q.uw1 = w;
+                    q.vw1 = 0;
+                    q.uw2 = 0;
+                    q.vw2 = w;
+                }
+                queries.push_back(q);
+            }
+        }
+    }
+    ~Fixture()
+    {
+        if (tex) tex->release();
+        if (cache) cache->release();
+        std::remove(path.c_str());
+    }
+
+    bool write() const
+    {
+        Ptex::String err;
+        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, kGrid * kGrid, err);
+        if (!w) return false;
+        const int N = 1 << kLog2;
+        std::vector<uint8_t> data(size_t(N) * N * 4);
+        for (int row = 0; row < kGrid; row++) {
+            for (int col = 0; col < kGrid; col++) {
+                const int f = row * kGrid + col;
+                int adj[4] = {row > 0 ? f - kGrid : -1, col < kGrid - 1 ? f + 1 : -1,
+                              row < kGrid - 1 ? f + kGrid : -1, col > 0 ? f - 1 : -1};
+                int edges[4] = {2, 3, 0, 1};
+                Ptex::FaceInfo info(Ptex::Res{int8_t(kLog2), int8_t(kLog2)}, adj, edges);
+                for (int y = 0; y < N; y++)
+                    for (int x = 0; x < N; x++) {
+                        uint8_t* p = &data[(size_t(y) * N + x) * 4];
+                        p[0] = uint8_t((x + f * 7) & 0xff);
+                        p[1] = uint8_t((y * 3 + f) & 0xff);
+                        p[2] = uint8_t(((x ^ y) + f * 13) & 0xff);
+                        p[3] = uint8_t(255 - ((x + y) >> 1));
+                    }
+                if (!w->writeFace(f, info, data.data())) {
+                    w->release();
+                    return false;
+                }
+            }
+        }
+        bool ok = w->close(err);
+        w->release();
+        return ok;
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void warm(PtexFilter* filter)
+{
+    float r[4];
+    for (const Query& q : fixture().queries)
+        filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
+}
+
+void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp)
+{
+    Fixture& fx = fixture();
+    PtexFilter* filter = PtexFilter::getFilter(fx.tex, PtexFilter::Options(type, lerp, 0.5f));
+    warm(filter);
+    const std::vector<Query>& qs = fx.queries;
+    size_t i = size_t(state.thread_index()) * 4096;
+    float r[4];
+    const uint64_t allocs0 = tAllocs;
+    uint64_t evals = 0;
+    for (auto _ : state) {
+        const Query& q = qs[i++ & (qs.size() - 1)];
+        filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
+        benchmark::DoNotOptimize(r[0]);
+        evals++;
+    }
+    const uint64_t allocs = tAllocs - allocs0;
+    filter->release();
+    state.SetItemsProcessed(int64_t(evals));
+    state.counters["allocs_per_eval"] =
+        benchmark::Counter(evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
+}
+
+#define FILTER_BENCH(name, type, lerp)                                                                   \
+    BENCHMARK_CAPTURE(BM_Filter, name, PtexFilter::type, lerp)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5)
+
+FILTER_BENCH(point, f_point, false);
+FILTER_BENCH(bilinear, f_bilinear, false);
+FILTER_BENCH(box, f_box, false);
+FILTER_BENCH(gaussian, f_gaussian, false);
+FILTER_BENCH(gaussian_lerp, f_gaussian, true);
+FILTER_BENCH(bicubic, f_bicubic, false);
+FILTER_BENCH(mitchell_lerp, f_mitchell, true);
+
+}  // namespace
+
+BENCHMARK_MAIN();
