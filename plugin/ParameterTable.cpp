@@ -2,7 +2,7 @@
 // the host lists and the order of the bindings below).
 #include "plugin/ParameterTable.h"
 
-#include "plugin/TexFacetParams.h"
+#include "engine/PtexParams.h"
 #include "sequence/ImageFileList.h"
 #include "zento/ParameterTypes.h"
 #include "zento/TextureInterface.h"
@@ -49,7 +49,7 @@ void registerTexFacetParameters(ZUtils::ZentoParameterListDesc& d) {
                       "An additional offset for the texture color", nullptr);
 }
 
-void bindTexFacetParameters(ZUtils::ZentoParameterList* list, TexFacetParams& p, ImageFileList& imageList,
+void bindTexFacetParameters(ZUtils::ZentoParameterList* list, PtexParams& p, ImageFileList& imageList,
                             ZUtils::TextureInterface* self) {
     if (!list) return;
     list->setParamCache("ptex_file", &p.ptexFile);

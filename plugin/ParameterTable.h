@@ -29,7 +29,7 @@ class ZentoParameterList;
 class TextureInterface;
 }  // namespace ZUtils
 
-struct TexFacetParams;
+struct PtexParams;
 class ImageFileList;
 
 inline constexpr int TEXFACET_PARAM_COUNT = 30;
@@ -42,5 +42,5 @@ public:
     TexFacetParamListDesc() { registerTexFacetParameters(*this); }
 };
 
-void bindTexFacetParameters(ZUtils::ZentoParameterList* list, TexFacetParams& params, ImageFileList& imageList,
+void bindTexFacetParameters(ZUtils::ZentoParameterList* list, PtexParams& params, ImageFileList& imageList,
                             ZUtils::TextureInterface* self);

@@ -1,15 +1,18 @@
-// What a TexFacet does for each host call, one replaceable function each.
+// What a TexFacet does for each host call, one function each.
 //
-// texFacetRenderBegin: takes assetPathFlag from the renderer's
-//   AssetPathFlagInterface (0 without one), caches the parameters at time 0.0
-//   and the point (0, 0, 0) (nothing without a parameter list), then hands
-//   cache_size x 1048576 (64-bit, from the sign-extended value) to the shared
-//   cache size (texFacetHandOverCacheSize).
-// texFacetFrameBegin: the host's base frameBegin first; nothing else yet.
-// texFacetFrameEnd / texFacetRenderEnd: nothing to give back yet.
+// texFacetRenderBegin: new result tables (one per render thread of the
+//   renderer), assetPathFlag from the renderer's AssetPathFlagInterface (0
+//   without one), the parameters cached at time 0.0 and the point (0, 0, 0)
+//   (nothing without a parameter list), then cache_size x 1048576 (64-bit)
+//   raises the shared cache size; a cache_size of 0 or less asks for nothing,
+//   so the 100 MB floor holds.
+// texFacetFrameBegin: the host's base frameBegin, result tables made when
+//   absent, every entry cleared, then the engine's load.
+// texFacetFrameEnd: the engine gives back what the frame holds.
+// texFacetRenderEnd: result tables destroyed, the image list forgotten
+//   (failed lists included), the shared cache size reset to 100 MB.
 // texFacetGetTexColor: (1, 1, 1, 1) until the lookup is in place. Runs on all
 //   render threads: no allocation, lock or throw.
-// texFacetHandOverCacheSize: records the byte count on the instance.
 #pragma once
 
 #include <cstdint>
@@ -28,9 +31,9 @@ void texFacetRenderEnd(TexFacet& tex, ZUtils::ZentoRenderer* renderer);
 void texFacetFrameBegin(TexFacet& tex, ZUtils::ZentoRenderer* renderer);
 void texFacetFrameEnd(TexFacet& tex, ZUtils::ZentoRenderer* renderer);
 ZUtils::AColor texFacetGetTexColor(TexFacet& tex, const ZUtils::ShadeContext& sc);
-void texFacetHandOverCacheSize(TexFacet& tex, uint64_t bytes);
 
-// cache_size in MB as the 64-bit byte count handed to the shared cache.
+// cache_size in MB as the 64-bit byte count for the shared cache (0 for a
+// size of 0 or less: such a size asks for nothing).
 inline uint64_t cacheSizeToBytes(int megabytes) {
-    return static_cast<uint64_t>(static_cast<int64_t>(megabytes)) * 1048576ull;
+    return megabytes > 0 ? static_cast<uint64_t>(megabytes) * 1048576ull : 0ull;
 }

@@ -8,6 +8,7 @@
 #include "plugin/ParameterTable.h"
 #include "plugin/TexFacet.h"
 #include "plugin/TexFacetLifecycle.h"
+#include "engine/SharedPtexCache.h"
 #include "zento/ShadingInterfaces.h"
 #include "zento/ZentoParameterList.h"
 #include "zento/ZentoPluginParameter.h"
@@ -99,7 +100,7 @@ public:
 };
 
 void expectRegisteredDefaults(const TexFacet& t) {
-    const TexFacetParams& p = t.params;
+    const PtexParams& p = t.params;
     EXPECT_EQ(p.ptexFile.ptr(), nullptr);
     EXPECT_EQ(p.useImageSequence, 0);
     EXPECT_EQ(p.imageNumber, 0);
@@ -214,7 +215,7 @@ TEST(ParameterBinding, RenderBeginCachesAtTimeZeroAndOrigin) {
     EXPECT_EQ(list->getCachePoint().x, 0.0);
     EXPECT_EQ(list->getCachePoint().y, 0.0);
     EXPECT_EQ(list->getCachePoint().z, 0.0);
-    const TexFacetParams& p = i.tex().params;
+    const PtexParams& p = i.tex().params;
     EXPECT_EQ(p.width, 3.0f);
     EXPECT_EQ(p.filterType, 1);
     EXPECT_EQ(p.lerp, 1);
@@ -256,14 +257,21 @@ TEST(CacheSize, HandedOverAsSixtyFourBitBytes) {
     EXPECT_EQ(cacheSizeToBytes(50), 52428800ull);
     EXPECT_EQ(cacheSizeToBytes(300), 314572800ull);
     EXPECT_EQ(cacheSizeToBytes(8192), 8589934592ull);  // beyond 32 bits
-    EXPECT_EQ(cacheSizeToBytes(-1), 0xFFFFFFFFFFF00000ull);  // sign-extended
+    EXPECT_EQ(cacheSizeToBytes(0), 0ull);               // asks for nothing
+    EXPECT_EQ(cacheSizeToBytes(-1), 0ull);
     Instance i;
     ZentoRenderer r;
+    sharedPtexCache().resetCacheSize();
     i.tex().renderBegin(&r);
-    EXPECT_EQ(i.tex().cacheSizeBytes, 52428800ull);
+    EXPECT_EQ(sharedPtexCache().sizeBytes, 104857600ull);  // 50 MB stays under the floor
     i.list()->getParam("cache_size")->setInt(4096);
     i.tex().renderBegin(&r);
-    EXPECT_EQ(i.tex().cacheSizeBytes, 4294967296ull);
+    EXPECT_EQ(sharedPtexCache().sizeBytes, 4294967296ull);
+    i.list()->getParam("cache_size")->setInt(-1);
+    i.tex().renderBegin(&r);
+    EXPECT_EQ(sharedPtexCache().sizeBytes, 4294967296ull);  // a negative size asks for nothing
+    i.tex().renderEnd(&r);
+    EXPECT_EQ(sharedPtexCache().sizeBytes, 104857600ull);
 }
 
 TEST(AssetPathFlag, TakenFromTheRendererAtRenderBegin) {
@@ -295,6 +303,5 @@ TEST(NoParameterList, InstanceIsSafeAndKeepsDefaults) {
     iface->frameEnd(&r);
     iface->renderEnd(&r);
     expectRegisteredDefaults(i.tex());
-    EXPECT_EQ(i.tex().cacheSizeBytes, 52428800ull);
     EXPECT_EQ(getTextureInterface(i.plugin)->getTexColor(ShadeContext()), AColor(1, 1, 1, 1));
 }

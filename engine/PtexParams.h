@@ -1,11 +1,12 @@
-// The parameter members of a TexFacet instance, one per bound parameter.
+// The parameter members of a texture instance, one per bound parameter.
 //
 // Every member starts at its parameter's registered default, so an instance
 // without a parameter list (or before the first caching) reads sound values.
-// The caching at renderBegin overwrites them (see ParameterTable.h for the
-// binding). The four bool parameters are held as 32-bit ints: any non-zero
-// value counts as true. The image list settings (ifl_*) are cached straight
-// into the instance's ImageFileList and are not repeated here.
+// The caching at render begin overwrites them; nothing in the engine writes
+// them (the channel choice of a frame goes to PtexBase's derived members).
+// The four bool parameters are held as 32-bit ints: any non-zero value counts
+// as true. The image list settings (ifl_*) are cached straight into the
+// instance's ImageFileList and are not repeated here.
 #pragma once
 
 #include "zento/CharString.h"
@@ -14,7 +15,7 @@ namespace ZUtils {
 class TextureInterface;
 }
 
-struct TexFacetParams {
+struct PtexParams {
     ZUtils::CharString ptexFile;  // no text until cached
     int useImageSequence = 0;
     int imageNumber = 0;

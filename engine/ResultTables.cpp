@@ -1,0 +1,80 @@
+#include "engine/ResultTables.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+void* allocateAligned128(size_t bytes) {
+    constexpr size_t kAlign = 128;
+    void* raw = std::malloc(bytes + kAlign + sizeof(void*));
+    if (!raw) return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw) + sizeof(void*);
+    const uintptr_t aligned = (start + kAlign - 1) & ~static_cast<uintptr_t>(kAlign - 1);
+    reinterpret_cast<void**>(aligned)[-1] = raw;  // the underlying allocation, for the release
+    return reinterpret_cast<void*>(aligned);
+}
+
+void freeAligned128(void* block) {
+    if (block) std::free(reinterpret_cast<void**>(block)[-1]);
+}
+
+ResultTable::~ResultTable() { delete[] entries; }
+
+void ResultTable::resize(int newCount, bool exact) {
+    if (newCount <= capacity) {
+        count = newCount;
+        return;
+    }
+    int newCapacity;
+    if (exact) {
+        newCapacity = newCount;
+    } else if (growStep > 0) {
+        newCapacity = newCount + growStep - (newCount % growStep);
+    } else if (capacity <= 0) {
+        newCapacity = newCount;
+    } else {
+        newCapacity = capacity;
+        while (newCapacity < newCount) newCapacity *= 2;
+    }
+    auto* grown = new ResultEntry[static_cast<size_t>(newCapacity)];
+    if (count > 0 && entries) std::memcpy(static_cast<void*>(grown), entries, sizeof(ResultEntry) * count);
+    delete[] entries;
+    entries = grown;
+    capacity = newCapacity;
+    count = newCount;
+}
+
+void ResultTables::create(int threadCount) {
+    destroy();
+    if (threadCount <= 0) return;
+    tables_ = new ResultTable*[static_cast<size_t>(threadCount)]();
+    count_ = threadCount;
+    for (int i = 0; i < threadCount; ++i) {
+        void* block = allocateAligned128(sizeof(ResultTable));
+        if (!block) {
+            destroy();  // without every table the cache is not used at all
+            return;
+        }
+        tables_[i] = new (block) ResultTable();
+    }
+}
+
+void ResultTables::clear() {
+    for (int i = 0; i < count_; ++i) {
+        ResultTable* t = tables_[i];
+        for (int k = 0; k < t->count; ++k) t->entries[k].key = 0;
+    }
+}
+
+void ResultTables::destroy() {
+    if (!tables_) return;
+    for (int i = 0; i < count_; ++i) {
+        if (ResultTable* t = tables_[i]) {
+            t->~ResultTable();
+            freeAligned128(t);
+        }
+    }
+    delete[] tables_;
+    tables_ = nullptr;
+    count_ = 0;
+}
