@@ -1,0 +1,132 @@
+// zento-render: renders a scene textured by the TexFacet plugin (see --help).
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "RenderJob.h"
+
+namespace {
+
+int fail(const std::string& msg) {
+    std::fprintf(stderr, "zento-render: error: %s\n", msg.c_str());
+    return 1;
+}
+
+bool parseFrames(const std::string& text, int& a, int& b) {
+    int x = 0, y = 0, used = 0;
+    if (std::sscanf(text.c_str(), "%d..%d%n", &x, &y, &used) == 2 && size_t(used) == text.size() && y >= x) {
+        a = x;
+        b = y;
+        return true;
+    }
+    if (std::sscanf(text.c_str(), "%d%n", &x, &used) == 1 && size_t(used) == text.size()) {
+        a = b = x;
+        return true;
+    }
+    return false;
+}
+
+std::string lowerExt(const std::string& path) {
+    std::string e = std::filesystem::path(path).extension().string();
+    for (char& c : e) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "zento-render: renders meshes textured by the TexFacet Ptex plugin, loaded as a host loads it.\n"
+        "SCENE is a JSON scene file, an OBJ mesh (give the texture with --set ptex_file=FILE.ptx),\n"
+        "or a .ptx that carries its mesh (PtexFaceVertCounts, PtexFaceVertIndices, PtexVertPositions)."};
+    std::string scenePath, outPath, framesText, sizeText, pluginPath;
+    std::vector<std::string> sets;
+    RenderOptions options;
+    bool listParams = false, noProgress = false;
+    app.add_option("scene", scenePath, "Scene file (.json), mesh (.obj) or Ptex file with a mesh (.ptx)");
+    app.add_option("-o,--output", outPath, "Output image (.png sRGB, .exr linear); '#' stands for the frame number");
+    app.add_option("--frames", framesText, "Frames to render: A..B or A (default: the scene's)");
+    app.add_option("--set", sets, "Set a plugin parameter of every texture: NAME=VALUE (repeatable)");
+    app.add_option("--threads", options.threads, "Render threads (default: all hardware threads)");
+    app.add_option("--spp", options.spp, "Samples per pixel (default: the scene's, 4)");
+    app.add_option("--size", sizeText, "Image size WxH (default: the scene's, 640x480)");
+    app.add_option("--plugin", pluginPath, "The plugin library (default: ../lib/libzento_TexFacet.so beside the program)");
+    app.add_flag("-v,--verbose", options.verbose, "Show the plugin's verbose messages");
+    app.add_flag("--no-progress", noProgress, "Do not draw the progress bar");
+    app.add_flag("--list-params", listParams, "List the plugin's parameters and exit");
+    CLI11_PARSE(app, argc, argv);
+
+    options.pluginPath = pluginPath;
+    if (listParams) {
+        PluginSession session;
+        std::string error;
+        if (!session.load(pluginPath.empty() ? defaultPluginPath(argv[0]) : pluginPath, error)) return fail(error);
+        std::printf("TexFacet parameters:\n%s", session.describeTable().c_str());
+        return 0;
+    }
+    if (scenePath.empty()) return fail("no SCENE given (see --help)");
+    if (outPath.empty()) return fail("no output image given: -o OUT.png (see --help)");
+    if (!isSupportedImagePath(outPath)) return fail("unknown image format for " + outPath + " (use .png or .exr)");
+    if (options.threads < 0 || options.threads > 1024) return fail("--threads must be 1 to 1024");
+    if (options.spp < 0 || options.spp > 4096) return fail("--spp must be 1 to 4096");
+    if (!sizeText.empty()) {
+        int w = 0, h = 0, used = 0;
+        if (std::sscanf(sizeText.c_str(), "%dx%d%n", &w, &h, &used) != 2 || size_t(used) != sizeText.size() || w < 1 ||
+            h < 1 || w > 16384 || h > 16384) {
+            return fail("bad --size '" + sizeText + "' (expected WxH, e.g. 1280x720)");
+        }
+        options.width = w;
+        options.height = h;
+    }
+    for (const std::string& s : sets) {
+        const size_t eq = s.find('=');
+        if (eq == std::string::npos || eq == 0) return fail("bad --set '" + s + "' (expected NAME=VALUE)");
+        options.sets.emplace_back(s.substr(0, eq), s.substr(eq + 1));
+    }
+    options.progressBar = !noProgress && ::isatty(2);
+
+    Scene scene;
+    try {
+        const std::string ext = lowerExt(scenePath);
+        if (ext == ".obj" || ext == ".ptx") {
+            if (!std::filesystem::exists(scenePath)) return fail("cannot open " + scenePath + ": no such file");
+            scene = sceneFromMesh(scenePath);
+        } else {
+            scene = loadSceneFile(scenePath);
+        }
+    } catch (const SceneError& e) {
+        return fail(e.what());
+    }
+    int first = scene.frameStart, last = scene.frameEnd;
+    if (!framesText.empty() && !parseFrames(framesText, first, last)) {
+        return fail("bad --frames '" + framesText + "' (expected A..B with A <= B)");
+    }
+
+    RenderJob job;
+    std::string error;
+    if (!job.prepare(scene, options, argv[0], error)) return fail(error);
+    std::fprintf(stderr, "info: rendering %dx%d, %d spp, %d thread%s, frames %d..%d\n", job.width(), job.height(),
+                 job.spp(), job.threads(), job.threads() == 1 ? "" : "s", first, last);
+    job.renderBegin();
+    int status = 0;
+    for (int frame = first; frame <= last; ++frame) {
+        Image image;
+        RenderStats stats;
+        job.renderFrame(frame, image, stats);
+        const std::string path = framePath(outPath, frame, last > first);
+        const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        std::error_code ec;
+        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+        if (!writeImage(path, image, error)) {
+            status = fail(error);
+            break;
+        }
+        std::printf("wrote %s (frame %d, %.2f s, %.2f Mrays/s)\n", path.c_str(), frame, stats.seconds,
+                    stats.seconds > 0 ? double(stats.rays) / stats.seconds * 1e-6 : 0.0);
+    }
+    job.renderEnd();
+    return status;
+}
