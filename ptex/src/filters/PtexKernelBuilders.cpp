@@ -92,15 +92,50 @@ void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, flo
     k.rot = 0;
 }
 
+namespace {
+struct GaussianK {
+    float operator()(float x, const float*) const { return std::exp(-2.0f * x * x); }
+};
+struct BicubicK {
+    float operator()(float x, const float* c) const
+    {
+        x = std::fabs(x);
+        if (x < 1.0f) return (c[0] * x + c[1]) * x * x + c[2];
+        if (x < 2.0f) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
+        return 0.0f;
+    }
+};
+struct PointerK {
+    PtexWidth4Filter::KernelFn* fn;
+    float operator()(float x, const float* c) const { return fn(x, c); }
+};
+
+template <class K>
+int width4Axis(const K& kfn, const float* c, bool lerp, int& k_u, int& k_uw, float* ku, float u, float uw,
+               int faceLog2);
+}  // namespace
+
 int PtexWidth4Filter::buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, float uw, int faceLog2)
 {
+    // the standard kernels are inlined; other kernel functions go through the pointer
+    if (_k == PtexBicubicFilter::kernelFn) return width4Axis(BicubicK(), _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
+    if (_k == PtexGaussianFilter::kernelFn)
+        return width4Axis(GaussianK(), _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
+    return width4Axis(PointerK{_k}, _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
+}
+
+namespace {
+template <class K>
+int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, float* ku, float u, float uw,
+               int faceLog2)
+{
+    auto blendWeight = PtexWidth4Filter::blendWeight;
     const float w = PtexUtils::max(uw, PtexUtils::reciprocalPow2(faceLog2));
     int L = PtexUtils::calcResFromWidth(w);
     const float invR = PtexUtils::reciprocalPow2(L);
     // blend towards the next coarser level
-    const float t2 = _options.lerp ? (w - invR) / invR : 0.0f;
+    const float t2 = lerp ? (w - invR) / invR : 0.0f;
     const float t1 = 1 - t2;
-    const float* c = _c;
 
     if (w >= 0.25f) {
         if (w < 0.5f) {
@@ -164,8 +199,9 @@ int PtexWidth4Filter::buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, f
     }
     return L;
 }
+}  // namespace
 
-float PtexGaussianFilter::kernelFn(float x, const float*) { return std::exp(-2.0f * x * x); }
+float PtexGaussianFilter::kernelFn(float x, const float* c) { return GaussianK()(x, c); }
 
 PtexBicubicFilter::PtexBicubicFilter(PtexTexture* tx, const PtexFilter::Options& opts, float sharpness)
     : PtexWidth4Filter(tx, opts, kernelFn)
@@ -181,10 +217,4 @@ PtexBicubicFilter::PtexBicubicFilter(PtexTexture* tx, const PtexFilter::Options&
     _c[6] = 2.0f - (2.0f / 3.0f) * B;
 }
 
-float PtexBicubicFilter::kernelFn(float x, const float* c)
-{
-    x = std::fabs(x);
-    if (x < 1.0f) return (c[0] * x + c[1]) * x * x + c[2];
-    if (x < 2.0f) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
-    return 0.0f;
-}
+float PtexBicubicFilter::kernelFn(float x, const float* c) { return BicubicK()(x, c); }
