@@ -46,7 +46,7 @@ float clampWidth(float w, int faceLog2)
 {
     if (std::isnan(w)) w = 0.0f;
     if (w > 0.25f) w = 0.25f;
-    float texel = std::ldexp(1.0f, -faceLog2);
+    float texel = 1.0f / float(1 << faceLog2);
     if (!(w >= texel)) w = texel;
     return w;
 }
@@ -61,7 +61,8 @@ int8_t levelFor(float w, int maxLog2)
     return int8_t(l);
 }
 
-double texelSize(int log2) { return std::ldexp(1.0, -log2); }
+// 2^-log2 exactly (log2 within [0, 24]).
+double texelSize(int log2) { return 1.0 / double(1 << log2); }
 
 }  // namespace
 
@@ -81,14 +82,6 @@ PtexMitchellFilter::PtexMitchellFilter(PtexTexture* texture_, float sharpness_)
 }
 
 void PtexMitchellFilter::release() { delete this; }
-
-double PtexMitchellFilter::kernel(double x) const
-{
-    const double* c = coefficients;
-    if (x < 1.0) return (c[0] * x + c[1]) * x * x + c[2];
-    if (x < 2.0) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
-    return 0.0;
-}
 
 bool PtexMitchellFilter::validRes(Res r) const
 {

@@ -37,7 +37,13 @@ public:
 
     float getSharpness() const { return sharpness; }
     /// The kernel at distance x (>= 0): 0 from 2 on.
-    double kernel(double x) const;
+    double kernel(double x) const
+    {
+        const double* c = coefficients;
+        if (x < 1.0) return (c[0] * x + c[1]) * x * x + c[2];
+        if (x < 2.0) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
+        return 0.0;
+    }
 
     /// The longest walk around a corner vertex, in faces.
     static const int kMaxCornerFaces = 10;

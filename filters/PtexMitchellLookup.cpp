@@ -33,11 +33,63 @@ struct CellMap {
 };
 
 // Adds the cells of the piece that fall in the texel rectangle [c0, c1) x [r0, r1),
-// data being that rectangle packed (dataU texels a row), to result.
+// data being that rectangle packed (dataU texels a row), to result. Pieces wholly
+// inside the rectangle (the common case) walk the texels by fixed strides, with
+// the channel count fixed for 1 to 4 channels so the sums stay in registers.
+template <typename T, int N>
+void accumulateInside(const double* weights, int stride, int uw, int vw, const CellMap& m, const T* data,
+                      int dataU, int c0, int r0, int nTxChan, int firstChan, int nChan, float* result)
+{
+    const long stepI = (long(m.ri) * dataU + m.ci) * nTxChan;
+    const long stepJ = (long(m.rj) * dataU + m.cj) * nTxChan;
+    const T* base = data + (long(m.r0 - r0) * dataU + (m.c0 - c0)) * nTxChan + firstChan;
+    if constexpr (N > 0) {
+        double acc[N] = {};
+        for (int j = 0; j < vw; ++j) {
+            const double* wrow = weights + j * stride;
+            const T* px = base + j * stepJ;
+            for (int i = 0; i < uw; ++i, px += stepI) {
+                const double w = wrow[i];
+                for (int k = 0; k < N; ++k) acc[k] += w * sampleValue(px + k);
+            }
+        }
+        for (int k = 0; k < N; ++k) result[k] = float(double(result[k]) + acc[k]);
+    } else {
+        double acc[kChanChunk];
+        for (int k0 = 0; k0 < nChan; k0 += kChanChunk) {
+            const int nc = nChan - k0 < kChanChunk ? nChan - k0 : kChanChunk;
+            for (int k = 0; k < nc; ++k) acc[k] = 0.0;
+            for (int j = 0; j < vw; ++j) {
+                const double* wrow = weights + j * stride;
+                const T* px = base + j * stepJ + k0;
+                for (int i = 0; i < uw; ++i, px += stepI) {
+                    const double w = wrow[i];
+                    for (int k = 0; k < nc; ++k) acc[k] += w * sampleValue(px + k);
+                }
+            }
+            for (int k = 0; k < nc; ++k) result[k0 + k] = float(double(result[k0 + k]) + acc[k]);
+        }
+    }
+}
+
 template <typename T>
 void accumulatePacked(const double* weights, int stride, int uw, int vw, const CellMap& m, const T* data, int dataU,
                       int c0, int r0, int c1, int r1, int nTxChan, int firstChan, int nChan, float* result)
 {
+    // The mapping is linear, so two opposite cells bound the piece.
+    const int ca = m.c0, cb = m.c0 + (uw - 1) * m.ci + (vw - 1) * m.cj;
+    const int ra = m.r0, rb = m.r0 + (uw - 1) * m.ri + (vw - 1) * m.rj;
+    if ((ca < cb ? ca : cb) >= c0 && (ca < cb ? cb : ca) < c1 && (ra < rb ? ra : rb) >= r0 && (ra < rb ? rb : ra) < r1) {
+        switch (nChan) {
+        case 1: accumulateInside<T, 1>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
+        case 2: accumulateInside<T, 2>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
+        case 3: accumulateInside<T, 3>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
+        case 4: accumulateInside<T, 4>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
+        default: accumulateInside<T, 0>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
+        }
+        return;
+    }
+    // Partly inside (a piece spanning tiles): test every cell.
     double acc[kChanChunk];
     for (int k0 = 0; k0 < nChan; k0 += kChanChunk) {
         const int nc = nChan - k0 < kChanChunk ? nChan - k0 : kChanChunk;
