@@ -325,4 +325,35 @@ TEST_F(FilterQueryTest, TriangleFilterStaysWithinTheDataRange)
             }
 }
 
+TEST(FilterHostileFiles, ScrambledAdjacencyNeverCrashes)
+{
+    for (Ptex::MeshType mt : {Ptex::mt_quad, Ptex::mt_triangle}) {
+        for (uint32_t seed = 1; seed <= 6; seed++) {
+            std::string path = FiltersTest::writeScrambled("scrambled.ptx", mt, 12, seed);
+            if (path.empty()) GTEST_SKIP() << "could not write test texture";
+            TexHolder t(path);
+            ASSERT_TRUE(t.tex);
+            uint32_t s = seed * 7919u;
+            auto rf = [&s]() {
+                s = s * 1664525u + 1013904223u;
+                return float(s >> 8) / float(1 << 24);
+            };
+            for (PtexFilter::FilterType type : kAllTypes) {
+                for (int opt = 0; opt < 4; opt++) {
+                    PtexPtr<PtexFilter> f(
+                        PtexFilter::getFilter(t.tex, PtexFilter::Options(type, opt & 1, 0.7f, (opt & 2) != 0)));
+                    for (int q = 0; q < 200; q++) {
+                        const float w = std::exp2(-8 * rf()) * (q % 5 == 0 ? 6.0f : 1.0f);
+                        float r[2] = {kMark, kMark};
+                        f->eval(r, 0, 2, q % 12, rf() * 1.2f - 0.1f, rf() * 1.2f - 0.1f, w * rf(), w * (rf() - 0.5f),
+                                w * (rf() - 0.5f), w * rf(), 1.0f, q % 3 == 0 ? 0.1f * rf() : 0.0f);
+                        for (float x : r) EXPECT_FALSE(std::isnan(x) && type == PtexFilter::f_point);
+                    }
+                }
+            }
+            std::remove(path.c_str());
+        }
+    }
+}
+
 }  // namespace

@@ -68,6 +68,40 @@ inline std::string writeTriPair(const std::string& name, int log2)
     return ok ? path : std::string();
 }
 
+/// nfaces faces with random resolutions, random (often inconsistent) adjacency,
+/// self-references and random subface flags: filters must survive such files.
+inline std::string writeScrambled(const std::string& name, Ptex::MeshType mt, int nfaces, uint32_t seed)
+{
+    std::string path = tempPath(name);
+    Ptex::String err;
+    PtexWriter* w = PtexWriter::open(path.c_str(), mt, Ptex::dt_uint8, 2, -1, nfaces, err);
+    if (!w) return std::string();
+    uint32_t s = seed;
+    auto rnd = [&s](uint32_t n) {
+        s = s * 1664525u + 1013904223u;
+        return (s >> 8) % n;
+    };
+    const int nedges = mt == Ptex::mt_quad ? 4 : 3;
+    for (int f = 0; f < nfaces; f++) {
+        int faces[4] = {-1, -1, -1, -1}, edges[4] = {0, 0, 0, 0};
+        for (int e = 0; e < nedges; e++) {
+            faces[e] = rnd(5) == 0 ? -1 : int(rnd(uint32_t(nfaces)));
+            edges[e] = int(rnd(uint32_t(nedges)));
+        }
+        const int ul = int(rnd(6)), vl = mt == Ptex::mt_quad ? int(rnd(6)) : ul;
+        Ptex::FaceInfo info(Ptex::Res{int8_t(ul), int8_t(vl)}, faces, edges, mt == Ptex::mt_quad && rnd(3) == 0);
+        std::vector<uint8_t> data(size_t(1 << ul) * size_t(1 << vl) * 2);
+        for (uint8_t& b : data) b = uint8_t(rnd(256));
+        if (rnd(7) == 0)
+            w->writeConstantFace(f, info, data.data());
+        else
+            w->writeFace(f, info, data.data());
+    }
+    bool ok = w->close(err);
+    w->release();
+    return ok ? path : std::string();
+}
+
 }  // namespace FiltersTest
 
 #endif
