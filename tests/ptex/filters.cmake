@@ -14,3 +14,12 @@ if(TARGET ptex-eval-table)
   target_compile_definitions(test-ptex-filters-threads PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
   gtest_discover_tests(test-ptex-filters-threads DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 endif()
+
+if(TARGET ptex-eval)
+  add_executable(test-ptex-eval-tool ${CMAKE_CURRENT_LIST_DIR}/filters_tool_test.cpp)
+  target_link_libraries(test-ptex-eval-tool PRIVATE ptex-eval-table GTest::gtest_main)
+  target_compile_definitions(test-ptex-eval-tool PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}"
+                             PTEX_EVAL_BIN="$<TARGET_FILE:ptex-eval>")
+  add_dependencies(test-ptex-eval-tool ptex-eval)
+  gtest_discover_tests(test-ptex-eval-tool DISCOVERY_TIMEOUT 60)
+endif()
