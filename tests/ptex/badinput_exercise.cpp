@@ -2,6 +2,7 @@
 // allocation guard that catches oversized requests.
 #include "badinput_exercise.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -140,18 +141,45 @@ Outcome exerciseFile(const std::string& path)
 
 }  // namespace PtexBadInput
 
-// Allocation guard: a damaged size must never turn into a huge request.
-void* operator new(size_t size)
+// Allocation guard: a damaged size must never turn into a huge request. Every
+// form of new and delete is replaced so they all pair malloc with free (the
+// sanitizer checks the pairing).
+namespace {
+
+void* guardedAlloc(size_t size, size_t align)
 {
     if (size > PtexBadInput::allocationLimit) {
         if (!PtexBadInput::hugeAllocation) PtexBadInput::hugeAllocation = size;
-        throw std::bad_alloc();
+        return nullptr;
     }
-    if (void* p = std::malloc(size ? size : 1)) return p;
+    if (size == 0) size = 1;
+    if (align <= alignof(std::max_align_t)) return std::malloc(size);
+    return std::aligned_alloc(align, (size + align - 1) / align * align);
+}
+
+void* guardedNew(size_t size, size_t align)
+{
+    if (void* p = guardedAlloc(size, align)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](size_t size) { return operator new(size); }
+
+}  // namespace
+
+void* operator new(size_t size) { return guardedNew(size, 0); }
+void* operator new[](size_t size) { return guardedNew(size, 0); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return guardedAlloc(size, 0); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return guardedAlloc(size, 0); }
+void* operator new(size_t size, std::align_val_t a) { return guardedNew(size, size_t(a)); }
+void* operator new[](size_t size, std::align_val_t a) { return guardedNew(size, size_t(a)); }
+void* operator new(size_t size, std::align_val_t a, const std::nothrow_t&) noexcept { return guardedAlloc(size, size_t(a)); }
+void* operator new[](size_t size, std::align_val_t a, const std::nothrow_t&) noexcept { return guardedAlloc(size, size_t(a)); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }
