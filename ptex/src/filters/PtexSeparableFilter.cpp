@@ -63,6 +63,8 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     if (firstchan < 0 || firstchan >= _ntxchan) return;
     const int n = PtexUtils::min(nchannels, _ntxchan - firstchan);
     const Ptex::FaceInfo& f = _tx->getFaceInfo(faceid);
+    // resolutions a texture could not hold are refused (texture sources other than our reader)
+    if (f.res.ulog2 < 0 || f.res.vlog2 < 0 || f.res.ulog2 > 24 || f.res.vlog2 > 24) return;
 
     if (f.isNeighborhoodConstant()) {
         PtexFaceData* d = _tx->getData(faceid, Ptex::Res(0, 0));
