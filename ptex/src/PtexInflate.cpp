@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <climits>
 #include <memory>
 
@@ -77,9 +78,16 @@ bool haveLibdeflate()
 #endif
 }
 
+namespace {
+std::atomic<bool> g_useZlib{false};
+}
+
+void setBackend(Backend b) { g_useZlib.store(b == Backend::Zlib, std::memory_order_relaxed); }
+
 bool inflate(const void* src, size_t srcsize, void* dst, size_t dstsize)
 {
 #ifdef PTEX_HAVE_LIBDEFLATE
+    if (g_useZlib.load(std::memory_order_relaxed)) return inflateZlib(src, srcsize, dst, dstsize);
     return inflateLibdeflate(src, srcsize, dst, dstsize);
 #else
     return inflateZlib(src, srcsize, dst, dstsize);

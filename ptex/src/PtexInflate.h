@@ -17,6 +17,10 @@ bool inflateZlib(const void* src, size_t srcsize, void* dst, size_t dstsize);
 bool inflateLibdeflate(const void* src, size_t srcsize, void* dst, size_t dstsize);
 bool haveLibdeflate();
 
+/// Back end used by `inflate` (for benchmarks; the default is the faster one).
+enum class Backend { Fast, Zlib };
+void setBackend(Backend b);
+
 /// Deflate can expand at most about 1032:1; a larger claimed ratio is corrupt data
 /// and must be refused before allocating the output.
 inline bool plausible(size_t srcsize, size_t dstsize) { return dstsize <= srcsize * 1032 + 64; }

@@ -418,11 +418,17 @@ bool PtexReader::readEditData()
 
 void PtexReader::freeLoaded()
 {
+    // only called while no other thread uses the reader: relaxed access suffices
+    auto take = [](auto& slot) {
+        auto* p = slot.load(std::memory_order_relaxed);
+        if (p) slot.store(nullptr, std::memory_order_relaxed);
+        return p;
+    };
     if (_levels)
-        for (int i = 0; i < _header.nlevels; i++) delete _levels[size_t(i)].exchange(nullptr);
+        for (int i = 0; i < _header.nlevels; i++) delete take(_levels[size_t(i)]);
     if (_reductions)
-        for (size_t i = 0; i < _faceinfo.size(); i++) delete _reductions[i].exchange(nullptr);
-    delete _metadata.exchange(nullptr);
+        for (size_t i = 0; i < _faceinfo.size(); i++) delete take(_reductions[i]);
+    delete take(_metadata);
 }
 
 void PtexReader::prune()

@@ -370,18 +370,19 @@ void copy(const void* src, int sstride, void* dst, int dstride, int nrows, int r
 void genRfaceids(const Ptex::FaceInfo* faces, int nfaces, uint32_t* rfaceids, uint32_t* faceids)
 {
     if (nfaces <= 0) return;
-    std::vector<uint32_t> order(static_cast<size_t>(nfaces));
-    std::vector<int> key(static_cast<size_t>(nfaces));
-    for (int i = 0; i < nfaces; i++) {
-        order[size_t(i)] = uint32_t(i);
+    // stable counting sort by decreasing key (keys are small: log2 sizes)
+    auto key = [&](int i) {
         const Ptex::FaceInfo& f = faces[i];
-        key[size_t(i)] = f.isConstant() ? 1 : std::min(int(f.res.ulog2), int(f.res.vlog2));
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return key[a] > key[b]; });
-    for (int r = 0; r < nfaces; r++) {
-        if (faceids) faceids[r] = order[size_t(r)];
-        if (rfaceids) rfaceids[order[size_t(r)]] = uint32_t(r);
+        int k = f.isConstant() ? 1 : std::min(int(f.res.ulog2), int(f.res.vlog2));
+        return std::clamp(k, 0, 127);
+    };
+    uint32_t start[129] = {};
+    for (int i = 0; i < nfaces; i++) start[127 - key(i) + 1]++;
+    for (int k = 1; k <= 128; k++) start[k] += start[k - 1];
+    for (int i = 0; i < nfaces; i++) {
+        uint32_t r = start[127 - key(i)]++;
+        if (faceids) faceids[r] = uint32_t(i);
+        if (rfaceids) rfaceids[i] = r;
     }
 }
 
