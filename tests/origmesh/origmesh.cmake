@@ -21,3 +21,11 @@ if(TARGET zt_origmesh)
   target_compile_definitions(test-origmesh-threads PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
   gtest_discover_tests(test-origmesh-threads DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 endif()
+
+# Refused allocations (the test replaces the global operator new).
+if(TARGET zt_origmesh)
+  add_executable(test-origmesh-alloc ${CMAKE_CURRENT_LIST_DIR}/allocation_failure_test.cpp)
+  target_link_libraries(test-origmesh-alloc PRIVATE zt_origmesh zento GTest::gtest_main Threads::Threads)
+  target_compile_definitions(test-origmesh-alloc PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
+  gtest_discover_tests(test-origmesh-alloc DISCOVERY_TIMEOUT 60)
+endif()

@@ -1,0 +1,101 @@
+// Allocation failure while building the model or the host-path face-start table: no
+// model / no table, the flag stays clear, the lock is not left held, nothing leaks, and
+// a later attempt with memory available succeeds.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "MeshFixture.h"
+#include "origmesh/FaceMapping.h"
+#include "origmesh/FaceStartTable.h"
+
+namespace {
+
+// Counts allocations; when armed, the n-th one from now is refused.
+std::atomic<long> failCountdown{-1};
+std::atomic<long> allocations{0};
+
+void* allocate(size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    long n = failCountdown.load(std::memory_order_relaxed);
+    while (n > 0) {
+        if (failCountdown.compare_exchange_weak(n, n - 1)) {
+            if (n == 1) throw std::bad_alloc();
+            break;
+        }
+    }
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return allocate(size); }
+void* operator new[](size_t size) { return allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+
+using namespace omtest;
+using ZUtils::Vector3f;
+
+namespace {
+
+Polygons quadAndTriangle() {
+    Polygons m;
+    m.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}};
+    m.degrees = {4, 3};
+    m.indices = {0, 1, 2, 3, 1, 4, 2};
+    return m;
+}
+
+TEST(AllocationFailure, EveryAllocationOfTheBuildMayFail) {
+    GeometryParams p;
+    p.set(quadAndTriangle());
+    // How many allocations one build makes.
+    const long before = allocations.load();
+    ASSERT_TRUE(p.build(1));
+    const long perBuild = allocations.load() - before;
+    ASSERT_GE(perBuild, 5);  // the model and its four tables at least
+    for (long k = 1; k <= perBuild; ++k) {
+        failCountdown = k;
+        std::unique_ptr<OrigMeshInterface> mesh;
+        EXPECT_NO_THROW(mesh = p.build(1)) << k;
+        EXPECT_FALSE(mesh) << "allocation " << k << " refused";
+        failCountdown = -1;
+    }
+    EXPECT_TRUE(p.build(1));
+}
+
+TEST(AllocationFailure, FaceStartTableStaysUnbuiltAndUnlocked) {
+    const Polygons m = quadAndTriangle();
+    auto host = makeHost(m);
+    ASSERT_TRUE(host);
+    FaceStartTable table;
+    failCountdown = 1;
+    EXPECT_FALSE(table.ensureBuilt(*host, 0.0));
+    failCountdown = -1;
+    EXPECT_FALSE(table.isBuilt());
+    EXPECT_EQ(table.lookup(0), -1);
+    // The mapping has no result while the table cannot be made.
+    failCountdown = 1;
+    FaceMapping r;
+    EXPECT_FALSE(mapToFace(MeshSource(*host, table, 0.0, 0), {0, {0.5f, 0.2f, 0}, 1, 4}, r));
+    failCountdown = -1;
+    // Another thread can take the lock and build: the failed attempts released it.
+    bool built = false;
+    std::thread other([&] { built = table.ensureBuilt(*host, 0.0); });
+    other.join();
+    EXPECT_TRUE(built);
+    EXPECT_EQ(table.builds(), 1);
+    EXPECT_EQ(table.lookup(1), 1);
+    EXPECT_TRUE(mapToFace(MeshSource(*host, table, 0.0, 0), {0, {0.5f, 0.2f, 0}, 1, 4}, r));
+    EXPECT_EQ(r.faceId, 0);
+}
+
+}  // namespace
