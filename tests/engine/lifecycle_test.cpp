@@ -235,3 +235,18 @@ TEST_F(Lifecycle, GoldenFileWithFiveChannels) {
     a.tex().frameEnd(&renderer);
     a.tex().renderEnd(&renderer);
 }
+
+TEST_F(Lifecycle, NamesWithNonAsciiAndInvalidBytesOpenThroughTheCache) {
+    for (const std::string& name : {std::string("t\xC3\xA9xture_\xE6\x9D\xBF.ptx"), std::string("bad\xFF\xC0name.ptx")}) {
+        const std::string path = writeTestTexture(name, 3, -1);
+        ASSERT_FALSE(path.empty()) << name;
+        Instance a;
+        a.setFile(path);
+        a.tex().renderBegin(&renderer);
+        a.tex().frameBegin(&renderer);
+        EXPECT_TRUE(a.tex().ready()) << name;
+        EXPECT_EQ(count(ProgressLevel::Verbose, "PTex file \"" + path + "\" loaded."), 1u) << name;
+        a.tex().frameEnd(&renderer);
+        a.tex().renderEnd(&renderer);
+    }
+}
