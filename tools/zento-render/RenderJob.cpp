@@ -214,7 +214,7 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
     setup.threadCount = threads_;
     filterScale_.filterMultiplier = scene.filterMultiplier;
     setup.setInterface(ZUtils::FilterScaleInterface::ID, &filterScale_);
-    keys_.assign(size_t(threads_), 0);
+    keys_.assign(size_t(threads_), ThreadKey{});
     return true;
 }
 
@@ -261,7 +261,7 @@ bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, in
     sc.rayTime = time_;
     sc.rayFlags = 0;
     sc.resultSlot = 0;
-    uint32_t& key = keys_[size_t(threadIndex)];
+    uint32_t& key = keys_[size_t(threadIndex)].value;
     key = key == 0xFFFFFFFFu ? 1u : key + 1u;
     sc.resultKey = key;
     sc.renderSetup = &renderer_.getRenderSetup();

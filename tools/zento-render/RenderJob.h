@@ -116,5 +116,9 @@ private:
     // Shared by the render threads of one frame.
     struct TileQueue;
     std::unique_ptr<TileQueue> tiles_;
-    std::vector<uint32_t> keys_;  // per thread: the last result key handed out
+    // Per thread: the last result key handed out, each on its own cache line.
+    struct alignas(64) ThreadKey {
+        uint32_t value = 0;
+    };
+    std::vector<ThreadKey> keys_;
 };
