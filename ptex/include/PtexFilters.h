@@ -153,7 +153,9 @@ protected:
 
     PtexTexture* _tx;
     PtexFilter::Options _options;
-    float _result[kMaxChan];  ///< accumulation of the current pass
+    // cache-line aligned (the whole object then is too), so filters of different
+    // threads never share a line of per-call state
+    alignas(64) float _result[kMaxChan];  ///< accumulation of the current pass
     float _weight;            ///< normalising total of the current pass
     int _firstChanOffset;     ///< byte offset of the first evaluated sample in a pixel
     int _nchan;               ///< channels evaluated in the current pass
@@ -259,7 +261,7 @@ protected:
 
     PtexTexture* _tx;
     PtexFilter::Options _options;
-    float _result[kMaxChan];
+    alignas(64) float _result[kMaxChan];  ///< accumulation (cache-line aligned, see above)
     float _weight;
     int _firstChanOffset;
     int _nchan;
