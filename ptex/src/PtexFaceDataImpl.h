@@ -69,7 +69,9 @@ public:
     PtexFaceData* getTile(int) override { return nullptr; }
     const void* pixel(int u, int v) override
     {
-        return _data.get() + (size_t(v) * size_t(_res.u()) + size_t(u)) * size_t(_pixelsize);
+        // masked so that even a bad request stays inside the data
+        size_t uu = size_t(u & (_res.u() - 1)), vv = size_t(v & (_res.v() - 1));
+        return _data.get() + (vv * size_t(_res.u()) + uu) * size_t(_pixelsize);
     }
     size_t memUsed() const override { return sizeof(*this) + size_t(_res.size()) * size_t(_pixelsize); }
 

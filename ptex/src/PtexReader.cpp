@@ -118,6 +118,8 @@ PtexFaceData* TiledFace::getTile(int t)
 
 const void* TiledFace::pixel(int u, int v)
 {
+    u &= _res.u() - 1;  // keep any request inside the face
+    v &= _res.v() - 1;
     int tu = u >> _tileres.ulog2, tv = v >> _tileres.vlog2;
     FaceData* t = tile(tv * _ntilesu + tu);
     return t->pixel(u & (_tileres.u() - 1), v & (_tileres.v() - 1));
@@ -907,6 +909,10 @@ FaceData* PtexReader::computeReduction(int faceid, Ptex::Res res)
     }
     int su = srcres.u(), sv = srcres.v();
     size_t srcrow = size_t(su) * size_t(_pixelsize);
+    if (srcrow * size_t(sv) > MaxBlockBytes) {  // only a hostile tiled face gets here
+        setError(ErrCorrupt);
+        return nullptr;
+    }
     const void* pixels = src->getData();
     std::vector<uint8_t> assembled;
     if (!pixels) {  // tiled: reduce the assembled image (same values as per tile)
