@@ -229,7 +229,8 @@ void RenderJob::renderEnd() {
     begun_ = false;
 }
 
-bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, int* objectOut, int* faceOut) {
+bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, int* objectOut, int* faceOut,
+                         ZUtils::Vector3d* hitOut) {
     const Vector3f org = camera_.origin();
     const Vector3f dir = camera_.rayDirection(px, py);
     RTCIntersectContext context;
@@ -279,6 +280,7 @@ bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, in
     colour = c;
     if (objectOut) *objectOut = o;
     if (faceOut) *faceOut = int(rh.hit.primID);
+    if (hitOut) *hitOut = sc.shadePoint;
     return true;
 }
 

@@ -84,7 +84,7 @@ public:
     // Traces one camera ray through image position (px, py) and shades it the
     // way renderFrame does (for tests): false when it hits nothing.
     bool shadeRay(float px, float py, int threadIndex, ZUtils::AColor& colour, int* object = nullptr,
-                  int* renderFace = nullptr);
+                  int* renderFace = nullptr, ZUtils::Vector3d* hitPoint = nullptr);
 
 private:
     struct Object {
