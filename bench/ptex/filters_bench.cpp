@@ -157,6 +157,79 @@ Fixture& fixture()
     return f;
 }
 
+// Triangle texture: 128 pairs of 128 x 128 RGBA8 triangles, each pair sharing
+// its diagonal edge; queries at random points with footprints of 0.25 to 4 texels.
+struct TriFixture {
+    std::string path;
+    PtexCache* cache = nullptr;
+    PtexTexture* tex = nullptr;
+    std::vector<Query> queries;
+
+    TriFixture()
+    {
+        path = (std::filesystem::temp_directory_path() / "zento-bench-filters-tri.ptx").string();
+        const int nfaces = 256, log2 = 7, N = 1 << log2;
+        Ptex::String err;
+        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_triangle, Ptex::dt_uint8, 4, 3, nfaces, err);
+        if (!w) std::exit(1);
+        std::vector<uint8_t> data(size_t(N) * N * 4);
+        for (int f = 0; f < nfaces; f++) {
+            int adj[4] = {-1, f ^ 1, -1, -1}, edges[4] = {0, 1, 0, 0};
+            Ptex::FaceInfo info(Ptex::Res{int8_t(log2), int8_t(log2)}, adj, edges);
+            for (size_t i = 0; i < data.size(); i++) data[i] = uint8_t((i * 13 + size_t(f) * 7 + i / 512) & 0xff);
+            w->writeFace(f, info, data.data());
+        }
+        bool ok = w->close(err);
+        w->release();
+        if (!ok) std::exit(1);
+        cache = PtexCache::create(0, 0);
+        tex = cache->get(path.c_str(), err);
+        if (!tex) std::exit(1);
+        std::mt19937 rng(777);
+        std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f);
+        for (int i = 0; i < 8192; i++) {
+            float u = pos(rng), v = pos(rng);
+            if (u + v > 1) { u = 1 - u; v = 1 - v; }
+            const float w = std::exp2(lw(rng)) / float(N);
+            queries.push_back(Query{int(rng() % nfaces), u, v, w, 0, 0, w});
+        }
+    }
+    ~TriFixture()
+    {
+        if (tex) tex->release();
+        if (cache) cache->release();
+        std::remove(path.c_str());
+    }
+};
+
+TriFixture& triFixture()
+{
+    static TriFixture f;
+    return f;
+}
+
+void BM_TriFilter(benchmark::State& state, PtexFilter::FilterType type)
+{
+    TriFixture& fx = triFixture();
+    PtexFilter* filter = PtexFilter::getFilter(fx.tex, PtexFilter::Options(type));
+    float r[4];
+    for (const Query& q : fx.queries) filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
+    size_t i = size_t(state.thread_index()) * 4096;
+    const uint64_t allocs0 = tAllocs;
+    uint64_t evals = 0;
+    for (auto _ : state) {
+        const Query& q = fx.queries[i++ & (fx.queries.size() - 1)];
+        filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
+        benchmark::DoNotOptimize(r[0]);
+        evals++;
+    }
+    const uint64_t allocs = tAllocs - allocs0;
+    filter->release();
+    state.SetItemsProcessed(int64_t(evals));
+    state.counters["allocs_per_eval"] =
+        benchmark::Counter(evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
+}
+
 void warm(PtexFilter* filter)
 {
     float r[4];
@@ -197,6 +270,8 @@ FILTER_BENCH(gaussian, f_gaussian, false);
 FILTER_BENCH(gaussian_lerp, f_gaussian, true);
 FILTER_BENCH(bicubic, f_bicubic, false);
 FILTER_BENCH(mitchell_lerp, f_mitchell, true);
+BENCHMARK_CAPTURE(BM_TriFilter, point_tri, PtexFilter::f_point)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5);
+BENCHMARK_CAPTURE(BM_TriFilter, triangle, PtexFilter::f_box)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5);
 
 }  // namespace
 
