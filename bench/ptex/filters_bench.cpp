@@ -158,7 +158,7 @@ Fixture& fixture()
 }
 
 // Triangle texture: 128 pairs of 128 x 128 RGBA8 triangles, each pair sharing
-// its diagonal edge; queries at random points with footprints of 0.25 to 4 texels.
+// its diagonal edge; coherent runs of queries with footprints of 0.25 to 4 texels.
 struct TriFixture {
     std::string path;
     PtexCache* cache = nullptr;
@@ -187,11 +187,19 @@ struct TriFixture {
         if (!tex) std::exit(1);
         std::mt19937 rng(777);
         std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f);
-        for (int i = 0; i < 8192; i++) {
+        // coherent runs of 64 queries about a texel apart, as for the quads
+        for (int run = 0; run < 128; run++) {
+            const int face = int(rng() % nfaces);
             float u = pos(rng), v = pos(rng);
-            if (u + v > 1) { u = 1 - u; v = 1 - v; }
+            const float du = (pos(rng) - 0.5f) * 2 / float(N), dv = (pos(rng) - 0.5f) * 2 / float(N);
             const float w = std::exp2(lw(rng)) / float(N);
-            queries.push_back(Query{int(rng() % nfaces), u, v, w, 0, 0, w});
+            for (int i = 0; i < 64; i++) {
+                u = u + du - std::floor(u + du);
+                v = v + dv - std::floor(v + dv);
+                float qu = u, qv = v;
+                if (qu + qv > 1) { qu = 1 - qu; qv = 1 - qv; }
+                queries.push_back(Query{face, qu, qv, w, 0, 0, w});
+            }
         }
     }
     ~TriFixture()

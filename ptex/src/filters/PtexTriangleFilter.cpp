@@ -62,14 +62,45 @@ template <class Fn> inline float forEachTexel(const TriIter& it, float wscale, F
     return wsum;
 }
 
+template <typename T, int NC>
+float applyIterT(const TriIter& it, float wscale, float* dst, const void* data, int nChan, int nTxChan)
+{
+    const T* d = static_cast<const T*>(data);
+    const int nc = NC ? NC : nChan;
+    // sums kept locally (same order of additions as accumulating into dst)
+    float acc[NC ? NC : 64];
+    for (int c = 0; c < nc; c++) acc[c] = dst[c];
+    const float wsum = forEachTexel(it, wscale, [&](long pix, float w) {
+        const T* p = d + pix * nTxChan;
+#pragma GCC unroll 4
+        for (int c = 0; c < nc; c++) acc[c] += PtexFilterImpl::toF(p[c]) * w;
+    });
+    for (int c = 0; c < nc; c++) dst[c] = acc[c];
+    return wsum;
+}
+
+template <typename T>
+float applyIterN(const TriIter& it, float wscale, float* dst, const void* data, int nChan, int nTxChan)
+{
+    switch (nChan) {
+    case 1: return applyIterT<T, 1>(it, wscale, dst, data, 1, nTxChan);
+    case 2: return applyIterT<T, 2>(it, wscale, dst, data, 2, nTxChan);
+    case 3: return applyIterT<T, 3>(it, wscale, dst, data, 3, nTxChan);
+    case 4: return applyIterT<T, 4>(it, wscale, dst, data, 4, nTxChan);
+    default: return applyIterT<T, 0>(it, wscale, dst, data, nChan, nTxChan);
+    }
+}
+
 float applyIter(const TriIter& it, float wscale, float* dst, const void* data, Ptex::DataType dt, int nChan,
                 int nTxChan)
 {
-    const char* d = static_cast<const char*>(data);
-    const long psize = long(nTxChan) * Ptex::DataSize(dt);
-    return forEachTexel(it, wscale, [&](long pix, float w) {
-        PtexFilterImpl::addPixel(dst, d + pix * psize, dt, nChan, w);
-    });
+    switch (dt) {
+    case Ptex::dt_uint8: return applyIterN<uint8_t>(it, wscale, dst, data, nChan, nTxChan);
+    case Ptex::dt_uint16: return applyIterN<uint16_t>(it, wscale, dst, data, nChan, nTxChan);
+    case Ptex::dt_half: return applyIterN<PtexHalf>(it, wscale, dst, data, nChan, nTxChan);
+    case Ptex::dt_float: return applyIterN<float>(it, wscale, dst, data, nChan, nTxChan);
+    }
+    return 0.0f;
 }
 
 float weightIter(const TriIter& it, float wscale)
