@@ -15,8 +15,10 @@
 //
 // Contract of every eval (see Ptexture.h for the arguments):
 //  - writes only n = min(nchannels, numChannels - firstchan) values; returns
-//    without writing for a null texture, nchannels <= 0, firstchan outside the
-//    file's channels or a face id outside [0, numFaces);
+//    without writing for a null texture, nchannels <= 0, a negative firstchan or
+//    a face id outside [0, numFaces). The separable and triangle filters also
+//    write nothing when firstchan >= numChannels; the point filters clear all
+//    nchannels elements first (as PtexTexture::getPixel does);
 //  - NaN or infinite positions and widths are clamped, never trusted;
 //  - allocates nothing, takes no lock, throws nothing. The filter keeps per-call
 //    state in its members: one filter per thread, any number of filters may share
