@@ -546,7 +546,7 @@ bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& 
         _pos = int64_t(pos);
     }
     _counters->blockReads.fetch_add(1, std::memory_order_relaxed);
-    if (buf.size() < std::min<size_t>(size, size_t(1) << 20)) buf.resize(std::min<size_t>(size, size_t(1) << 20));
+    if (buf.size() < std::min<size_t>(size, size_t(1) << 18)) buf.resize(std::min<size_t>(size, size_t(1) << 18));
     size_t done = 0;
     while (done < size) {
         size_t n = std::min<size_t>(size - done, PtexIO::BlockSize);
