@@ -83,6 +83,9 @@ public:
 
     bool prepareChannels();
     ZUtils::AColor mapChannels(const float* buffer, const ZUtils::ShadeContext& sc) const;
+    // One shading point without the result cache; (1, 1, 1, 1) when the frame is
+    // not ready, no mesh source, an out-of-range thread or an unmappable point.
+    ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc);
 
     bool ready() const { return texture != nullptr && channelsReady; }
     // The file name the last load opened (or tried to open).

@@ -1,7 +1,10 @@
 #include "plugin/TexFacetLifecycle.h"
 
+#include <climits>
+
 #include "engine/SharedPtexCache.h"
 #include "plugin/TexFacet.h"
+#include "zento/ShadeContext.h"
 #include "zento/ShadingInterfaces.h"
 #include "zento/ZentoParameterList.h"
 #include "zento/ZentoRenderer.h"
@@ -35,6 +38,33 @@ void texFacetRenderEnd(TexFacet& tex, ZUtils::ZentoRenderer*) {
     sharedPtexCache().resetCacheSize();
 }
 
-ZUtils::AColor texFacetGetTexColor(TexFacet&, const ZUtils::ShadeContext&) {
-    return ZUtils::AColor(1.0f, 1.0f, 1.0f, 1.0f);
+ZUtils::AColor texFacetGetTexColor(TexFacet& tex, const ZUtils::ShadeContext& sc) {
+    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
+    // Key 0 marks empty entries, so it is never looked up or stored.
+    const bool cached = tex.resultTables.exist() && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
+                        sc.threadIndex >= 0 && sc.threadIndex < tex.resultTables.count() &&
+                        sc.resultSlot >= 0 && sc.resultSlot < INT_MAX && sc.resultKey != 0;
+    try {
+        if (cached) {
+            const ResultTable& t = tex.resultTables.table(sc.threadIndex);
+            if (sc.resultSlot < t.count && t.entries[sc.resultSlot].key == sc.resultKey)
+                return t.entries[sc.resultSlot].color;
+        }
+        const ZUtils::AColor result = tex.evaluate(sc);
+        if (cached) {
+            ResultTable& t = tex.resultTables.table(sc.threadIndex);
+            const int i = sc.resultSlot;
+            if (t.count <= i) {
+                const int old = t.count;
+                t.resize(i + 1, false);
+                for (int k = old; k <= i; ++k) t.entries[k].key = 0;
+            }
+            t.entries[i].key = sc.resultKey;
+            t.entries[i].color = result;
+        }
+        return result;
+    } catch (const char*) {
+        // The module's allocator has reported the failure; the render thread goes on.
+        return fallback;
+    }
 }

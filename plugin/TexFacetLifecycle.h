@@ -11,8 +11,10 @@
 // texFacetFrameEnd: the engine gives back what the frame holds.
 // texFacetRenderEnd: result tables destroyed, the image list forgotten
 //   (failed lists included), the shared cache size reset to 100 MB.
-// texFacetGetTexColor: (1, 1, 1, 1) until the lookup is in place. Runs on all
-//   render threads: no allocation, lock or throw.
+// texFacetGetTexColor: the thread's result table around PtexBase::evaluate
+//   (bypassed with ray bit 22, a key of 0 or an out-of-range thread or slot);
+//   a table growth refused by the allocator answers (1, 1, 1, 1) uncached.
+//   Runs on all render threads: no lock, nothing thrown out.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,103 @@
+// PtexBase::evaluate: one shading point, from the hit to the filtered colour.
+#include <cmath>
+
+#include "engine/PtexBase.h"
+#include "origmesh/FaceMapping.h"
+#include "origmesh/MeshSource.h"
+#include "Ptexture.h"
+#include "zento/ShadeContext.h"
+#include "zento/ShadingInterfaces.h"
+
+namespace {
+
+// Writes d = x0 e1 + x1 e2 + x2 n and adds x0, x1 to the barycentrics; a
+// singular basis adds nothing.
+void correctBarycentrics(const ZUtils::ShadeContext& sc, float& b1, float& b2) {
+    const ZUtils::Vector3f& r0 = sc.hitTriangleEdge1;
+    const ZUtils::Vector3f& r1 = sc.hitTriangleEdge2;
+    const ZUtils::Vector3f& r2 = sc.hitNormal;
+    double m[3][3] = {{r0.x, r0.y, r0.z}, {r1.x, r1.y, r1.z}, {r2.x, r2.y, r2.z}};
+    double c[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+            c[i][j] = m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1];
+        }
+    const double det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+    if (det == 0.0) return;
+    const float fdet = static_cast<float>(det);
+    float inv[3][3];  // inverse = adjugate / det, adjugate = cofactors transposed
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) inv[i][j] = static_cast<float>(c[j][i]) / fdet;
+    const float dx = static_cast<float>(sc.surfacePoint.x - sc.shadePoint.x);
+    const float dy = static_cast<float>(sc.surfacePoint.y - sc.shadePoint.y);
+    const float dz = static_cast<float>(sc.surfacePoint.z - sc.shadePoint.z);
+    b1 += dx * inv[0][0] + dy * inv[1][0] + dz * inv[2][0];
+    b2 += dx * inv[0][1] + dy * inv[1][1] + dz * inv[2][1];
+}
+
+ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
+    return {static_cast<float>(b.x + static_cast<double>(d.x)),
+            static_cast<float>(b.y + static_cast<double>(d.y)),
+            static_cast<float>(b.z + static_cast<double>(d.z))};
+}
+
+}  // namespace
+
+ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
+    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
+    if (!ready() || !filters) return fallback;
+    if (sc.threadIndex < 0 || sc.threadIndex >= threadCount) return fallback;
+    PtexFilter* filter = filters[sc.threadIndex];
+    if (!filter) return fallback;
+    const int nchannels = lastChannel - firstChannel + 1;
+    if (nchannels <= 0 || nchannels > kMaxChannels) return fallback;
+
+    ZUtils::HitObject* hit = sc.hitObject;
+    ZUtils::MeshInfoInterface* hostMesh = nullptr;
+    if (!origMesh) {
+        if (!hit) return fallback;
+        hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
+        if (!hostMesh) return fallback;
+    }
+
+    float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
+    if (sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) correctBarycentrics(sc, b1, b2);
+
+    ZUtils::Vector3f P = sc.hitTriangleOrigin + b1 * sc.hitTriangleEdge1 + b2 * sc.hitTriangleEdge2;
+    if (hit) {
+        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit)) P = map->mapHitPoint(sc, P);
+    }
+
+    FaceQuery q;
+    q.renderFace = sc.hitFaceIndex;
+    q.P = P;
+    q.meshType = static_cast<int>(texture->meshType());
+    q.numPtexFaces = texture->numFaces();
+    FaceMapping fm;
+    const bool mapped = origMesh
+        ? mapToFace(MeshSource(*origMesh, params.reverseVertices), q, fm)
+        : mapToFace(MeshSource(*hostMesh, faceStarts, sc.rayTime, params.reverseVertices), q, fm);
+    if (!mapped) return fallback;
+
+    if (params.filterType != 0 && hit) {
+        if (auto* world = ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit)) {
+            const ZUtils::Vector3f q1 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdx), sc);
+            const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
+            mapFootprint(fm, q1 - P, q2 - P);
+            if (sc.rayFlags & ZUtils::RAY_FLAG_FILTER_SCALE_MASK) {
+                if (const auto* fs = ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {
+                    const float s = sc.filterScaleRamp, w = sc.filterScaleWeight;
+                    const float t = (std::isnan(s) || s < 1.0f) ? 0.0f : ((s - 1.0f) / s) * w;
+                    const float k = (1.0f - t) * fs->filterMultiplier + t;
+                    fm.du1 *= k; fm.dv1 *= k; fm.du2 *= k; fm.dv2 *= k;
+                }
+            }
+        }
+    }
+
+    float buffer[kMaxChannels] = {};  // zeroed: no channel is read uninitialised
+    filter->eval(buffer, firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1, fm.du2,
+                 fm.dv2, params.width, params.blur);
+    return mapChannels(buffer, sc);
+}
