@@ -36,7 +36,12 @@ FaceCorners faceCorners(const PolyMesh& mesh, const std::vector<int>& starts, co
 
 Vec3 facePoint(const FaceCorners& c, bool triangle, double u, double v) {
     if (triangle) return c[0] + (c[1] - c[0]) * u + (c[2] - c[0]) * v;
-    return c[0] * ((1 - u) * (1 - v)) + c[1] * (u * (1 - v)) + c[2] * (u * v) + c[3] * ((1 - u) * v);
+    // The lookup places each half of a quad face affinely, split along the
+    // diagonal c0-c2 (the host fans quads from corner 0, and a sub-face is
+    // split there too): texels placed the same way show a pattern in space
+    // without bends at the diagonal.
+    if (u >= v) return c[1] + (c[2] - c[1]) * v + (c[0] - c[1]) * (1 - u);
+    return c[3] + (c[0] - c[3]) * (1 - v) + (c[2] - c[3]) * u;
 }
 
 void faceEdgeLengths(const FaceCorners& c, bool triangle, double& ulen, double& vlen) {

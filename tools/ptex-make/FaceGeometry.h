@@ -4,8 +4,9 @@
 // a whole quad its polygon's corners 0..3; sub-face k of an n-gon the corner
 // k, the midpoint of edge (k, k+1), the polygon centre (mean of its corners)
 // and the midpoint of edge (k-1, k); a triangle its corners 0..2 (the fourth
-// repeats corner 2). facePoint places face coordinates (u, v): bilinearly on
-// the four corners of a quad face, c0 + u (c1 - c0) + v (c2 - c0) on a
+// repeats corner 2). facePoint places face coordinates (u, v) as the shading
+// lookup does: on a quad face affinely on each half, the triangle c0 c1 c2
+// for u >= v and c0 c2 c3 for v > u; c0 + u (c1 - c0) + v (c2 - c0) on a
 // triangle. faceEdgeLengths gives the mean lengths along u and along v.
 #pragma once
 
