@@ -23,9 +23,9 @@ void texFacetRenderBegin(TexFacet& tex, ZUtils::ZentoRenderer* renderer) {
 
 void texFacetFrameBegin(TexFacet& tex, ZUtils::ZentoRenderer* renderer) {
     tex.baseFrameBegin(renderer);
-    if (!tex.resultTables.exist()) {
-        tex.resultTables.create(renderer ? renderer->getRenderSetup().threadCount : 0);
-    }
+    // The thread count may have changed since render begin: one table per thread of this frame.
+    const int threads = renderer ? renderer->getRenderSetup().threadCount : 0;
+    if (!tex.resultTables.exist() || tex.resultTables.count() != threads) tex.resultTables.create(threads);
     tex.resultTables.clear();
     tex.load(renderer);
 }

@@ -7,7 +7,8 @@
 //   raises the shared cache size; a cache_size of 0 or less asks for nothing,
 //   so the 100 MB floor holds.
 // texFacetFrameBegin: the host's base frameBegin, result tables made when
-//   absent, every entry cleared, then the engine's load.
+//   absent or when their number is not the renderer's thread count, every
+//   entry cleared, then the engine's load.
 // texFacetFrameEnd: the engine gives back what the frame holds.
 // texFacetRenderEnd: result tables destroyed, the image list forgotten
 //   (failed lists included), the shared cache size reset to 100 MB.

@@ -14,3 +14,14 @@ if(TARGET zento_TexFacet)
   gtest_discover_tests(test-lookup TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(test-lookup-threads TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 endif()
+
+if(TARGET zt_plugin AND TARGET zt_engine AND TARGET zt_alloc)
+  add_executable(test-lookup-unit
+    ${CMAKE_CURRENT_LIST_DIR}/lookup_unit_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/engine_test_files.cpp
+    $<TARGET_OBJECTS:zt_alloc>)
+  target_include_directories(test-lookup-unit PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(test-lookup-unit PRIVATE zt_plugin zt_engine zento GTest::gtest_main)
+  target_compile_definitions(test-lookup-unit PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
+  gtest_discover_tests(test-lookup-unit TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60)
+endif()

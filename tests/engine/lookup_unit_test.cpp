@@ -1,0 +1,269 @@
+// Unit cases of getTexColor and evaluate on a statically linked instance (the
+// module's own allocator linked in): a one-face quad file with the unit square as
+// its own model, and thread 0's filter replaced by one that records its arguments
+// and answers the number of its calls, so every evaluation is visible.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "Ptexture.h"
+#include "engine_test_files.h"
+#include "plugin/Descriptors.h"
+#include "plugin/LibEntry.h"
+#include "plugin/TexFacet.h"
+#include "support/alloc.h"
+#include "support/alloc_debug.h"
+#include "zento/HostMesh.h"
+#include "zento/ShadingInterfaces.h"
+#include "zento/ZentoParameterList.h"
+#include "zento/ZentoPluginParameter.h"
+#include "zento/ZentoRenderer.h"
+
+using namespace ZUtils;
+
+namespace {
+
+struct RecordingFilter : PtexFilter {
+    PtexFilter* inner = nullptr;  // the instance's own filter, released in its place
+    int calls = 0, face = -1;
+    float u = 0, v = 0, fp[4] = {};
+    void release() override {
+        if (inner) inner->release();
+        inner = nullptr;
+    }
+    void eval(float* r, int, int n, int f, float u_, float v_, float uw1, float vw1, float uw2, float vw2, float,
+              float) override {
+        ++calls, face = f, u = u_, v = v_, fp[0] = uw1, fp[1] = vw1, fp[2] = uw2, fp[3] = vw2;
+        for (int i = 0; i < n; ++i) r[i] = float(calls);
+    }
+};
+
+const Vector3f kSquare[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+const int kDegree[1] = {4}, kCorners[4] = {0, 1, 2, 3}, kTriangles[6] = {0, 1, 2, 0, 2, 3};
+const AColor kWhite(1, 1, 1, 1);
+
+char g_report[DEBUG_OUTPUT_BUFFER_SIZE];  // first debugger line of a failure report
+void captureReport(const char* text) {
+    if (!g_report[0]) std::strncpy(g_report, text, sizeof g_report - 1);
+}
+void* refuse(size_t) { return nullptr; }
+
+class Lookup : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::string file = writeTestTexture("lookup_rgb.ptx", 3, -1);
+        ASSERT_FALSE(file.empty());
+        ASSERT_TRUE(square.setPolygons(kSquare, 4, kDegree, 1, kCorners, 4));
+        param("ptex_file").setString(file.c_str());
+        param("filter_type").setInt(2);
+        param("vertices").setVectorList(kSquare, 4);
+        param("origFaces").setIntList(kCorners, 4);
+        param("origFacesDegree").setIntList(kDegree, 1);
+        param("faces").setIntList(kTriangles, 6);
+        renderer.getRenderSetup().threadCount = 2;
+        tex().renderBegin(&renderer);
+        beginFrame();
+    }
+    void TearDown() override {
+        tex().frameEnd(&renderer);
+        tex().renderEnd(&renderer);
+        texFacetPluginDesc().deletePlugin(plugin);
+    }
+    void beginFrame() {
+        tex().frameBegin(&renderer);
+        ASSERT_TRUE(tex().ready() && tex().origMesh);
+        rec.calls = 0;
+        rec.inner = tex().filters[0];
+        tex().filters[0] = &rec;
+    }
+    TexFacet& tex() { return *static_cast<TexFacet*>(plugin); }
+    ZentoPluginParameter& param(const char* name) { return *tex().getParameterList()->getParam(name); }
+    // A hit in render triangle 0, where (u, v) = (x, y) of the point.
+    ShadeContext at(int slot = 0, uint32_t key = 0, int thread = 0) {
+        ShadeContext sc;
+        square.fillHit(sc, 0, 0.25f, 0.5f);
+        sc.threadIndex = thread, sc.resultSlot = slot, sc.resultKey = key;
+        return sc;
+    }
+    AColor shade(const ShadeContext& sc) { return tex().getTexColor(sc); }
+    // One call with the heap refusing everything.
+    AColor shadeRefused(const ShadeContext& sc) {
+        g_report[0] = 0;
+        const DebugOutputSink old = setDebugOutputSink(&captureReport);
+        setAllocateFunction(&refuse);
+        const AColor c = shade(sc);
+        setAllocateFunction(nullptr);
+        setDebugOutputSink(old);
+        return c;
+    }
+    const ResultTable& table(int thread) { return tex().resultTables.table(thread); }
+
+    Plugin* plugin = texFacetPluginDesc().newPlugin(nullptr);
+    ZentoRenderer renderer;
+    HostMesh square;
+    RecordingFilter rec;
+};
+
+TEST_F(Lookup, BarycentricCorrection) {
+    const struct { Vector3f e2; uint32_t flags; float u, v; } rows[] = {
+        {{0, 1, 0}, RAY_FLAG_NO_RESULT_CACHE, 0.35f, 0.2f},
+        {{2, 0, 0}, RAY_FLAG_NO_RESULT_CACHE, 1.5f, 0.0f},  // singular: (0.1, 0.7) stays
+        {{0, 1, 0}, 0, 0.1f, 0.7f},                         // corrected only with bit 22
+    };
+    for (const auto& r : rows) {
+        ShadeContext sc;  // no hit object: the point as rebuilt, the own model maps it
+        sc.hitFaceIndex = 0, sc.hitBary = {0.1f, 0.7f}, sc.rayFlags = r.flags;
+        sc.hitTriangleEdge1 = {1, 0, 0}, sc.hitTriangleEdge2 = r.e2, sc.hitNormal = {0, 0, 1};
+        sc.surfacePoint = {1.25, 0.5, 3.0}, sc.shadePoint = {1.0, 1.0, 0.0};
+        shade(sc);
+        EXPECT_NEAR(rec.u, r.u, 1e-6f) << r.e2.x;
+        EXPECT_NEAR(rec.v, r.v, 1e-6f) << r.e2.x;
+    }
+}
+
+TEST_F(Lookup, FootprintScale) {
+    FilterScaleInterface scale;
+    const struct { uint32_t flags; float m, s, w, k; } rows[] = {
+        {0x10, 0.5f, 0.5f, 0.0f, 0.5f}, {0x1000, 0.5f, 2.0f, 1.0f, 0.75f}, {0x10, 0.5f, 4.0f, 0.0f, 0.5f},
+        {0x1010, 1.0f, 3.0f, 0.7f, 1.0f}, {0x10, 0.5f, std::nanf(""), 1.0f, 0.5f},
+        {0, 0.5f, 0.5f, 0.0f, 1.0f},      // bits 4 and 12 clear
+        {0x10, -1.0f, 0.5f, 0.0f, 1.0f},  // no FilterScaleInterface
+    };
+    for (const auto& r : rows) {
+        scale.filterMultiplier = r.m;
+        renderer.getRenderSetup().setInterface(EXT_FILTER_SCALE, r.m < 0 ? nullptr : &scale);
+        ShadeContext sc = at();
+        sc.rayFlags = r.flags, sc.renderSetup = &renderer.getRenderSetup();
+        sc.filterScaleRamp = r.s, sc.filterScaleWeight = r.w, sc.dPdx = {0.1f, 0, 0}, sc.dPdy = {0, 0.2f, 0};
+        shade(sc);
+        EXPECT_NEAR(rec.fp[0], 0.1f * r.k, 1e-6f) << r.s;
+        EXPECT_NEAR(rec.fp[1], 0.0f, 1e-6f) << r.s;
+        EXPECT_NEAR(rec.fp[2], 0.0f, 1e-6f) << r.s;
+        EXPECT_NEAR(rec.fp[3], 0.2f * r.k, 1e-6f) << r.s;
+    }
+    ShadeContext sc = at();
+    sc.dPdx = {0.1f, 0, 0}, sc.dPdy = {0, 0.2f, 0};
+    square.offerInterface(EXT_WORLD_POINT_MAPPING, false);  // no mapping: no footprint
+    shade(sc);
+    EXPECT_EQ(rec.fp[0] + rec.fp[3], 0.0f);
+    square.offerInterface(EXT_WORLD_POINT_MAPPING, true);
+    tex().params.filterType = 0;  // point filtering: no footprint
+    shade(sc);
+    EXPECT_EQ(rec.fp[0] + rec.fp[3], 0.0f);
+}
+
+TEST_F(Lookup, ResultCacheHitBypassKeyZeroAndFrameClear) {
+    EXPECT_EQ(shade(at(3, 5)).r, 1.0f);  // miss: evaluated and stored
+    EXPECT_EQ(shade(at(3, 5)).r, 1.0f);  // hit: not evaluated
+    EXPECT_EQ(rec.calls, 1);
+    ASSERT_EQ(table(0).count, 4);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(table(0).entries[i].key, 0u);
+    EXPECT_EQ(shade(at(3, 6)).r, 2.0f);  // another key at the slot: evaluated, overwritten
+    EXPECT_EQ(table(0).entries[3].key, 6u);
+
+    ShadeContext bypass = at(3, 6);
+    bypass.rayFlags = RAY_FLAG_NO_RESULT_CACHE;
+    EXPECT_EQ(shade(bypass).r, 3.0f);  // bit 22: the entry is not read...
+    EXPECT_EQ(table(0).entries[3].color.r, 2.0f);  // ...nor written
+    bypass.resultSlot = 50;
+    shade(bypass);
+    EXPECT_EQ(table(0).count, 4);  // nor grown
+
+    EXPECT_EQ(shade(at(1, 0)).r, 5.0f);  // key 0 does not match the empty entry
+    EXPECT_EQ(shade(at(60, 0)).r, 6.0f);
+    EXPECT_EQ(table(0).count, 4);  // and is never stored
+    EXPECT_EQ(table(0).entries[1].key, 0u);
+
+    tex().frameEnd(&renderer);
+    beginFrame();
+    EXPECT_EQ(table(0).count, 4);
+    EXPECT_EQ(table(0).entries[3].key, 0u);  // every key cleared
+    EXPECT_EQ(shade(at(3, 6)).r, 1.0f);      // re-evaluated
+}
+
+TEST_F(Lookup, TableGrowthThroughGetTexColor) {
+    shade(at(0, 7, 1));
+    EXPECT_EQ(table(1).count, 1);
+    EXPECT_EQ(table(1).capacity, 30);
+    shade(at(45, 8, 1));
+    EXPECT_EQ(table(1).count, 46);
+    EXPECT_EQ(table(1).capacity, 60);
+    EXPECT_EQ(table(1).entries[0].key, 7u);
+    for (int i = 1; i < 45; ++i) EXPECT_EQ(table(1).entries[i].key, 0u) << i;
+    shade(at(29, 9, 0));
+    EXPECT_EQ(table(0).count, 30);
+    EXPECT_EQ(table(0).capacity, 60);
+}
+
+TEST_F(Lookup, OutOfRangeThreadOrSlot) {
+    const struct { int thread, slot; bool evaluated; } rows[] = {
+        {-1, 0, false}, {2, 0, false}, {INT_MAX, 0, false}, {INT_MIN, 0, false},
+        {0, -1, true},  {0, INT_MIN, true}, {0, INT_MAX, true},  // the cache is skipped
+    };
+    for (const auto& r : rows) {
+        const int calls = rec.calls;
+        const AColor c = shade(at(r.slot, 9, r.thread));
+        EXPECT_EQ(c, r.evaluated ? AColor(float(calls + 1), float(calls + 1), float(calls + 1), float(calls + 1))
+                                 : kWhite)
+            << r.thread << " " << r.slot;
+        EXPECT_EQ(table(0).count + table(1).count, 0);
+    }
+}
+
+TEST_F(Lookup, TablesFollowTheFrameThreadCount) {
+    tex().frameEnd(&renderer);
+    renderer.getRenderSetup().threadCount = 3;  // changed after render begin
+    beginFrame();
+    ASSERT_EQ(tex().resultTables.count(), 3);
+    shade(at(0, 4, 2));
+    EXPECT_EQ(table(2).count, 1);
+}
+
+struct BadHost : HostMesh {
+    int origFace = 0;
+    mutable bool degreeAsked = false;
+    int getOrigFaceIndex(double, int) const override { return origFace; }
+    int getFaceDegree(double t, int f) const override {
+        if (f == origFace) degreeAsked = true;
+        return HostMesh::getFaceDegree(t, f);
+    }
+};
+
+TEST_F(Lookup, OriginalFaceOutsideTheRange) {
+    BadHost host;
+    ASSERT_TRUE(host.setPolygons(kSquare, 4, kDegree, 1, kCorners, 4));
+    tex().origMesh.reset();  // the host's mesh interface answers
+    for (const int f : {1, -1, INT_MAX, INT_MIN}) {
+        host.origFace = f;
+        host.degreeAsked = false;
+        ShadeContext sc = at();
+        host.fillHit(sc, 0, 0.25f, 0.5f);
+        EXPECT_EQ(shade(sc), kWhite) << f;  // not Ptex face 0
+        EXPECT_EQ(rec.calls, 0) << f;
+        EXPECT_FALSE(host.degreeAsked) << f;
+    }
+}
+
+TEST_F(Lookup, OwnAllocationFailureAnswersWhiteUncached) {
+    const ShadeContext sc = at(100, 9);  // growth to 120 entries
+    const std::string size = std::to_string(120 * sizeof(ResultEntry));
+    EXPECT_EQ(shadeRefused(sc), kWhite);
+    EXPECT_EQ(table(0).count, 0);
+    EXPECT_EQ(std::string(g_report), "[operator new] failed (size is " + size + ")\n");
+    EXPECT_EQ(std::string(lastAllocationFailureMessage()).rfind("Memory allocation failure; " + size + " bytes", 0), 0u);
+    EXPECT_EQ(shade(sc).r, 2.0f);  // memory back: evaluated and stored
+    EXPECT_EQ(table(0).count, 101);
+
+    tex().origMesh.reset();  // the host-path face-start table is refused next
+    const ShadeContext hostSc = at();
+    EXPECT_EQ(shadeRefused(hostSc), kWhite);
+    EXPECT_FALSE(tex().faceStarts.isBuilt());
+    EXPECT_NE(g_report[0], 0);
+    EXPECT_EQ(shade(hostSc).r, 3.0f);  // the lock was not left held
+    EXPECT_EQ(tex().faceStarts.builds(), 1);
+}
+
+}  // namespace
