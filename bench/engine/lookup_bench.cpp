@@ -1,0 +1,155 @@
+// getTexColor per shading point on the golden 4x4 quad grid (grid_rgba8.ptx):
+// result-cache hits, and misses (a new key at every call, so every call filters)
+// with the box and the bicubic filter, through the instance's own model and
+// through the host's mesh interface, on one and two render threads. The Ptex
+// cache is warm: a miss here is a miss of the result cache only.
+//
+// allocs/call: heap allocations per getTexColor, counted per thread by this
+// program's operator new (the plugin code is linked in, so it uses this one).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "MeshFixture.h"
+#include "plugin/Descriptors.h"
+#include "plugin/LibEntry.h"
+#include "plugin/TexFacet.h"
+#include "zento/HostMesh.h"
+#include "zento/ZentoParameterList.h"
+#include "zento/ZentoPluginParameter.h"
+#include "zento/ZentoRenderer.h"
+
+namespace {
+thread_local long t_allocations = 0;
+
+void* countedAllocate(std::size_t size) {
+    ++t_allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) { return countedAllocate(size); }
+void* operator new[](std::size_t size) { return countedAllocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace ZUtils;
+
+constexpr int kPoints = 256;
+
+struct World {
+    omtest::Polygons mesh;
+    HostMesh host;
+    ZentoRenderer renderer;
+    Plugin* plugins[2][2] = {};  // [bicubic][own model]
+    std::vector<ShadeContext> points;
+    bool ok = false;
+
+    World() {
+        const std::string ptx = omtest::testdata("ptex/grid_rgba8.ptx");
+        if (!omtest::loadObj(omtest::testdata("mesh/grid4x4.obj"), mesh) || !omtest::fileExists(ptx)) return;
+        host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(), int(mesh.degrees.size()),
+                         mesh.indices.data(), int(mesh.indices.size()));
+        renderer.getRenderSetup().threadCount = 2;
+        for (int bicubic = 0; bicubic < 2; ++bicubic) {
+            for (int own = 0; own < 2; ++own) {
+                Plugin*& p = plugins[bicubic][own];
+                p = texFacetPluginDesc().newPlugin(nullptr);
+                ZentoParameterList& list = *static_cast<TexFacet*>(p)->getParameterList();
+                list.getParam("ptex_file")->setString(ptx.c_str());
+                list.getParam("filter_type")->setInt(bicubic ? 4 : 2);
+                list.getParam("sharpness")->setFloat(0.5f);
+                if (own) {
+                    list.getParam("vertices")->setVectorList(mesh.vertices.data(), int(mesh.vertices.size()));
+                    list.getParam("origFaces")->setIntList(mesh.indices.data(), int(mesh.indices.size()));
+                    list.getParam("origFacesDegree")->setIntList(mesh.degrees.data(), int(mesh.degrees.size()));
+                    list.getParam("faces")->setIntList(host.triangleIndices(), host.numTriangles() * 3);
+                }
+                static_cast<TexFacet*>(p)->renderBegin(&renderer);
+                static_cast<TexFacet*>(p)->frameBegin(&renderer);
+            }
+        }
+        unsigned seed = 12345;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+        for (int i = 0; i < kPoints; ++i) {
+            const int tri = int(next() % unsigned(host.numTriangles()));
+            float b1 = float(next() % 1000) / 1000.0f, b2 = float(next() % 1000) / 1000.0f;
+            if (b1 + b2 > 1.0f) b1 = 1.0f - b1, b2 = 1.0f - b2;
+            ShadeContext sc;
+            host.fillHit(sc, tri, b1, b2);
+            sc.dPdx = sc.hitTriangleEdge1 * 0.02f;
+            sc.dPdy = sc.hitTriangleEdge2 * 0.02f;
+            sc.resultSlot = i;
+            points.push_back(sc);
+        }
+        ok = true;
+    }
+    ~World() {
+        for (auto& row : plugins) {
+            for (Plugin* p : row) {
+                if (!p) continue;
+                static_cast<TexFacet*>(p)->frameEnd(&renderer);
+                static_cast<TexFacet*>(p)->renderEnd(&renderer);
+                texFacetPluginDesc().deletePlugin(p);
+            }
+        }
+    }
+};
+
+World& world() {
+    static World w;  // made once, by whichever thread comes first
+    return w;
+}
+
+void getTexColor(benchmark::State& state) {
+    const bool hit = state.range(0) != 0;
+    World& w = world();
+    if (!w.ok) {
+        state.SkipWithError("golden data not found under " ZENTO_TESTDATA_DIR);
+        return;
+    }
+    TexFacet& tex = *static_cast<TexFacet*>(w.plugins[state.range(1)][state.range(2)]);
+    std::vector<ShadeContext> points = w.points;
+    uint32_t key = 1;
+    for (ShadeContext& sc : points) {  // grows this thread's table and warms the Ptex cache
+        sc.threadIndex = state.thread_index();
+        sc.resultKey = key++;
+        tex.getTexColor(sc);
+    }
+    const long before = t_allocations;
+    int i = 0;
+    for (auto _ : state) {
+        ShadeContext& sc = points[size_t(i)];
+        if (!hit) sc.resultKey = key++;
+        AColor c = tex.getTexColor(sc);
+        benchmark::DoNotOptimize(c);
+        i = (i + 1) % kPoints;
+    }
+    state.counters["allocs/call"] =
+        benchmark::Counter(double(t_allocations - before), benchmark::Counter::kAvgIterations);
+    state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(getTexColor)
+    ->ArgNames({"hit", "bicubic", "own"})
+    ->Args({1, 0, 1})
+    ->Args({0, 0, 1})
+    ->Args({0, 1, 1})
+    ->Args({1, 0, 0})
+    ->Args({0, 0, 0})
+    ->Args({0, 1, 0})
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
