@@ -95,7 +95,6 @@ TEST_F(AllocReport, MessageIsTheThreadsOwnBufferAndOutlivesTheThrow) {
     EXPECT_EQ(kept, lastAllocationFailureMessage());
     EXPECT_STREQ(kept, "Memory allocation failure; 100 bytes requested; 7000000000 bytes already in heap; "
                        "6000000000 bytes free heap space.");
-
     // Two threads alive at once, failing in turn: the second must not overwrite the first's text.
     std::string first, second;
     std::atomic<int> stage{0};
