@@ -23,8 +23,9 @@
 // operator new return null on refusal (no report, no throw), as callers of
 // those forms expect. operator delete hands the pointer to free.
 //
-// Tests force refusals with setAllocateFunction (null restores malloc); the
-// successful path is one call through that pointer.
+// Tests force refusals with setAllocateFunction (null restores malloc) and,
+// for the aligned forms, setAlignedAllocateFunction (null restores
+// posix_memalign); the successful path is one call through that pointer.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +37,12 @@ using AllocateFunction = void* (*)(size_t size);
 AllocateFunction setAllocateFunction(AllocateFunction allocate);
 // The function operator new uses.
 void* moduleAllocate(size_t size);
+
+// The same for the aligned forms: `alignment` is a power of two, at least
+// sizeof(void*); the function returns null on refusal.
+using AlignedAllocateFunction = void* (*)(size_t size, size_t alignment);
+AlignedAllocateFunction setAlignedAllocateFunction(AlignedAllocateFunction allocate);
+void* moduleAllocateAligned(size_t size, size_t alignment);
 
 [[noreturn]] void reportAllocationFailure(uint64_t size);
 

@@ -11,19 +11,15 @@ void* allocateOrReport(std::size_t size) {
     reportAllocationFailure(size);
 }
 
-void* allocateAlignedOrReport(std::size_t size, std::align_val_t alignment) {
-    void* p = nullptr;
+void* allocateAlignedOrNull(std::size_t size, std::align_val_t alignment) noexcept {
     std::size_t align = static_cast<std::size_t>(alignment);
     if (align < sizeof(void*)) align = sizeof(void*);
-    if (::posix_memalign(&p, align, size ? size : 1) == 0 && p) return p;
-    reportAllocationFailure(size);
+    return moduleAllocateAligned(size ? size : 1, align);
 }
 
-void* allocateAlignedOrNull(std::size_t size, std::align_val_t alignment) noexcept {
-    void* p = nullptr;
-    std::size_t align = static_cast<std::size_t>(alignment);
-    if (align < sizeof(void*)) align = sizeof(void*);
-    return ::posix_memalign(&p, align, size ? size : 1) == 0 ? p : nullptr;
+void* allocateAlignedOrReport(std::size_t size, std::align_val_t alignment) {
+    if (void* p = allocateAlignedOrNull(size, alignment)) return p;
+    reportAllocationFailure(size);
 }
 
 }  // namespace

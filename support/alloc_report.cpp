@@ -10,6 +10,13 @@ namespace {
 
 std::atomic<AllocateFunction> g_allocate{&std::malloc};
 
+void* alignedFromHeap(size_t size, size_t alignment) {
+    void* p = nullptr;
+    return ::posix_memalign(&p, alignment, size) == 0 ? p : nullptr;
+}
+
+std::atomic<AlignedAllocateFunction> g_allocateAligned{&alignedFromHeap};
+
 // The message must outlive the throwing frame and must not need the heap that
 // has just failed: one fixed buffer per thread.
 thread_local char t_message[ALLOC_MESSAGE_BUFFER_SIZE];
@@ -21,6 +28,14 @@ AllocateFunction setAllocateFunction(AllocateFunction allocate) {
 }
 
 void* moduleAllocate(size_t size) { return g_allocate.load(std::memory_order_relaxed)(size); }
+
+AlignedAllocateFunction setAlignedAllocateFunction(AlignedAllocateFunction allocate) {
+    return g_allocateAligned.exchange(allocate ? allocate : &alignedFromHeap);
+}
+
+void* moduleAllocateAligned(size_t size, size_t alignment) {
+    return g_allocateAligned.load(std::memory_order_relaxed)(size, alignment);
+}
 
 const char* lastAllocationFailureMessage() { return t_message; }
 

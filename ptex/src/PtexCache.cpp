@@ -62,13 +62,20 @@ PtexTexture* ReaderCache::get(const char* path, Ptex::String& error)
     Entry* e;
     {
         std::lock_guard<std::mutex> lock(_lock);
-        std::unique_ptr<Entry>& slot = _entries[path];
-        if (!slot) {
-            slot = std::make_unique<Entry>();
-            slot->reader = std::make_unique<PtexReader>(_io, _err, _premultiply, &_counters, this);
-            _byTexture[slot->reader.get()] = slot.get();
+        auto slot = _entries.try_emplace(path).first;
+        if (!slot->second) {
+            // A refused allocation leaves no half-made entry behind.
+            try {
+                auto entry = std::make_unique<Entry>();
+                entry->reader = std::make_unique<PtexReader>(_io, _err, _premultiply, &_counters, this);
+                _byTexture[entry->reader.get()] = entry.get();
+                slot->second = std::move(entry);
+            } catch (...) {
+                _entries.erase(slot);
+                throw;
+            }
         }
-        e = slot.get();
+        e = slot->second.get();
         if (e->failed) return nullptr;
         if (e->refcount == 0) {
             if (e->inLru) {
@@ -92,7 +99,15 @@ PtexTexture* ReaderCache::get(const char* path, Ptex::String& error)
         }
         if (!failed && !e->reader->isOpen()) {
             std::string resolved;
-            bool ok = resolve(path, resolved, error) && e->reader->open(resolved.c_str(), error);
+            bool ok;
+            try {
+                ok = resolve(path, resolved, error) && e->reader->open(resolved.c_str(), error);
+            } catch (...) {
+                // a refused allocation: the caller gets no texture, so give its reference back
+                std::lock_guard<std::mutex> lock(_lock);
+                decrefLocked(e);
+                throw;
+            }
             failed = !ok;
             opened = ok;
             if (failed) {

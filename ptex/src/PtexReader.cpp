@@ -178,25 +178,38 @@ bool PtexReader::open(const char* path, Ptex::String& error)
     _openError.clear();
     _ok.store(true, std::memory_order_release);
 
-    bool ok = readHeaderBlocks(error);
+    bool ok = false;
+    try {
+        ok = readHeaderBlocks(error);
+    } catch (...) {
+        // a refused allocation: close the file as after any failed open
+        _opening = false;
+        closeFailedOpen();
+        throw;
+    }
     _opening = false;
     if (ok && !_openError.empty()) {
         error = _openError;
         ok = false;
     }
     if (!ok) {
-        if (_fp) {
-            _io->close(_fp);
-            _fp = nullptr;
-            _counters->fileClosed();
-        }
-        _faceinfo.clear();
-        _constdata.clear();
-        _constFaces.clear();
+        closeFailedOpen();
         return false;
     }
     _open = true;
     return true;
+}
+
+void PtexReader::closeFailedOpen()
+{
+    if (_fp) {
+        _io->close(_fp);
+        _fp = nullptr;
+        _counters->fileClosed();
+    }
+    _faceinfo.clear();
+    _constdata.clear();
+    _constFaces.clear();
 }
 
 bool PtexReader::readHeaderBlocks(Ptex::String& error)

@@ -142,6 +142,7 @@ private:
     };
 
     bool readHeaderBlocks(Ptex::String& error);
+    void closeFailedOpen();  // requires _readlock
     bool readEditData();
     bool validFaceInfo(const Ptex::FaceInfo& f) const;
 
