@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,9 +20,8 @@ using namespace ZUtils;
 
 TEST(ProgressCallback, RecordsWholeTextsInOrderFromManyThreadsAndFiltersOnStderr) {
     RecordingProgressCallback rec;
-    ProgressCallback& cb = rec;
-    cb.verbose("Created Ptex cache with size %.2f MB", 100.0);
-    cb.warning("%s|", std::string(5000, 'x').c_str());  // long messages are not cut
+    rec.verbose("Created Ptex cache with size %.2f MB", 100.0);
+    rec.warning("%s|", std::string(5000, 'x').c_str());  // long messages are not cut
     ASSERT_EQ(rec.count(), 2u);
     EXPECT_EQ(rec.level(0), ProgressLevel::Verbose);
     EXPECT_STREQ(rec.text(0), "Created Ptex cache with size 100.00 MB");
@@ -85,9 +85,7 @@ TEST(AssetPath, FoundInPlaceOrThroughSearchPathsOrWarnedAbout) {
     EXPECT_FALSE(check(file, 0).first);
     EXPECT_FALSE(check(file, -5).first);
     EXPECT_FALSE(checkAssetPath(nullptr, 10, nullptr, true));
-    std::remove(file.c_str());
-    ::rmdir((dir + "/textures").c_str());
-    ::rmdir(dir.c_str());
+    std::filesystem::remove_all(dir);
 }
 
 TEST(RenderSetup, InterfacesByIdReplacedRemovedAndBounded) {
