@@ -1,5 +1,6 @@
 #include "engine/ResultTables.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -25,22 +26,25 @@ void ResultTable::resize(int newCount, bool exact) {
         count = newCount;
         return;
     }
-    int newCapacity;
+    // In 64 bits and clamped: near INT_MAX the step or the doubling would overflow
+    // (and a wrapped count would make new[] throw something no caller expects).
+    int64_t newCapacity;
     if (exact) {
         newCapacity = newCount;
     } else if (growStep > 0) {
-        newCapacity = newCount + growStep - (newCount % growStep);
+        newCapacity = int64_t(newCount) + growStep - (newCount % growStep);
     } else if (capacity <= 0) {
         newCapacity = newCount;
     } else {
         newCapacity = capacity;
         while (newCapacity < newCount) newCapacity *= 2;
     }
+    if (newCapacity > INT_MAX) newCapacity = INT_MAX;
     auto* grown = new ResultEntry[static_cast<size_t>(newCapacity)];
     if (count > 0 && entries) std::memcpy(static_cast<void*>(grown), entries, sizeof(ResultEntry) * count);
     delete[] entries;
     entries = grown;
-    capacity = newCapacity;
+    capacity = static_cast<int>(newCapacity);
     count = newCount;
 }
 

@@ -8,9 +8,9 @@
 //   resize(newCount, exact) makes count == newCount; growing beyond capacity
 //   picks the new capacity (exact: newCount; step > 0: the smallest multiple
 //   of the step greater than newCount; else newCount or the capacity doubled
-//   until large enough), copies the first count entries into a new array
-//   (module allocator) and frees the old one. Entries beyond the old count are
-//   not initialised. A failed allocation raises the allocator's failure and
+//   until large enough; never above INT_MAX), copies the first count entries
+//   into a new array (module allocator) and frees the old one. Entries beyond
+//   the old count are not initialised. A failed allocation raises the allocator's failure and
 //   leaves the table unchanged.
 // ResultTables: the array of tables with its count.
 //   create(threadCount): one empty table per thread (nothing for <= 0); when

@@ -246,13 +246,15 @@ TEST_F(Lookup, OwnAllocationFailureAnswersWhiteUncached) {
     EXPECT_EQ(std::string(lastAllocationFailureMessage()).rfind("Memory allocation failure; " + size + " bytes", 0), 0u);
     EXPECT_EQ(shade(sc).r, 2.0f);  // memory back: evaluated and stored
     EXPECT_EQ(table(0).count, 101);
+    EXPECT_EQ(shadeRefused(at(INT_MAX - 1, 9)), kWhite);  // the largest slot: no capacity overflow
+    EXPECT_EQ(table(0).count, 101);
 
     tex().origMesh.reset();  // the host-path face-start table is refused next
     const ShadeContext hostSc = at();
     EXPECT_EQ(shadeRefused(hostSc), kWhite);
     EXPECT_FALSE(tex().faceStarts.isBuilt());
     EXPECT_NE(g_report[0], 0);
-    EXPECT_EQ(shade(hostSc).r, 3.0f);  // the lock was not left held
+    EXPECT_EQ(shade(hostSc).r, 4.0f);  // the lock was not left held
     EXPECT_EQ(tex().faceStarts.builds(), 1);
 }
 
