@@ -117,10 +117,12 @@ TEST(SlotOrder, VirtualOperationsSitInTheirSlots) {
         slotOf(&TextureInterface::getTexColor), slotOf(&TextureInterface::getTexColorBounds),
         slotOf(&TextureInterface::getTexVector), slotOf(&PluginDesc::getPluginID), slotOf(&PluginDesc::newPlugin),
         slotOf(&PluginDesc::deletePlugin), slotOf(&PluginDesc::supportsInterface), slotOf(&PluginDesc::getName),
-        slotOf(&PluginDesc::registerPlugin), slotOf(&PluginDesc::unregisterPlugin), slotOf(&PluginDesc::getExtension),
-        slotOf(&PluginLibDesc::getName), slotOf(&PluginLibDesc::getDescription), slotOf(&PluginLibDesc::registerPlugins)};
-    const long expected[] = {2, 3, 4, 5, 6, 7, 2, 3, 4, 5, 6, 7, 8, 9, 10,
-                             11, 6, 7, 8, 6, 7, 8, 9, 10, 11, 12, 13, 6, 7, 8};
+        slotOf(&PluginDesc::registerPlugin), slotOf(&PluginDesc::unregisterPlugin),
+        slotOf(&PluginDesc::getExtension), slotOf(&PluginLibDesc::getName), slotOf(&PluginLibDesc::getDescription),
+        slotOf(&PluginLibDesc::registerPlugins)};
+    const long expected[] = {2, 3, 4, 5, 6, 7,                  // PluginBase, Plugin
+                             2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 6, 7, 8,  // interfaces
+                             6, 7, 8, 9, 10, 11, 12, 13, 6, 7, 8};     // descriptors
     ASSERT_EQ(std::size(slots), std::size(expected));
     for (size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], expected[i]) << "entry " << i;
 }
