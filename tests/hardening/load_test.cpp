@@ -1,15 +1,13 @@
-// Load: 20 instances share one cache with a small memory limit over 10 frames
-// of 200 different files (every instance a new file each frame), two render
-// threads shading every instance. The cache is held across the frames (as a
-// host keeping a loaded instance would), so its limits act between frames.
-// Checked after every frame's shading and after its end: cache memory within
-// the limit plus the stated slack, open files and descriptors within the
-// default limit of 100 plus one, no descriptor left after the cache goes, and
-// every colour equal to the same render with an unlimited cache.
+// Load: 20 instances share one cache of a small memory limit over 10 frames of
+// 200 files (a new file per instance and frame), two render threads shading
+// them all; the cache is held across frames (as by a host keeping an instance
+// loaded), so its limits act between frames. After each frame's shading and
+// end: memory within the limit plus the stated slack, open files and
+// descriptors within the default 100 plus one, none left once the cache goes,
+// and the colours of the same render with an unlimited cache.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
 
 #include "engine/SharedPtexCache.h"
 #include "hardening_util.h"
@@ -17,11 +15,11 @@
 
 namespace {
 
-constexpr int kInstances = 20, kFrames = 10, kFiles = kInstances * kFrames, kPoints = 24, kMaxFiles = 100;
+constexpr int kInstances = 20, kFrames = 10, kFiles = kInstances * kFrames, kMaxFiles = 100;
 
 struct Figures {
-    uint64_t peakMem = 0, peakMemAfterFrame = 0, peakFiles = 0;
-    int peakDescriptors = 0;
+    uint64_t mem = 0, memAfterFrame = 0, files = 0;
+    int descriptors = 0;
 };
 
 class Load : public testing::Test {
@@ -37,111 +35,88 @@ protected:
     }
     static std::string name(int i) { return dir->file("tex_" + std::to_string(i) + ".ptx"); }
 
-    // One render of kFrames frames over a cache created with `limit` bytes.
+    // Every frame's colours, from a cache created with `limit` bytes.
     std::vector<ZUtils::AColor> render(uint64_t limit, Figures& fig) {
-        EXPECT_EQ(sharedPtexCache().cache, nullptr);
         sharedPtexCache().sizeBytes = limit;  // below the 100 MB floor the parameters allow
         PtexCache* cache = sharedPtexCache().acquireCache(nullptr);
         const int base = hard::openFileDescriptors();
         std::vector<hard::Instance> instances(kInstances);
-        for (hard::Instance& in : instances) in.setGridMesh();
+        std::vector<hard::Instance*> all;
+        for (hard::Instance& in : instances) {
+            in.setGridMesh();
+            all.push_back(&in);
+        }
         ZUtils::ZentoRenderer renderer;
         renderer.getRenderSetup().threadCount = 2;
-        std::vector<ZUtils::AColor> colours;
-        auto measure = [&](uint64_t& peak) {
-            PtexCache::Stats s{};
+        PtexCache::Stats s{};
+        auto measure = [&](uint64_t& mem) {
             cache->getStats(s);
-            peak = std::max(peak, s.memUsed);
-            fig.peakFiles = std::max(fig.peakFiles, s.filesOpen);
-            fig.peakDescriptors = std::max(fig.peakDescriptors, hard::openFileDescriptors() - base);
+            mem = std::max(mem, s.memUsed);
+            fig.files = std::max(fig.files, s.filesOpen);
+            fig.descriptors = std::max(fig.descriptors, hard::openFileDescriptors() - base);
         };
+        std::vector<ZUtils::AColor> colours;
         for (int f = 0; f < kFrames; ++f) {
             for (int i = 0; i < kInstances; ++i) {
-                instances[size_t(i)].setFile(name(f * kInstances + i));
-                instances[size_t(i)].param("filter_type")->setInt(i % 2 ? 7 : 1);
-                instances[size_t(i)].tex().renderBegin(&renderer);
-                instances[size_t(i)].tex().frameBegin(&renderer);
+                all[size_t(i)]->setFile(name(f * kInstances + i));
+                all[size_t(i)]->param("filter_type")->setInt(i % 2 ? 7 : 1);  // Mitchell, bilinear
+                all[size_t(i)]->tex().renderBegin(&renderer);
+                all[size_t(i)]->tex().frameBegin(&renderer);
             }
-            std::vector<ZUtils::AColor> parts[2];
-            std::thread threads[2];
-            for (int t = 0; t < 2; ++t)
-                threads[t] = std::thread([&, t] {
-                    for (hard::Instance& in : instances) {
-                        const std::vector<ZUtils::AColor> c = hard::shade(in, t, kPoints);
-                        parts[t].insert(parts[t].end(), c.begin(), c.end());
-                    }
-                });
-            for (std::thread& t : threads) t.join();
-            for (const auto& p : parts) colours.insert(colours.end(), p.begin(), p.end());
-            measure(fig.peakMem);
-            for (hard::Instance& in : instances) {
-                in.tex().frameEnd(&renderer);
-                in.tex().renderEnd(&renderer);
+            const std::vector<ZUtils::AColor> c = hard::shadeOnThreads(all, 2, 24);
+            colours.insert(colours.end(), c.begin(), c.end());
+            measure(fig.mem);
+            for (hard::Instance* in : all) {
+                in->tex().frameEnd(&renderer);
+                in->tex().renderEnd(&renderer);
             }
-            measure(fig.peakMemAfterFrame);
+            measure(fig.memAfterFrame);
         }
-        PtexCache::Stats s{};
-        cache->getStats(s);
-        fig.peakMem = std::max(fig.peakMem, s.peakMemUsed);
-        fig.peakFiles = std::max(fig.peakFiles, s.peakFilesOpen);
+        fig.mem = std::max(fig.mem, s.peakMemUsed);
+        fig.files = std::max(fig.files, s.peakFilesOpen);
         EXPECT_EQ(s.filesAccessed, uint64_t(kFiles));
         sharedPtexCache().releaseCache();
         EXPECT_EQ(sharedPtexCache().cache, nullptr);
         EXPECT_EQ(hard::openFileDescriptors(), base) << "a file handle outlived the cache";
-        sharedPtexCache().resetCacheSize();
         return colours;
     }
-
-    // Bytes one file holds when open only, and when every face is loaded.
-    static void fileMemory(uint64_t& kept, uint64_t& loaded) {
-        PtexCache* cache = PtexCache::create(0, 1 << 30);
-        Ptex::String error;
-        PtexTexture* t = cache->get(name(0).c_str(), error);
-        PtexCache::Stats s{};
-        cache->getStats(s);
-        kept = s.memUsed;
-        for (int f = 0; f < t->numFaces(); ++f) {
-            PtexFaceData* d = t->getData(f);
-            d->release();
-        }
-        cache->getStats(s);
-        loaded = s.memUsed;
-        t->release();
-        cache->release();
-    }
-
     static hard::ScratchDir* dir;
 };
 
 hard::ScratchDir* Load::dir = nullptr;
 
 TEST_F(Load, ManyInstancesOverOneSmallCache) {
-    uint64_t kept = 0, loaded = 0;
-    fileMemory(kept, loaded);
-    const uint64_t limit = 512 * 1024;
-    // Slack: the files in use by the frame (never pruned) and the state every
-    // opened file keeps (face infos, constant data: pruning keeps it).
+    // Bytes one file holds when only open, and with every face loaded.
+    PtexCache* probe = PtexCache::create(0, 1 << 30);
+    Ptex::String error;
+    PtexTexture* t = probe->get(name(0).c_str(), error);
+    PtexCache::Stats s{};
+    probe->getStats(s);
+    const uint64_t kept = s.memUsed;
+    for (int f = 0; f < t->numFaces(); ++f) t->getData(f)->release();
+    probe->getStats(s);
+    const uint64_t loaded = s.memUsed, limit = 512 * 1024;
+    t->release();
+    probe->release();
+    // Slack: the files the frame uses (never pruned) and what every opened file keeps.
     const uint64_t slack = kInstances * loaded + kFiles * kept;
     ASSERT_LT(limit + slack, kFiles * loaded / 2) << "the file set must be much larger than the limit";
+
     Figures small, unlimited;
-    const std::vector<ZUtils::AColor> got = render(limit, small);
-    const std::vector<ZUtils::AColor> want = render(uint64_t(1) << 32, unlimited);
-    ASSERT_EQ(got.size(), want.size());
+    const std::vector<ZUtils::AColor> got = render(limit, small), want = render(uint64_t(1) << 32, unlimited);
     EXPECT_TRUE(got == want) << "a pruned or reopened file shaded differently";
-    int textured = 0;
-    for (const ZUtils::AColor& c : want) textured += !(c == ZUtils::AColor(1, 1, 1, 1));
-    EXPECT_GT(textured, int(want.size()) * 3 / 4);
-    EXPECT_LE(small.peakMem, limit + slack);
-    EXPECT_LE(small.peakMemAfterFrame, limit + kFiles * kept);
-    EXPECT_LE(small.peakFiles, uint64_t(kMaxFiles + 1));
-    EXPECT_LE(small.peakDescriptors, kMaxFiles + 1);
-    EXPECT_GT(unlimited.peakMem, limit + slack) << "the unlimited render must need more than the limit";
-    std::printf("file: %llu bytes kept open, %llu loaded; limit %llu + slack %llu\n", (unsigned long long)kept,
+    EXPECT_GT(hard::texturedCount(want), int(want.size()) * 3 / 4);
+    EXPECT_LE(small.mem, limit + slack);
+    EXPECT_LE(small.memAfterFrame, limit + kFiles * kept);
+    EXPECT_LE(small.files, uint64_t(kMaxFiles + 1));
+    EXPECT_LE(small.descriptors, kMaxFiles + 1);
+    EXPECT_GT(unlimited.mem, limit + slack) << "the unlimited render must need more than the limit";
+    std::printf("one file: %llu bytes open, %llu loaded; limit %llu, slack %llu\n", (unsigned long long)kept,
                 (unsigned long long)loaded, (unsigned long long)limit, (unsigned long long)slack);
-    for (const auto& [label, fig] : {std::pair{"small", small}, std::pair{"unlimited", unlimited}})
-        std::printf("%s cache: peak memory %llu (after frame end %llu), peak open files %llu, peak descriptors %d\n",
-                    label, (unsigned long long)fig.peakMem, (unsigned long long)fig.peakMemAfterFrame,
-                    (unsigned long long)fig.peakFiles, fig.peakDescriptors);
+    for (const Figures* f : {&small, &unlimited})
+        std::printf("%s cache: peak memory %llu (after frame ends %llu), open files %llu, descriptors %d\n",
+                    f == &small ? "small" : "unlimited", (unsigned long long)f->mem,
+                    (unsigned long long)f->memAfterFrame, (unsigned long long)f->files, f->descriptors);
 }
 
 }  // namespace
