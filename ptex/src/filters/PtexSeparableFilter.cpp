@@ -1,12 +1,12 @@
 // PtexSeparableFilter: footprint set-up, kernel splitting across edges and
 // corners, application to face data (packed, tiled, constant) and normalisation
 // by the tracked total weight.
+#include "PtexEvalStart.h"
 #include "PtexFilters.h"
 #include "PtexKernelApply.h"
 #include "PtexUtils.h"
 
 #include <cmath>
-#include <cstddef>
 
 namespace {
 // Pieces handed on through subfaces recurse; hostile adjacency must not loop.
@@ -30,24 +30,37 @@ inline float sum(const float* k, int n)
     for (int i = 0; i < n; i++) s += k[i];
     return s;
 }
+
+// k.splitX / k.mergeX for edge id eid (a constant at every call, so the switch folds away).
+inline void splitAt(PtexSeparableKernel& k, int eid, PtexSeparableKernel& piece)
+{
+    switch (eid) {
+    case Ptex::e_bottom: k.splitB(piece); break;
+    case Ptex::e_right: k.splitR(piece); break;
+    case Ptex::e_top: k.splitT(piece); break;
+    default: k.splitL(piece); break;
+    }
+}
+
+inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode)
+{
+    switch (eid) {
+    case Ptex::e_bottom: k.mergeB(mode); break;
+    case Ptex::e_right: k.mergeR(mode); break;
+    case Ptex::e_top: k.mergeT(mode); break;
+    default: k.mergeL(mode); break;
+    }
+}
 }  // namespace
 
 PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Options& opts)
     : _tx(tx), _weight(0), _firstChanOffset(0), _nchan(0), _ntxchan(0), _numFaces(0), _dt(Ptex::dt_uint8),
       _uMode(Ptex::m_clamp), _vMode(Ptex::m_clamp), _efm(Ptex::efm_none), _tanvecPass(false)
 {
-    _options.filter = opts.filter;
-    _options.lerp = opts.lerp;
-    _options.sharpness = opts.sharpness;
-    // callers built with an older, shorter Options do not have noedgeblend
-    _options.noedgeblend = size_t(opts.__structSize) >= offsetof(PtexFilter::Options, noedgeblend) + sizeof(bool)
-                               ? opts.noedgeblend
-                               : false;
+    PtexFilterImpl::copyOptions(_options, opts, true);
     for (float& r : _result) r = 0;
+    PtexFilterImpl::textureFacts(_tx, _ntxchan, _numFaces, _dt);
     if (_tx) {
-        _ntxchan = _tx->numChannels();
-        _numFaces = _tx->numFaces();
-        _dt = _tx->dataType();
         _uMode = _tx->uBorderMode();
         _vMode = _tx->vBorderMode();
         _efm = _tx->edgeFilterMode();
@@ -59,22 +72,10 @@ void PtexSeparableFilter::release() { delete this; }
 void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v,
                                float uw1, float vw1, float uw2, float vw2, float width, float blur)
 {
-    if (!_tx || !result || nchannels <= 0 || faceid < 0 || faceid >= _numFaces) return;
-    if (firstchan < 0 || firstchan >= _ntxchan) return;
-    const int n = PtexUtils::min(nchannels, _ntxchan - firstchan);
-    const Ptex::FaceInfo& f = _tx->getFaceInfo(faceid);
-    // resolutions a texture could not hold are refused (texture sources other than our reader)
-    if (f.res.ulog2 < 0 || f.res.vlog2 < 0 || f.res.ulog2 > 24 || f.res.vlog2 > 24) return;
-
-    if (f.isNeighborhoodConstant()) {
-        PtexFaceData* d = _tx->getData(faceid, Ptex::Res(0, 0));
-        if (d) {
-            Ptex::ConvertToFloat(result, static_cast<const char*>(d->getData()) + firstchan * Ptex::DataSize(_dt),
-                                 _dt, n);
-            d->release();
-        }
-        return;
-    }
+    const Ptex::FaceInfo* fi = nullptr;
+    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan, nchannels, faceid, fi);
+    if (n == 0) return;
+    const Ptex::FaceInfo& f = *fi;
 
     // bounding box of the two footprint vectors
     float uw = std::fabs(uw1) + std::fabs(uw2);
@@ -154,78 +155,33 @@ void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, cons
         return;
     }
 
-    if (right) {
-        if (f.adjface(Ptex::e_right) >= 0) {
-            PtexSeparableKernel ka;
-            k.splitR(ka);
-            if (top) {
-                if (f.adjface(Ptex::e_top) >= 0) {
-                    PtexSeparableKernel kc;
-                    ka.splitT(kc);
-                    applyToCorner(kc, faceid, f, 2, depth);
-                } else {
-                    ka.mergeT(_vMode);
-                }
-            }
-            if (bottom) {
-                if (f.adjface(Ptex::e_bottom) >= 0) {
-                    PtexSeparableKernel kc;
-                    ka.splitB(kc);
-                    applyToCorner(kc, faceid, f, 1, depth);
-                } else {
-                    ka.mergeB(_vMode);
-                }
-            }
-            applyAcrossEdge(ka, faceid, f, Ptex::e_right, depth);
-        } else {
-            k.mergeR(_uMode);
+    // Moves the part of `from` beyond edge eid into `piece` when a neighbour is
+    // there (true), else folds it back onto the border of `from` (false).
+    auto split = [&](PtexSeparableKernel& from, int eid, PtexSeparableKernel& piece) {
+        if (f.adjface(eid) >= 0) {
+            splitAt(from, eid, piece);
+            return true;
         }
-    }
-    if (left) {
-        if (f.adjface(Ptex::e_left) >= 0) {
-            PtexSeparableKernel ka;
-            k.splitL(ka);
-            if (top) {
-                if (f.adjface(Ptex::e_top) >= 0) {
-                    PtexSeparableKernel kc;
-                    ka.splitT(kc);
-                    applyToCorner(kc, faceid, f, 3, depth);
-                } else {
-                    ka.mergeT(_vMode);
-                }
-            }
-            if (bottom) {
-                if (f.adjface(Ptex::e_bottom) >= 0) {
-                    PtexSeparableKernel kc;
-                    ka.splitB(kc);
-                    applyToCorner(kc, faceid, f, 0, depth);
-                } else {
-                    ka.mergeB(_vMode);
-                }
-            }
-            applyAcrossEdge(ka, faceid, f, Ptex::e_left, depth);
-        } else {
-            k.mergeL(_uMode);
-        }
-    }
-    if (top) {
-        if (f.adjface(Ptex::e_top) >= 0) {
-            PtexSeparableKernel ka;
-            k.splitT(ka);
-            applyAcrossEdge(ka, faceid, f, Ptex::e_top, depth);
-        } else {
-            k.mergeT(_vMode);
-        }
-    }
-    if (bottom) {
-        if (f.adjface(Ptex::e_bottom) >= 0) {
-            PtexSeparableKernel ka;
-            k.splitB(ka);
-            applyAcrossEdge(ka, faceid, f, Ptex::e_bottom, depth);
-        } else {
-            k.mergeB(_vMode);
-        }
-    }
+        mergeAt(from, eid, (eid & 1) ? _uMode : _vMode);
+        return false;
+    };
+    // A side piece first gives up its corner parts (above and below the face).
+    auto side = [&](int eid, int topCorner, int bottomCorner) {
+        PtexSeparableKernel ka;
+        if (!split(k, eid, ka)) return;
+        PtexSeparableKernel kc;
+        if (top && split(ka, Ptex::e_top, kc)) applyToCorner(kc, faceid, f, topCorner, depth);
+        if (bottom && split(ka, Ptex::e_bottom, kc)) applyToCorner(kc, faceid, f, bottomCorner, depth);
+        applyAcrossEdge(ka, faceid, f, eid, depth);
+    };
+    auto across = [&](int eid) {
+        PtexSeparableKernel ka;
+        if (split(k, eid, ka)) applyAcrossEdge(ka, faceid, f, eid, depth);
+    };
+    if (right) side(Ptex::e_right, 2, 1);
+    if (left) side(Ptex::e_left, 3, 0);
+    if (top) across(Ptex::e_top);
+    if (bottom) across(Ptex::e_bottom);
     apply(k, faceid, f);
 }
 

@@ -3,12 +3,12 @@
 // chosen from its minor radius, and the part of the footprint beyond an edge is
 // re-expressed in the neighbour's coordinates. The result is normalised by the
 // weights actually applied, so missing neighbours renormalise.
+#include "PtexEvalStart.h"
 #include "PtexFilters.h"
 #include "PtexKernelApply.h"
 #include "PtexUtils.h"
 
 #include <cmath>
-#include <cstddef>
 
 namespace {
 const int kMaxDepth = 32;
@@ -112,16 +112,9 @@ float weightIter(const TriIter& it, float wscale)
 PtexTriangleFilter::PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts)
     : _tx(tx), _weight(0), _firstChanOffset(0), _nchan(0), _ntxchan(0), _numFaces(0), _dt(Ptex::dt_uint8)
 {
-    _options.filter = opts.filter;
-    _options.lerp = opts.lerp;
-    _options.sharpness = opts.sharpness;
-    _options.noedgeblend = false;  // not used by this filter
+    PtexFilterImpl::copyOptions(_options, opts, false);  // noedgeblend is not used by this filter
     for (float& r : _result) r = 0;
-    if (_tx) {
-        _ntxchan = _tx->numChannels();
-        _numFaces = _tx->numFaces();
-        _dt = _tx->dataType();
-    }
+    PtexFilterImpl::textureFacts(_tx, _ntxchan, _numFaces, _dt);
 }
 
 void PtexTriangleFilter::release() { delete this; }
@@ -129,22 +122,10 @@ void PtexTriangleFilter::release() { delete this; }
 void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v,
                               float uw1, float vw1, float uw2, float vw2, float width, float blur)
 {
-    if (!_tx || !result || nchannels <= 0 || faceid < 0 || faceid >= _numFaces) return;
-    if (firstchan < 0 || firstchan >= _ntxchan) return;
-    const int n = PtexUtils::min(nchannels, _ntxchan - firstchan);
-    const Ptex::FaceInfo& f = _tx->getFaceInfo(faceid);
-    // resolutions a texture could not hold are refused (texture sources other than our reader)
-    if (f.res.ulog2 < 0 || f.res.vlog2 < 0 || f.res.ulog2 > 24 || f.res.vlog2 > 24) return;
-
-    if (f.isNeighborhoodConstant()) {
-        PtexFaceData* d = _tx->getData(faceid, Ptex::Res(0, 0));
-        if (d) {
-            Ptex::ConvertToFloat(result, static_cast<const char*>(d->getData()) + firstchan * Ptex::DataSize(_dt),
-                                 _dt, n);
-            d->release();
-        }
-        return;
-    }
+    const Ptex::FaceInfo* fi = nullptr;
+    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan, nchannels, faceid, fi);
+    if (n == 0) return;
+    const Ptex::FaceInfo& f = *fi;
 
     u = PtexUtils::clamp(sane(u, 1.0f), 0.0f, 1.0f);
     v = PtexUtils::clamp(sane(v, 1.0f), 0.0f, 1.0f);
