@@ -67,9 +67,15 @@ public:
     Info getInfo() override;
     Ptex::MeshType meshType() override { return Ptex::MeshType(_header.meshtype); }
     Ptex::DataType dataType() override { return Ptex::DataType(_header.datatype); }
-    Ptex::BorderMode uBorderMode() override { return Ptex::BorderMode(_extheader.ubordermode); }
-    Ptex::BorderMode vBorderMode() override { return Ptex::BorderMode(_extheader.vbordermode); }
-    Ptex::EdgeFilterMode edgeFilterMode() override { return Ptex::EdgeFilterMode(_extheader.edgefiltermode); }
+    // Modes the library does not know (a damaged file) read as the defaults: an
+    // enum may not hold them, and every filter switches on them.
+    Ptex::BorderMode uBorderMode() override { return borderMode(_extheader.ubordermode); }
+    Ptex::BorderMode vBorderMode() override { return borderMode(_extheader.vbordermode); }
+    Ptex::EdgeFilterMode edgeFilterMode() override
+    {
+        return _extheader.edgefiltermode <= Ptex::efm_tanvec ? Ptex::EdgeFilterMode(_extheader.edgefiltermode)
+                                                             : Ptex::efm_none;
+    }
     int alphaChannel() override { return _header.hasAlpha() ? _header.alphachan : -1; }
     int numChannels() override { return _header.nchannels; }
     int numFaces() override { return int(_header.nfaces); }
@@ -141,6 +147,10 @@ private:
         uint32_t zipsize, memsize;
     };
 
+    static Ptex::BorderMode borderMode(uint16_t stored)
+    {
+        return stored <= Ptex::m_periodic ? Ptex::BorderMode(stored) : Ptex::m_clamp;
+    }
     bool readHeaderBlocks(Ptex::String& error);
     void closeFailedOpen();  // requires _readlock
     bool readEditData();
