@@ -52,16 +52,25 @@ struct Query {
     float u, v, uw1, vw1, uw2, vw2;
 };
 
-struct Fixture {
+// A texture file written at start-up into the temporary directory, opened
+// through a cache of its own, and its query list; the file is removed at exit.
+struct TextureFixture {
     std::string path;
     PtexCache* cache = nullptr;
     PtexTexture* tex = nullptr;
     std::vector<Query> queries;
 
-    Fixture()
+    explicit TextureFixture(const char* name) : path((std::filesystem::temp_directory_path() / name).string()) {}
+    ~TextureFixture()
     {
-        path = (std::filesystem::temp_directory_path() / "zento-bench-filters.ptx").string();
-        if (!write()) {
+        if (tex) tex->release();
+        if (cache) cache->release();
+        std::remove(path.c_str());
+    }
+    // Opens the written file; a failure ends the program.
+    void open(bool written)
+    {
+        if (!written) {
             std::fprintf(stderr, "bench-ptex-filters: cannot write %s\n", path.c_str());
             std::exit(1);
         }
@@ -72,6 +81,14 @@ struct Fixture {
             std::fprintf(stderr, "bench-ptex-filters: %s\n", err.c_str());
             std::exit(1);
         }
+    }
+};
+
+// Quad texture: the 16 x 16 grid described at the top.
+struct Fixture : TextureFixture {
+    Fixture() : TextureFixture("zento-bench-filters.ptx")
+    {
+        open(write());
         std::mt19937 rng(12345);
         std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f), ang(0.0f, 6.2831853f);
         const float texel = 1.0f / float(1 << kLog2);
@@ -110,13 +127,6 @@ struct Fixture {
             }
         }
     }
-    ~Fixture()
-    {
-        if (tex) tex->release();
-        if (cache) cache->release();
-        std::remove(path.c_str());
-    }
-
     bool write() const
     {
         Ptex::String err;
@@ -159,15 +169,9 @@ Fixture& fixture()
 
 // Triangle texture: 128 pairs of 128 x 128 RGBA8 triangles, each pair sharing
 // its diagonal edge; coherent runs of queries with footprints of 0.25 to 4 texels.
-struct TriFixture {
-    std::string path;
-    PtexCache* cache = nullptr;
-    PtexTexture* tex = nullptr;
-    std::vector<Query> queries;
-
-    TriFixture()
+struct TriFixture : TextureFixture {
+    TriFixture() : TextureFixture("zento-bench-filters-tri.ptx")
     {
-        path = (std::filesystem::temp_directory_path() / "zento-bench-filters-tri.ptx").string();
         const int nfaces = 256, log2 = 7, N = 1 << log2;
         Ptex::String err;
         PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_triangle, Ptex::dt_uint8, 4, 3, nfaces, err);
@@ -179,12 +183,9 @@ struct TriFixture {
             for (size_t i = 0; i < data.size(); i++) data[i] = uint8_t((i * 13 + size_t(f) * 7 + i / 512) & 0xff);
             w->writeFace(f, info, data.data());
         }
-        bool ok = w->close(err);
+        const bool ok = w->close(err);
         w->release();
-        if (!ok) std::exit(1);
-        cache = PtexCache::create(0, 0);
-        tex = cache->get(path.c_str(), err);
-        if (!tex) std::exit(1);
+        open(ok);
         std::mt19937 rng(777);
         std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f);
         // coherent runs of 64 queries about a texel apart, as for the quads
@@ -202,12 +203,6 @@ struct TriFixture {
             }
         }
     }
-    ~TriFixture()
-    {
-        if (tex) tex->release();
-        if (cache) cache->release();
-        std::remove(path.c_str());
-    }
 };
 
 TriFixture& triFixture()
@@ -216,43 +211,15 @@ TriFixture& triFixture()
     return f;
 }
 
-void BM_TriFilter(benchmark::State& state, PtexFilter::FilterType type)
+// Evaluates the fixture's queries in order (each thread from its own place),
+// after one warming pass over all of them; counts heap allocations per eval.
+void runQueries(benchmark::State& state, const TextureFixture& fx, const PtexFilter::Options& opts)
 {
-    TriFixture& fx = triFixture();
-    PtexFilter* filter = PtexFilter::getFilter(fx.tex, PtexFilter::Options(type));
-    float r[4];
-    for (const Query& q : fx.queries) filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
-    size_t i = size_t(state.thread_index()) * 4096;
-    const uint64_t allocs0 = tAllocs;
-    uint64_t evals = 0;
-    for (auto _ : state) {
-        const Query& q = fx.queries[i++ & (fx.queries.size() - 1)];
-        filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
-        benchmark::DoNotOptimize(r[0]);
-        evals++;
-    }
-    const uint64_t allocs = tAllocs - allocs0;
-    filter->release();
-    state.SetItemsProcessed(int64_t(evals));
-    state.counters["allocs_per_eval"] =
-        benchmark::Counter(evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
-}
-
-void warm(PtexFilter* filter)
-{
-    float r[4];
-    for (const Query& q : fixture().queries)
-        filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
-}
-
-void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp)
-{
-    Fixture& fx = fixture();
-    PtexFilter* filter = PtexFilter::getFilter(fx.tex, PtexFilter::Options(type, lerp, 0.5f));
-    warm(filter);
+    PtexFilter* filter = PtexFilter::getFilter(fx.tex, opts);
     const std::vector<Query>& qs = fx.queries;
-    size_t i = size_t(state.thread_index()) * 4096;
     float r[4];
+    for (const Query& q : qs) filter->eval(r, 0, 4, q.face, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2);
+    size_t i = size_t(state.thread_index()) * 4096;
     const uint64_t allocs0 = tAllocs;
     uint64_t evals = 0;
     for (auto _ : state) {
@@ -266,6 +233,16 @@ void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp)
     state.SetItemsProcessed(int64_t(evals));
     state.counters["allocs_per_eval"] =
         benchmark::Counter(evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
+}
+
+void BM_TriFilter(benchmark::State& state, PtexFilter::FilterType type)
+{
+    runQueries(state, triFixture(), PtexFilter::Options(type));
+}
+
+void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp)
+{
+    runQueries(state, fixture(), PtexFilter::Options(type, lerp, 0.5f));
 }
 
 #define FILTER_BENCH(name, type, lerp)                                                                   \

@@ -4,36 +4,20 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <unistd.h>
-
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "PtexInflate.h"
 #include "Ptexture.h"
+#include "bench_strip_file.h"
 
 namespace {
 
-const int NumFaces = 200;
+using BenchStrip::faceImage;
 
-std::vector<uint8_t> faceImage(int face)
-{
-    // smooth gradients with a little noise, like painted texture data
-    std::vector<uint8_t> img(256 * 256 * 4);
-    uint32_t s = 2654435761u * uint32_t(face + 1);
-    for (int v = 0; v < 256; v++)
-        for (int u = 0; u < 256; u++) {
-            s = s * 1664525u + 1013904223u;
-            uint8_t* p = &img[(size_t(v) * 256 + u) * 4];
-            p[0] = uint8_t(u + face);
-            p[1] = uint8_t(v * 2);
-            p[2] = uint8_t((u ^ v) + (s >> 29));
-            p[3] = uint8_t(255 - (u >> 2));
-        }
-    return img;
-}
+const int NumFaces = 200;
 
 // The test files, written once per process with our writer, removed at exit.
 struct Files {
@@ -49,86 +33,86 @@ const std::string& testFile(bool mipmaps)
 {
     std::string& p = files.paths[mipmaps ? 1 : 0];
     if (!p.empty()) return p;
-    const char* tmp = getenv("TMPDIR");
-    p = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench-ptex-read-" + (mipmaps ? "mip-" : "") +
-        std::to_string(getpid()) + ".ptx";
-    Ptex::String error;
-    PtexWriter* w = PtexWriter::open(p.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, NumFaces, error, mipmaps);
-    if (!w) {
-        std::fprintf(stderr, "bench-ptex-read: %s\n", error.c_str());
-        std::exit(1);
-    }
+    p = BenchStrip::scratchPath(mipmaps ? "bench-ptex-read-mip" : "bench-ptex-read");
     std::vector<std::vector<uint8_t>> imgs;
     for (int i = 0; i < 8; i++) imgs.push_back(faceImage(i));
-    for (int f = 0; f < NumFaces; f++) {
-        Ptex::FaceInfo info(Ptex::Res(8, 8));
-        info.setadjfaces(f > 0 ? f - 1 : -1, f + 1 < NumFaces ? f + 1 : -1, -1, -1);
-        w->writeFace(f, info, imgs[size_t(f) % imgs.size()].data());
-    }
-    if (!w->close(error)) {
+    Ptex::String error;
+    if (!BenchStrip::writeStrip(p, NumFaces, mipmaps, imgs, error)) {
         std::fprintf(stderr, "bench-ptex-read: %s\n", error.c_str());
         std::exit(1);
     }
-    w->release();
     return p;
 }
 
-void BM_OpenThroughNewCache(benchmark::State& state)
+// A texture opened through a new cache of its own (cold: nothing loaded yet);
+// both are released at the end of the scope. tex is null, with err set, when
+// the open failed.
+struct FreshTexture {
+    Ptex::String err;
+    PtexCache* cache;
+    PtexTexture* tex;
+    explicit FreshTexture(const std::string& path)
+        : cache(PtexCache::create(0, 0)), tex(cache->get(path.c_str(), err))
+    {
+    }
+    ~FreshTexture()
+    {
+        if (tex) tex->release();
+        cache->release();
+    }
+    FreshTexture(const FreshTexture&) = delete;
+    FreshTexture& operator=(const FreshTexture&) = delete;
+};
+
+// Opening through a new cache each iteration (header, face infos, constant
+// data, level info and edit scan; nothing else is loaded).
+void openThroughNewCache(benchmark::State& state, const std::string& path)
 {
-    const std::string& path = testFile(true);
     for (auto _ : state) {
-        PtexCache* c = PtexCache::create(0, 0);
-        Ptex::String err;
-        PtexTexture* t = c->get(path.c_str(), err);
-        if (!t) state.SkipWithError(err.c_str());
-        benchmark::DoNotOptimize(t);
-        if (t) t->release();
-        c->release();
+        FreshTexture t(path);
+        if (!t.tex) {
+            state.SkipWithError(t.err.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(t.tex);
     }
 }
+
+void BM_OpenThroughNewCache(benchmark::State& state) { openThroughNewCache(state, testFile(true)); }
 BENCHMARK(BM_OpenThroughNewCache);
 
 // The same with a small golden file (16 faces): the 200-face file's time is
 // dominated by inflating its 4000-byte face info table.
 void BM_OpenGoldenThroughNewCache(benchmark::State& state)
 {
-    std::string path = std::string(ZENTO_TESTDATA_DIR) + "/ptex/grid_rgba8.ptx";
-    if (FILE* f = std::fopen(path.c_str(), "rb")) std::fclose(f);
-    else state.SkipWithError("golden data not found");
-    for (auto _ : state) {
-        PtexCache* c = PtexCache::create(0, 0);
-        Ptex::String err;
-        PtexTexture* t = c->get(path.c_str(), err);
-        if (!t) {
-            state.SkipWithError(err.c_str());
-            c->release();
-            break;
-        }
-        t->release();
-        c->release();
-    }
+    openThroughNewCache(state, std::string(ZENTO_TESTDATA_DIR) + "/ptex/grid_rgba8.ptx");
 }
 BENCHMARK(BM_OpenGoldenThroughNewCache);
+
+// Cold reads from a fresh cache per iteration: read(tex) returns the bytes it read.
+template <class Read> void readCold(benchmark::State& state, const std::string& path, Read read)
+{
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        FreshTexture t(path);
+        if (!t.tex) {
+            state.SkipWithError(t.err.c_str());
+            break;
+        }
+        bytes += read(t.tex);
+    }
+    state.SetBytesProcessed(bytes);
+}
 
 void readAllFaces(benchmark::State& state, PtexInflate::Backend backend)
 {
     PtexInflate::setBackend(backend);
-    const std::string& path = testFile(false);
     std::vector<uint8_t> buf(256 * 256 * 4);
-    for (auto _ : state) {
-        PtexCache* c = PtexCache::create(0, 0);
-        Ptex::String err;
-        PtexTexture* t = c->get(path.c_str(), err);
-        if (!t) {
-            state.SkipWithError(err.c_str());
-            break;
-        }
+    readCold(state, testFile(false), [&](PtexTexture* t) {
         for (int f = 0; f < NumFaces; f++) t->getData(f, buf.data(), 0);
         benchmark::DoNotOptimize(buf.data());
-        t->release();
-        c->release();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * NumFaces * 256 * 256 * 4);
+        return int64_t(NumFaces) * 256 * 256 * 4;
+    });
     PtexInflate::setBackend(PtexInflate::Backend::Fast);
 }
 void BM_ReadAllFacesLibdeflate(benchmark::State& state)
@@ -143,44 +127,26 @@ BENCHMARK(BM_ReadAllFacesZlib)->Unit(benchmark::kMillisecond);
 // Stored reductions (levels 1..6 of every face) read cold.
 void BM_ReadStoredLevels(benchmark::State& state)
 {
-    const std::string& path = testFile(true);
     std::vector<uint8_t> buf(128 * 128 * 4);
-    int64_t bytes = 0;
-    for (auto _ : state) {
-        PtexCache* c = PtexCache::create(0, 0);
-        Ptex::String err;
-        PtexTexture* t = c->get(path.c_str(), err);
-        if (!t) {
-            state.SkipWithError(err.c_str());
-            break;
-        }
+    readCold(state, testFile(true), [&](PtexTexture* t) {
+        int64_t bytes = 0;
         for (int f = 0; f < NumFaces; f++)
             for (int l = 1; l <= 6; l++) {
                 Ptex::Res r(int8_t(8 - l), int8_t(8 - l));
                 t->getData(f, buf.data(), 0, r);
                 bytes += r.size() * 4;
             }
-        t->release();
-        c->release();
-    }
-    state.SetBytesProcessed(bytes);
+        return bytes;
+    });
 }
 BENCHMARK(BM_ReadStoredLevels)->Unit(benchmark::kMillisecond);
 
 // Anisotropic reductions computed on demand (from level 0 and stored levels).
 void BM_ReadDynamicReductions(benchmark::State& state)
 {
-    const std::string& path = testFile(true);
     std::vector<uint8_t> buf(256 * 128 * 4);
-    int64_t bytes = 0;
-    for (auto _ : state) {
-        PtexCache* c = PtexCache::create(0, 0);
-        Ptex::String err;
-        PtexTexture* t = c->get(path.c_str(), err);
-        if (!t) {
-            state.SkipWithError(err.c_str());
-            break;
-        }
+    readCold(state, testFile(true), [&](PtexTexture* t) {
+        int64_t bytes = 0;
         for (int f = 0; f < NumFaces; f += 4) {
             const Ptex::Res rs[] = {Ptex::Res(8, 7), Ptex::Res(7, 8), Ptex::Res(6, 3), Ptex::Res(2, 5)};
             for (Ptex::Res r : rs) {
@@ -188,29 +154,22 @@ void BM_ReadDynamicReductions(benchmark::State& state)
                 bytes += r.size() * 4;
             }
         }
-        t->release();
-        c->release();
-    }
-    state.SetBytesProcessed(bytes);
+        return bytes;
+    });
 }
 BENCHMARK(BM_ReadDynamicReductions)->Unit(benchmark::kMillisecond);
 
 // Warm reads: everything loaded, getData only copies.
 void BM_ReadAllFacesWarm(benchmark::State& state)
 {
-    const std::string& path = testFile(false);
-    PtexCache* c = PtexCache::create(0, 0);
-    Ptex::String err;
-    PtexTexture* t = c->get(path.c_str(), err);
+    FreshTexture t(testFile(false));
     std::vector<uint8_t> buf(256 * 256 * 4);
-    for (int f = 0; t && f < NumFaces; f++) t->getData(f, buf.data(), 0);
+    for (int f = 0; t.tex && f < NumFaces; f++) t.tex->getData(f, buf.data(), 0);
     for (auto _ : state) {
-        for (int f = 0; t && f < NumFaces; f++) t->getData(f, buf.data(), 0);
+        for (int f = 0; t.tex && f < NumFaces; f++) t.tex->getData(f, buf.data(), 0);
         benchmark::DoNotOptimize(buf.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * NumFaces * 256 * 256 * 4);
-    if (t) t->release();
-    c->release();
 }
 BENCHMARK(BM_ReadAllFacesWarm)->Unit(benchmark::kMillisecond);
 

@@ -4,48 +4,21 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "Ptexture.h"
+#include "bench_strip_file.h"
 
 namespace {
 
-std::string scratchPath(const char* name)
-{
-    const char* tmp = getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-" + std::to_string(getpid()) + ".ptx";
-}
-
-std::vector<uint8_t> faceImage(int face)
-{
-    std::vector<uint8_t> img(256 * 256 * 4);
-    uint32_t s = 2654435761u * uint32_t(face + 1);
-    for (int v = 0; v < 256; v++)
-        for (int u = 0; u < 256; u++) {
-            s = s * 1664525u + 1013904223u;
-            uint8_t* p = &img[(size_t(v) * 256 + u) * 4];
-            p[0] = uint8_t(u + face);
-            p[1] = uint8_t(v * 2);
-            p[2] = uint8_t((u ^ v) + (s >> 29));
-            p[3] = uint8_t(255 - (u >> 2));
-        }
-    return img;
-}
+using BenchStrip::faceImage;
+using BenchStrip::scratchPath;
 
 void writeFile(const std::string& path, int nfaces, bool mipmaps, const std::vector<std::vector<uint8_t>>& imgs)
 {
     Ptex::String error;
-    PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, nfaces, error, mipmaps);
-    if (!w) return;
-    for (int f = 0; f < nfaces; f++) {
-        Ptex::FaceInfo info(Ptex::Res(8, 8));
-        info.setadjfaces(f > 0 ? f - 1 : -1, f + 1 < nfaces ? f + 1 : -1, -1, -1);
-        w->writeFace(f, info, imgs[f % imgs.size()].data());
-    }
-    w->close(error);
-    w->release();
+    BenchStrip::writeStrip(path, nfaces, mipmaps, imgs, error);
 }
 
 void BM_WriteFile(benchmark::State& state)
