@@ -39,6 +39,28 @@ void printArray(FILE* out, const T* values, int count, bool allValues, const cha
     if (shown < count) fprintf(out, " ... (%d more)", count - shown);
 }
 
+// Calls fn(values, count) with the typed values of array entry `index`; false
+// (fn not called) for strings and unknown types.
+template <typename T, class Fn> void withValues(PtexMetaData* meta, int index, Fn& fn)
+{
+    const T* v = nullptr;
+    int count = 0;
+    meta->getValue(index, v, count);
+    fn(v, v ? count : 0);
+}
+
+template <class Fn> bool withArray(PtexMetaData* meta, int index, Ptex::MetaDataType type, Fn fn)
+{
+    switch (type) {
+    case Ptex::mdt_int8: withValues<int8_t>(meta, index, fn); return true;
+    case Ptex::mdt_int16: withValues<int16_t>(meta, index, fn); return true;
+    case Ptex::mdt_int32: withValues<int32_t>(meta, index, fn); return true;
+    case Ptex::mdt_float: withValues<float>(meta, index, fn); return true;
+    case Ptex::mdt_double: withValues<double>(meta, index, fn); return true;
+    default: return false;
+    }
+}
+
 void printSample(FILE* out, const uint8_t* p, Ptex::DataType dt)
 {
     switch (dt) {
@@ -175,10 +197,8 @@ void printMeta(FILE* out, PtexTexture* tex, bool allValues)
         Ptex::MetaDataType type = Ptex::mdt_string;
         meta->getKey(i, key, type);
         if (!key) continue;
-        int count = 0;
         fprintf(out, "  %s (%s", key, Ptex::MetaDataTypeName(type));
-        switch (type) {
-        case Ptex::mdt_string: {
+        if (type == Ptex::mdt_string) {
             const char* s = nullptr;
             meta->getValue(i, s);
             const std::string text = s ? s : "";
@@ -188,44 +208,13 @@ void printMeta(FILE* out, PtexTexture* tex, bool allValues)
                 fprintf(out, "): \"%s\" ... (%zu bytes)\n", text.substr(0, 120).c_str(), text.size());
             continue;
         }
-        case Ptex::mdt_int8: {
-            const int8_t* v = nullptr;
-            meta->getValue(i, v, count);
+        // floats reach printf as doubles: their values print as they did through a double
+        const char* fmt = type == Ptex::mdt_float ? "%.9g" : type == Ptex::mdt_double ? "%.17g" : "%d";
+        const bool known = withArray(meta, i, type, [&](const auto* v, int count) {
             fprintf(out, "[%d]):", count);
-            printArray(out, v, count, allValues, "%d");
-            break;
-        }
-        case Ptex::mdt_int16: {
-            const int16_t* v = nullptr;
-            meta->getValue(i, v, count);
-            fprintf(out, "[%d]):", count);
-            printArray(out, v, count, allValues, "%d");
-            break;
-        }
-        case Ptex::mdt_int32: {
-            const int32_t* v = nullptr;
-            meta->getValue(i, v, count);
-            fprintf(out, "[%d]):", count);
-            printArray(out, v, count, allValues, "%d");
-            break;
-        }
-        case Ptex::mdt_float: {
-            const float* v = nullptr;
-            meta->getValue(i, v, count);
-            fprintf(out, "[%d]):", count);
-            std::vector<double> d(v ? v : nullptr, v ? v + count : nullptr);
-            printArray(out, d.data(), count, allValues, "%.9g");
-            break;
-        }
-        case Ptex::mdt_double: {
-            const double* v = nullptr;
-            meta->getValue(i, v, count);
-            fprintf(out, "[%d]):", count);
-            printArray(out, v, count, allValues, "%.17g");
-            break;
-        }
-        default: fprintf(out, "):"); break;
-        }
+            printArray(out, v, count, allValues, fmt);
+        });
+        if (!known) fprintf(out, "):");
         fputc('\n', out);
     }
     meta->release();
@@ -299,15 +288,11 @@ bool checkAll(FILE* err, PtexTexture* tex)
         const char* key = nullptr;
         Ptex::MetaDataType type = Ptex::mdt_string;
         meta->getKey(i, key, type);
-        int count = 0;
-        switch (type) {
-        case Ptex::mdt_string: { const char* s; meta->getValue(i, s); break; }
-        case Ptex::mdt_int8: { const int8_t* v; meta->getValue(i, v, count); break; }
-        case Ptex::mdt_int16: { const int16_t* v; meta->getValue(i, v, count); break; }
-        case Ptex::mdt_int32: { const int32_t* v; meta->getValue(i, v, count); break; }
-        case Ptex::mdt_float: { const float* v; meta->getValue(i, v, count); break; }
-        case Ptex::mdt_double: { const double* v; meta->getValue(i, v, count); break; }
-        default: break;
+        if (type == Ptex::mdt_string) {
+            const char* s = nullptr;
+            meta->getValue(i, s);
+        } else {
+            withArray(meta, i, type, [](const auto*, int) {});
         }
     }
     meta->release();
