@@ -100,7 +100,8 @@ void AllocFault::everyRefusal() {
 
     long total = 1;  // allocations of the faultless frameBegin (n = 0)
     int thrown = 0, absorbed = 0;
-    for (long n = 0; n <= total && !HasFailure(); ++n) {
+    for (long run = 0; run < 2 * (total + 1) && !HasFailure(); ++run) {
+        const long n = run / 2;  // each n twice: the host ends the failed frame, or goes on to the next
         SCOPED_TRACE("refused allocation " + std::to_string(n) + " of " + std::to_string(total));
         g_seen = 0;
         g_refuse = n;
@@ -116,7 +117,7 @@ void AllocFault::everyRefusal() {
         if (failure) {
             ++thrown;
             EXPECT_EQ(std::strncmp(failure, "Memory allocation failure;", 26), 0) << failure;
-            if (n % 2) frameEnd();  // a host that ends the frame; otherwise the next frameBegin gives it back
+            if (run % 2) frameEnd();  // otherwise the next frameBegin gives the frame back
         } else {
             absorbed += n > 0;
             const std::vector<ZUtils::AColor> got = shadeAll();  // texture colour or the documented white
@@ -134,7 +135,7 @@ void AllocFault::everyRefusal() {
         EXPECT_TRUE(again == reference);
         betweenFrames();
     }
-    std::printf("frame preparation%s: %ld allocations; %d refusals thrown out of frameBegin, %d absorbed\n",
+    std::printf("frame preparation%s: %ld allocations; refused twice each: %d thrown out, %d absorbed\n",
                 held ? " (cache held)" : "", total, thrown, absorbed);
     EXPECT_GT(total, 20) << "frame preparation allocates the cache, readers, filters and models";
     EXPECT_GT(thrown, 0);
