@@ -59,37 +59,38 @@ int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2
 
 inline int floorEven(int a) { return a - (a & 1); }
 inline int ceilEven(int b) { return b + (b & 1); }
-}  // namespace
 
-void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
+// Both axes of a separable kernel from one axis builder
+// axis(k_u, k_uw, weights, u, uw, faceLog2) -> level; the weights stay in k's buffers.
+template <class Axis>
+inline void buildAxes(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes, Axis axis)
 {
-    int lu = boxAxis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
-    int lv = boxAxis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
+    int lu = axis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
+    int lv = axis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
     k.ku = k.kubuff;
     k.kv = k.kvbuff;
     k.res = Ptex::Res(int8_t(lu), int8_t(lv));
     k.rot = 0;
+}
+}  // namespace
+
+void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
+{
+    buildAxes(k, u, v, uw, vw, faceRes, boxAxis);
 }
 
 void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
                                      Ptex::Res faceRes)
 {
-    int lu = bilinearAxis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
-    int lv = bilinearAxis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
-    k.ku = k.kubuff;
-    k.kv = k.kvbuff;
-    k.res = Ptex::Res(int8_t(lu), int8_t(lv));
-    k.rot = 0;
+    buildAxes(k, u, v, uw, vw, faceRes, bilinearAxis);
 }
 
 void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
 {
-    int lu = buildKernelAxis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
-    int lv = buildKernelAxis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
-    k.ku = k.kubuff;
-    k.kv = k.kvbuff;
-    k.res = Ptex::Res(int8_t(lu), int8_t(lv));
-    k.rot = 0;
+    buildAxes(k, u, v, uw, vw, faceRes,
+              [this](int& k_u, int& k_uw, float* kw, float x, float w, int faceLog2) {
+                  return buildKernelAxis(k_u, k_uw, kw, x, w, faceLog2);
+              });
 }
 
 namespace {
