@@ -1,18 +1,13 @@
-# The standard filters: golden query tables, bad queries, factory, kernels; and
-# a threaded run sharing one texture (labelled for the TSan rerun).
+# The standard filters: golden query tables and targeted bad queries; the
+# threaded run sharing one texture is labelled threads. The ptex-eval tool.
 if(TARGET ptex-eval-table)
-  add_executable(test-ptex-filters
-    ${CMAKE_CURRENT_LIST_DIR}/filters_table_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/filters_query_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/filters_kernel_test.cpp)
-  target_link_libraries(test-ptex-filters PRIVATE Ptex ptex-eval-table GTest::gtest_main)
+  add_executable(test-ptex-filters ${CMAKE_CURRENT_LIST_DIR}/filters_table_test.cpp
+                 ${CMAKE_CURRENT_LIST_DIR}/filters_query_test.cpp)
+  target_link_libraries(test-ptex-filters PRIVATE Ptex ptex-eval-table GTest::gtest_main Threads::Threads)
   target_compile_definitions(test-ptex-filters PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
-  gtest_discover_tests(test-ptex-filters DISCOVERY_TIMEOUT 60)
-
-  add_executable(test-ptex-filters-threads ${CMAKE_CURRENT_LIST_DIR}/filters_thread_test.cpp)
-  target_link_libraries(test-ptex-filters-threads PRIVATE Ptex ptex-eval-table GTest::gtest_main Threads::Threads)
-  target_compile_definitions(test-ptex-filters-threads PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
-  gtest_discover_tests(test-ptex-filters-threads DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+  gtest_discover_tests(test-ptex-filters DISCOVERY_TIMEOUT 60 TEST_FILTER "-*FilterThreadTest.*" TEST_LIST ptex_filters)
+  gtest_discover_tests(test-ptex-filters DISCOVERY_TIMEOUT 60 TEST_FILTER "*FilterThreadTest.*"
+                       TEST_LIST ptex_filters_mt PROPERTIES LABELS threads)
 endif()
 
 if(TARGET ptex-eval)
