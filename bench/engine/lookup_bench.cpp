@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <new>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ using namespace ZUtils;
 
 constexpr int kPoints = 256;
 
+std::string testdata(const std::string& rel) { return std::string(ZENTO_TESTDATA_DIR) + "/" + rel; }
+
 struct World {
     omtest::Polygons mesh;
     HostMesh host;
@@ -54,8 +57,8 @@ struct World {
     bool ok = false;
 
     World() {
-        const std::string ptx = omtest::testdata("ptex/grid_rgba8.ptx");
-        if (!omtest::loadObj(omtest::testdata("mesh/grid4x4.obj"), mesh) || !omtest::fileExists(ptx)) return;
+        const std::string ptx = testdata("ptex/grid_rgba8.ptx");
+        if (!omtest::loadObj(testdata("mesh/grid4x4.obj"), mesh) || !std::ifstream(ptx).good()) return;
         host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(), int(mesh.degrees.size()),
                          mesh.indices.data(), int(mesh.indices.size()));
         renderer.getRenderSetup().threadCount = 2;

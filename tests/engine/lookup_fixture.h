@@ -22,6 +22,8 @@ namespace lookuptest {
 
 using namespace ZUtils;
 
+inline std::string testdata(const std::string& rel) { return std::string(ZENTO_TESTDATA_DIR) + "/" + rel; }
+
 struct Sample {
     int tri = 0;
     float b1 = 0, b2 = 0;
@@ -48,10 +50,10 @@ struct Scene {
 
     // False when the golden data is missing. The mesh sits at worldOffset in world space.
     bool load(const char* obj, const char* file, int filterType, float sharpness) {
-        ptx = omtest::testdata(std::string("ptex/") + file);
+        ptx = testdata(std::string("ptex/") + file);
         Ptex::String error;
         PtexPtr<PtexTexture> tx(PtexTexture::open(ptx.c_str(), error));
-        if (!tx || !omtest::loadObj(omtest::testdata(std::string("mesh/") + obj), mesh)) return false;
+        if (!tx || !omtest::loadObj(testdata(std::string("mesh/") + obj), mesh)) return false;
         meshType = int(tx->meshType());
         facesHit.assign(size_t(tx->numFaces()), 0);
         EXPECT_TRUE(host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(),
