@@ -237,6 +237,15 @@ TEST_F(Lookup, OriginalFaceOutsideTheRange) {
     }
 }
 
+TEST_F(Lookup, RefusedFaceDataReadLeavesTheTextureSound) {
+    EXPECT_EQ(shadeRefused(at(0, 0, 1)), kWhite);  // thread 1 keeps the file's filter
+    EXPECT_NE(g_report[0], 0);
+    const AColor after = shade(at(0, 0, 1));
+    tex().frameEnd(&renderer);  // the last reference: the next frame reads the file afresh
+    beginFrame();
+    EXPECT_EQ(after, shade(at(0, 0, 1)));
+}
+
 TEST_F(Lookup, OwnAllocationFailureAnswersWhiteUncached) {
     const ShadeContext sc = at(100, 9);  // growth to 120 entries
     const std::string size = std::to_string(120 * sizeof(ResultEntry));
