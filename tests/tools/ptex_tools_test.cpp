@@ -1,0 +1,185 @@
+// The ptex-info and ptex-convert programs, run as a user runs them: exit
+// status, output, conversions of every golden file read back, damaged files.
+#include <cstring>
+#include <memory>
+
+#include "Ptexture.h"
+#include "tool_test_util.h"
+
+using namespace tooltest;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+const std::string kInfo = PTEX_INFO_BIN, kConvert = PTEX_CONVERT_BIN;
+
+struct Release {
+    void operator()(PtexTexture* t) const { t->release(); }
+};
+using Tex = std::unique_ptr<PtexTexture, Release>;
+
+Tex openTex(const std::string& path) {
+    Ptex::String error;
+    Tex t(PtexTexture::open(path.c_str(), error));
+    EXPECT_TRUE(t) << path << ": " << error;
+    return t;
+}
+
+Bytes face(const Tex& t, int f, Ptex::Res res) {
+    Bytes b(size_t(res.size()) * Ptex::DataSize(t->dataType()) * t->numChannels());
+    t->getData(f, b.data(), 0, res);
+    return b;
+}
+
+// The metadata section ptex-info prints, every value in full.
+std::string printedMeta(const std::string& path) {
+    const std::string out = run(kInfo + " " + quote(path) + " --meta --all-values").second;
+    return out.substr(std::min(out.find("metadata:"), out.size()));
+}
+
+std::string golden(const std::string& name) {
+    const std::string p = std::string(ZENTO_TESTDATA_DIR) + "/ptex/" + name;
+    return fs::exists(p) ? p : "";
+}
+
+class ConvertGolden : public testing::TestWithParam<std::string> {};
+
+TEST_P(ConvertGolden, ReadsBackEqualToTheOriginal) {
+    if (GetParam() == "missing") GTEST_SKIP() << "golden Ptex data not found in " << ZENTO_TESTDATA_DIR;
+    TempDir dir;
+    const std::string out = dir.file("out.ptx");
+    const auto [status, text] = run(kConvert + " " + quote(GetParam()) + " " + quote(out));
+    ASSERT_EQ(status, 0) << text;
+    EXPECT_FALSE(fs::exists(out + ".converting"));
+    const Tex a = openTex(GetParam()), b = openTex(out);
+    ASSERT_TRUE(a && b);
+    auto header = [](const Tex& t) {
+        return std::vector<int>{t->meshType(),  t->dataType(),   t->numChannels(), t->alphaChannel(),   t->numFaces(),
+                                t->hasMipMaps(), t->uBorderMode(), t->vBorderMode(), t->edgeFilterMode()};
+    };
+    ASSERT_EQ(header(b), header(a));
+    EXPECT_FALSE(b->hasEdits());
+    for (int f = 0; f < a->numFaces(); f++) {
+        const Ptex::FaceInfo fa = a->getFaceInfo(f), fb = b->getFaceInfo(f);
+        EXPECT_EQ(fb.res, fa.res) << f;
+        EXPECT_EQ(fb.adjedges, fa.adjedges) << f;
+        for (int e = 0; e < 4; e++) EXPECT_EQ(fb.adjface(e), fa.adjface(e)) << f;
+        EXPECT_EQ(fb.flags, fa.flags & ~Ptex::FaceInfo::flag_hasedits) << f;
+        // Edited faces of the original reduce on demand; the copy stores
+        // reductions, so only unedited faces compare below full res.
+        const int levels = fa.hasEdits() ? 1 : std::min(fa.res.ulog2, fa.res.vlog2) + 1;
+        for (int i = 0; i < levels; i++) {
+            const Ptex::Res res(int8_t(fa.res.ulog2 - i), int8_t(fa.res.vlog2 - i));
+            EXPECT_EQ(face(b, f, res), face(a, f, res)) << f << " level " << i;
+        }
+        if (!fa.hasEdits()) {
+            EXPECT_EQ(face(b, f, Ptex::Res(0, 0)), face(a, f, Ptex::Res(0, 0))) << f;
+        }
+    }
+    EXPECT_EQ(printedMeta(out), printedMeta(GetParam()));
+}
+
+std::vector<std::string> goldenOrPlaceholder() {
+    std::vector<std::string> files = goldenFiles();
+    if (files.empty()) files.push_back("missing");
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, ConvertGolden, testing::ValuesIn(goldenOrPlaceholder()), [](const auto& info) {
+    std::string n = fs::path(info.param).filename().string();
+    for (char& c : n) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return n;
+});
+
+TEST(PtexConvert, DataTypeAndMipMapOptions) {
+    const std::string src = golden("grid_rgba8.ptx");
+    if (src.empty()) GTEST_SKIP() << "golden Ptex data not found";
+    TempDir dir;
+    const std::string out = dir.file("f.ptx"), back = dir.file("b.ptx");
+    auto [status, text] = run(kConvert + " " + quote(src) + " " + quote(out) + " --data-type float --mipmaps off");
+    ASSERT_EQ(status, 0) << text;
+    const Tex a = openTex(src), b = openTex(out);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(b->dataType(), Ptex::dt_float);
+    EXPECT_FALSE(b->hasMipMaps());
+    for (int f = 0; f < a->numFaces(); f++) {
+        const Ptex::Res res = a->getFaceInfo(f).res;
+        const Bytes raw = face(a, f, res), conv = face(b, f, res);
+        std::vector<float> expect(raw.size());
+        Ptex::ConvertToFloat(expect.data(), raw.data(), Ptex::dt_uint8, int(expect.size()));
+        ASSERT_EQ(conv.size(), expect.size() * 4);
+        EXPECT_EQ(0, std::memcmp(conv.data(), expect.data(), conv.size())) << f;
+    }
+    // And back: float -> uint8 restores the original samples.
+    std::tie(status, text) = run(kConvert + " " + quote(out) + " " + quote(back) + " -d uint8 -m on");
+    ASSERT_EQ(status, 0) << text;
+    const Tex c = openTex(back);
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(c->hasMipMaps());
+    for (int f = 0; f < a->numFaces(); f++) {
+        EXPECT_EQ(face(c, f, a->getFaceInfo(f).res), face(a, f, a->getFaceInfo(f).res)) << f;
+    }
+}
+
+TEST(PtexConvert, FailuresWriteNothing) {
+    TempDir dir;
+    const std::string out = dir.file("x.ptx");
+    auto [status, text] = run(kConvert + " " + quote(dir.file("missing.ptx")) + " " + quote(out));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(text.find("Can't open ptex file"), std::string::npos) << text;
+    EXPECT_EQ(run(kConvert + " a b --data-type int").first, 2);
+    std::tie(status, text) = run(kConvert + " --help");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(text.find("--data-type"), std::string::npos);
+    const std::string src = golden("grid_f32.ptx");  // damaged in its face data: read errors
+    if (src.empty()) return;
+    fs::copy_file(src, dir.file("damaged.ptx"));
+    fs::resize_file(dir.file("damaged.ptx"), fs::file_size(src) / 2);
+    EXPECT_EQ(run(kConvert + " " + quote(dir.file("damaged.ptx")) + " " + quote(out)).first, 1);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(fs::exists(out + ".converting"));
+}
+
+TEST(PtexInfo, PrintsHeaderFacesMetaAndTexels) {
+    const std::string src = golden("cube_rgb8.ptx");
+    if (src.empty()) GTEST_SKIP() << "golden Ptex data not found";
+    auto [status, out] = run(kInfo + " " + quote(src) + " --faces --meta --texels 4 0");
+    ASSERT_EQ(status, 0) << out;
+    for (const char* s : {"meshType: quad", "dataType: uint8", "numChannels: 3", "alphaChannel: (none)",
+                          "numFaces: 6", "hasMipMaps: true", "hasEdits: false", "numLevels: 4",
+                          "face 1: res 3 6 (8 x 64)", "flags constant", "author (string): \"golden data generator\"",
+                          "int8_small (int8[5]): -128 -1 0 1 127", "face 4 level 0: res 0 0 (1 x 1)", "(0, 0):"})
+        EXPECT_NE(out.find(s), std::string::npos) << s << "\n" << out;
+    std::tie(status, out) = run(kInfo + " " + quote(src) + " --texels 1 2");
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("face 1 level 2: res 1 4 (2 x 16)"), std::string::npos) << out;
+    EXPECT_NE(out.find("(1, 15):"), std::string::npos);
+    std::tie(status, out) = run(kInfo + " " + quote(src) + " --texels 9");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("out of range"), std::string::npos);
+    EXPECT_EQ(run(kInfo + " " + quote(src) + " --check").first, 0);
+    EXPECT_EQ(run(kInfo + " --help").first, 0);
+    EXPECT_EQ(run(kInfo).first, 2);
+}
+
+TEST(PtexInfo, DamagedFilesGiveAClearErrorAndNonZeroExit) {
+    TempDir dir;
+    auto [status, out] = run(kInfo + " " + quote(dir.file("none.ptx")));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("Can't open ptex file"), std::string::npos) << out;
+    std::ofstream(dir.file("junk.ptx")) << std::string(100, 'z');
+    std::tie(status, out) = run(kInfo + " " + quote(dir.file("junk.ptx")));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("Not a ptex file"), std::string::npos) << out;
+    for (const std::string& src : goldenFiles()) {
+        const uintmax_t size = fs::file_size(src);
+        for (uintmax_t len : {uintmax_t(40), uintmax_t(110), size / 3, size * 2 / 3, size - 3}) {
+            fs::copy_file(src, dir.file("cut.ptx"), fs::copy_options::overwrite_existing);
+            fs::resize_file(dir.file("cut.ptx"), len);
+            std::tie(status, out) = run(kInfo + " " + quote(dir.file("cut.ptx")) + " --faces --meta --check");
+            EXPECT_EQ(status, 1) << src << " cut at " << len << "\n" << out.substr(0, 2000);
+        }
+    }
+}
+
+}  // namespace

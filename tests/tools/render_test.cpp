@@ -1,0 +1,254 @@
+// zento-render: scene files, the renderer as the plugin's host (instances,
+// their parameters and geometry, frames), rendered pixels of known faces
+// against the texels the file holds there, and the program end to end.
+#include <cmath>
+#include <set>
+
+#include "PngImage.h"
+#include "RenderJob.h"
+#include "Scene.h"
+#include "ImageOutput.h"
+#include "tool_test_util.h"
+#include "zento/ZentoParameterList.h"
+#include "zento/ZentoPluginParameter.h"
+
+using namespace tooltest;
+
+namespace {
+
+// A quad and pentagon (mesh from the parameter lists or from the interface,
+// as given) and two triangles beside them, each with a Ptex file of constant faces.
+struct Fixture {
+    TempDir dir;
+    std::string scene = dir.file("scene.json");
+    explicit Fixture(const std::string& firstSource = "parameters", int frames = 1) {
+        writeObj(dir.file("qp.obj"), quadAndPentagon());
+        makeFacesPtex(quadAndPentagon(), dir.file("qp.ptx"));
+        writeObj(dir.file("tri.obj"), triangleSquare());
+        makeFacesPtex(triangleSquare(), dir.file("tri.ptx"));
+        std::ofstream(scene) << R"({"image": {"width": 96, "height": 48, "spp": 1},
+  "camera": {"position": [1.75, 0.5, 4], "look_at": [1.75, 0.5, 0], "fov": 40},
+  "frames": {"start": 1, "end": )" << frames << R"(},
+  "objects": [{"mesh": "qp.obj", "mesh_source": ")" << firstSource << R"(",
+     "texture": {"ptex_file": "qp.ptx", "filter_type": 0, "color_space": 0, "image_number": "frame"}},
+    {"mesh": "tri.obj", "translate": [3.5, 0, 0], "mesh_source": "interface",
+     "texture": {"ptex_file": "tri.ptx", "filter_type": 0, "color_space": 0}}]})";
+    }
+};
+
+RenderOptions options(int threads = 2) {
+    RenderOptions o;
+    o.pluginPath = ZENTO_PLUGIN_FILE;
+    o.threads = threads;
+    return o;
+}
+
+// The colour of each (constant) face as the file holds it.
+std::vector<std::array<float, 3>> faceColours(const std::string& path) {
+    Ptex::String error;
+    PtexTexture* tex = PtexTexture::open(path.c_str(), error);
+    EXPECT_NE(tex, nullptr) << error;
+    std::vector<std::array<float, 3>> colours(tex ? size_t(tex->numFaces()) : 0);
+    for (size_t f = 0; f < colours.size(); ++f) tex->getPixel(int(f), 0, 0, colours[f].data(), 0, 3);
+    if (tex) tex->release();
+    return colours;
+}
+
+TEST(RenderScene, ReadsEveryKeyWithPathsFromTheScenesFolder) {
+    TempDir dir;
+    std::ofstream(dir.file("s.json")) << R"({
+  "image": {"width": 320, "height": 200, "spp": 9, "background": [0.1, 0.2, 0.3]},
+  "camera": {"position": [0, 1, 5], "look_at": [0, 0, 0], "up": [0, 1, 0], "fov": 30},
+  "shading": {"headlight": true, "ambient": 0.5}, "frames": {"start": 3, "end": 7, "fps": 12},
+  "threads": 2, "filter_multiplier": 0.5,
+  "objects": [{"mesh": "a.obj", "translate": [1, 2, 3], "mesh_source": "interface",
+               "texture": {"ptex_file": "t.ptx", "filter_type": 1, "lerp": true}}]})";
+    const Scene s = loadSceneFile(dir.file("s.json"));
+    EXPECT_EQ(std::tie(s.width, s.height, s.spp, s.frameStart, s.frameEnd, s.threads), std::make_tuple(320, 200, 9, 3, 7, 2));
+    EXPECT_FLOAT_EQ(s.background.z, 0.3f);
+    EXPECT_FLOAT_EQ(s.camera.fov, 30.0f);
+    EXPECT_TRUE(s.headlight);
+    EXPECT_DOUBLE_EQ(s.fps, 12.0);
+    EXPECT_FLOAT_EQ(s.filterMultiplier, 0.5f);
+    ASSERT_EQ(s.objects.size(), 1u);
+    EXPECT_EQ(s.objects[0].meshSource, MeshSource::Interface);
+    EXPECT_FLOAT_EQ(s.objects[0].translate.y, 2.0f);
+    ASSERT_EQ(s.objects[0].texture.size(), 3u);
+    for (const TextureSetting& t : s.objects[0].texture) {
+        if (t.name == "ptex_file") {
+            EXPECT_EQ(t.value, dir.file("t.ptx"));  // from the scene's folder
+        }
+        EXPECT_NE(t.where.find(":7:"), std::string::npos) << t.where;
+    }
+    EXPECT_EQ(framePath("out/img.####.png", 7, true), "out/img.0007.png");
+    EXPECT_EQ(framePath("out/img.png", 3, true), "out/img.0003.png");
+    EXPECT_EQ(framePath("a##b#.png", -2, true), "a-2b#.png");
+}
+
+TEST(RenderHost, InstancesGetSceneParametersGeometryAndFrames) {
+    Fixture fx("parameters", 3);
+    RenderJob job;
+    std::string err;
+    ASSERT_TRUE(job.prepare(loadSceneFile(fx.scene), options(1), "", err)) << err;
+    ASSERT_EQ(job.numObjects(), 2);
+    auto* pi = job.texture(0).pluginInterface;
+    EXPECT_EQ(pi->getParameter("color_space")->readInt(0.0), 0);
+    EXPECT_STREQ(pi->getParameter("ptex_file")->readString(0.0).ptr(), fx.dir.file("qp.ptx").c_str());
+    // Mesh source "parameters": the geometry lists of the host's triangulation, fanned from corner 0.
+    EXPECT_EQ(pi->getParameter("vertices")->readCount(0.0), 7);
+    EXPECT_EQ(pi->getParameter("origFacesDegree")->readCount(0.0), 2);
+    const ZUtils::IntListValue faces = pi->getParameter("faces")->readIntList(0.0);
+    ASSERT_EQ(faces.count, 15);
+    EXPECT_EQ(std::vector<int>(faces.data, faces.data + 15),
+              (std::vector<int>{0, 1, 2, 0, 2, 3, 1, 4, 5, 1, 5, 6, 1, 6, 2}));
+    // Mesh source "interface": no lists, the hit object answers instead.
+    EXPECT_EQ(job.texture(1).pluginInterface->getParameter("vertices")->readCount(0.0), 0);
+    EXPECT_NE(job.hostMesh(1).getInterface(ZUtils::EXT_MESH_INFO), nullptr);
+    EXPECT_NE(job.renderer().getRenderSetup().getInterface(ZUtils::EXT_FILTER_SCALE), nullptr);
+    job.renderBegin();
+    for (int f = 4; f <= 6; ++f) {
+        Image img;
+        RenderStats st;
+        job.renderFrame(f, img, st);
+        EXPECT_EQ(job.renderer().getFrameState().frameNumber, f);
+        EXPECT_DOUBLE_EQ(job.renderer().getFrameState().time, f / 24.0);
+        EXPECT_EQ(pi->getParameter("image_number")->readInt(0.0), f);  // "frame" follows the frame
+        EXPECT_DOUBLE_EQ(pi->getParameterList()->getCacheTime(), f / 24.0);
+        EXPECT_EQ(st.rays, uint64_t(96 * 48));
+        EXPECT_TRUE(st.shadingPoints > 0 && st.shadingPoints < st.rays);
+    }
+    job.renderEnd();
+    EXPECT_EQ(job.renderer().getNumPluginFrameBegins(), 6);  // the base ran per instance and frame
+}
+
+TEST(RenderHost, PixelsOfKnownFacesShowTheirTexels) {
+    for (const char* source : {"parameters", "interface"}) {
+        SCOPED_TRACE(source);
+        Fixture fx(source);
+        RenderJob job;
+        std::string err;
+        ASSERT_TRUE(job.prepare(loadSceneFile(fx.scene), options(), "", err)) << err;
+        job.renderBegin();
+        job.renderer().getFrameState().frameNumber = 1;
+        for (int i : {0, 1}) job.texture(i).pluginInterface->frameBegin(&job.renderer());
+        const auto qp = faceColours(fx.dir.file("qp.ptx")), tri = faceColours(fx.dir.file("tri.ptx"));
+        ASSERT_TRUE(qp.size() == 6 && tri.size() == 2);
+        int hits = 0;
+        std::set<int> seen;
+        for (int y = 2; y < 48; y += 3) {
+            for (int x = 1; x < 96; x += 2) {
+                ZUtils::AColor c;
+                int object = -1, face = -1;
+                if (!job.shadeRay(float(x) + 0.5f, float(y) + 0.5f, 0, c, &object, &face)) continue;
+                ++hits;
+                const int poly = job.hostMesh(object).getOrigFaceIndex(0.0, face);
+                seen.insert(object * 100 + poly);
+                // The quad is face 0, the pentagon's sub-faces 1 to 5; each triangle its own face.
+                bool match = false;
+                for (int f = object ? poly : poly ? 1 : 0; f <= (object ? poly : poly ? 5 : 0); ++f) {
+                    const auto& a = object ? tri[size_t(f)] : qp[size_t(f)];
+                    match |= std::fabs(a[0] - c.r) < 1e-5f && std::fabs(a[1] - c.g) < 1e-5f &&
+                             std::fabs(a[2] - c.b) < 1e-5f;
+                }
+                EXPECT_TRUE(match) << "pixel " << x << "," << y << " object " << object << " polygon " << poly << ": "
+                                   << c.r << " " << c.g << " " << c.b;
+            }
+        }
+        for (int i : {0, 1}) job.texture(i).pluginInterface->frameEnd(&job.renderer());
+        job.renderEnd();
+        EXPECT_GT(hits, 100);
+        EXPECT_EQ(seen.size(), 4u);  // quad, pentagon, both triangles
+    }
+}
+
+std::pair<int, std::string> render(const std::string& args) {
+    return run(std::string(ZENTO_RENDER_EXE) + " --plugin " + ZENTO_PLUGIN_FILE + " " + args);
+}
+
+// The program end to end: it loads the plugin, and every pixel of the image it
+// writes is the background or, in sRGB, the colour of one of the file's faces.
+TEST(RenderCli, WritesImagesWhosePixelsShowTheTexture) {
+    Fixture fx;
+    auto [status, out] = render(fx.dir.file("qp.obj") + " --set ptex_file=" + fx.dir.file("qp.ptx") +
+                                " --set filter_type=0 --set color_space=0 -o " + fx.dir.file("a.png") +
+                                " --size 64x40 --spp 1 --threads 2 --no-progress");
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("wrote "), std::string::npos) << out;
+    PngImage img;
+    std::string err;
+    ASSERT_TRUE(readPng(fx.dir.file("a.png"), img, err)) << err;
+    ASSERT_EQ(img.width * img.height, 64 * 40);
+    std::vector<std::array<float, 3>> allowed = faceColours(fx.dir.file("qp.ptx"));
+    allowed.push_back({0.18f, 0.18f, 0.2f});  // the background
+    std::set<size_t> seen;
+    for (size_t p = 0; p < size_t(64 * 40); ++p) {
+        size_t which = allowed.size();
+        for (size_t k = 0; k < allowed.size(); ++k) {
+            bool same = true;
+            for (size_t c = 0; c < 3; ++c) {
+                same &= std::fabs(img.rgba[p * 4 + c] - (linearToSrgb(allowed[k][c]) * 255 + 0.5f)) <= 1.5f;
+            }
+            if (same) which = k;
+        }
+        EXPECT_LT(which, allowed.size()) << "pixel " << p % 64 << "," << p / 64;
+        seen.insert(which);
+    }
+    EXPECT_GE(seen.size(), 4u);  // the background, the quad and pentagon sub-faces
+    // A .ptx alone is a scene; frames and EXR output.
+    std::tie(status, out) = render(fx.dir.file("qp.ptx") + " -o " + fx.dir.file("f#.exr") + " --frames 2..3 --size 8x8");
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_TRUE(fs::exists(fx.dir.file("f2.exr")) && fs::exists(fx.dir.file("f3.exr")));
+    std::tie(status, out) = render("--list-params");
+    EXPECT_NE(out.find("color_gain (texture"), std::string::npos) << out;
+}
+
+// Scene files, options and plugin values that cannot be used: exit status 1 and
+// a message naming the file, line and key where there is one; never a crash.
+TEST(RenderCli, ClearErrorsNeverACrash) {
+    Fixture fx;
+    const std::string obj = fx.dir.file("qp.obj") + " ", png = " -o " + fx.dir.file("x.png");
+    const std::string q = "{\"objects\": [{\"mesh\": \"qp.obj\"";  // qp.obj with ...
+    const std::pair<std::string, std::string> scenes[] = {
+        {"{\n  \"objects\": [\n    {\"mesh\": \"qp.obj\", \"colour\": 1}\n  ]\n}\n",
+         ":3: key 'objects[0].colour': unknown key"},
+        {"{\n\"image\": {\n  \"width\": \"wide\"\n},\n\"objects\": [{\"mesh\": \"qp.obj\"}]}",
+         ":3: key 'image.width': expected an integer"},
+        {"{\"camera\": {\"fov\": 500}, \"objects\": [{\"mesh\": \"qp.obj\"}]}", "key 'camera.fov': must be between"},
+        {"{\n\"objects\": [\n{\"mesh\": \"qp.obj\",}\n]}", ":3: bad JSON"},
+        {"{\"objects\": []}", "non-empty array"},
+        {q + ", \"translate\": [1, 2]}]}", "array of 3 numbers"},
+        {"{\"objects\": [{\"mesh\": \"missing.obj\", \"texture\": {}}]}", "cannot open mesh file"},
+        {q + ",\n \"texture\": {\"ptex_file\": \"qp.ptx\",\n \"filter_typ\": 1}}]}",
+         ":3: key 'objects[0].texture.filter_typ': unknown plugin parameter"},
+        {q + ", \"texture\": {\"width\": \"big\"}}]}", "expected a number"},
+        {q + ", \"texture\": {\"faces\": [1]}}]}", "set by the renderer"},
+        {q + "}]}", "no texture"},
+    };
+    for (const auto& [text, message] : scenes) {
+        std::ofstream(fx.dir.file("bad.json")) << text;
+        const auto [status, out] = render(fx.dir.file("bad.json") + png);
+        EXPECT_EQ(status, 1) << text;
+        EXPECT_NE(out.find(message), std::string::npos) << text << "\n" << out;
+    }
+    const std::pair<std::string, std::string> commands[] = {
+        {fx.dir.file("missing.obj") + png, "error: cannot open"},
+        {obj + png + " --set lerp=maybe", "expected true or false"},
+        {obj + png + " --set bogus=1", "unknown plugin parameter"},
+        {obj, "no output image"},
+        {obj + "-o " + fx.dir.file("x.jpg"), ""},
+        {obj + png + " --size 0x5", ""},
+        {obj + png + " --frames 5..2", ""},
+        {obj + png + " --set nothing", ""}};
+    for (const auto& [args, message] : commands) {
+        const auto [status, out] = render(args);
+        EXPECT_EQ(status, 1) << args;
+        EXPECT_NE(out.find(message), std::string::npos) << args << "\n" << out;
+    }
+    const auto [status, out] = run(std::string(ZENTO_RENDER_EXE) + " --plugin " + fx.dir.file("none.so ") + obj + png);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("cannot load the plugin library"), std::string::npos) << out;
+    // A texture that cannot be opened is the plugin's to report; the render goes on.
+    EXPECT_EQ(render(obj + "--set ptex_file=" + fx.dir.file("none.ptx") + png + " --size 8x8").first, 0);
+}
+
+}  // namespace
