@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace PtexInternal {
@@ -11,38 +12,55 @@ namespace PtexInternal {
 namespace {
 thread_local std::string t_lastError;
 
-void setErrno()
+void setErrno(int err)
 {
     char buf[256];
     // GNU strerror_r returns the message pointer (maybe not buf)
-    const char* msg = strerror_r(errno, buf, sizeof(buf));
+    const char* msg = strerror_r(err, buf, sizeof(buf));
     t_lastError = msg ? msg : "unknown error";
 }
+
+// A stdio file with a buffer of its own: glibc keeps the size asked of setvbuf
+// only for a supplied buffer (it otherwise allocates one sized by an fstat of
+// the file, a system call per open).
+struct File {
+    FILE* fp = nullptr;
+    char buf[8192];
+};
+
+FILE* fileOf(PtexInputHandler::Handle handle) { return static_cast<File*>(handle)->fp; }
 }  // namespace
 
 PtexInputHandler::Handle DefaultInputHandler::open(const char* path)
 {
-    FILE* fp = std::fopen(path, "rb");
-    if (!fp) {
-        setErrno();
+    File* f = new (std::nothrow) File;
+    if (!f) {
+        setErrno(ENOMEM);
         return nullptr;
     }
-    std::setvbuf(fp, nullptr, _IOFBF, 8192);
-    return fp;
+    f->fp = std::fopen(path, "rb");
+    if (!f->fp) {
+        const int err = errno;
+        delete f;
+        setErrno(err);
+        return nullptr;
+    }
+    std::setvbuf(f->fp, f->buf, _IOFBF, sizeof(f->buf));
+    return f;
 }
 
 void DefaultInputHandler::seek(Handle handle, int64_t pos)
 {
-    if (handle) fseeko(static_cast<FILE*>(handle), off_t(pos), SEEK_SET);
+    if (handle) fseeko(fileOf(handle), off_t(pos), SEEK_SET);
 }
 
 size_t DefaultInputHandler::read(void* buffer, size_t size, Handle handle)
 {
     if (!handle) return 0;
     if (size == 0) return 0;
-    size_t n = std::fread(buffer, size, 1, static_cast<FILE*>(handle));
+    size_t n = std::fread(buffer, size, 1, fileOf(handle));
     if (n != 1) {
-        if (std::ferror(static_cast<FILE*>(handle))) setErrno();
+        if (std::ferror(fileOf(handle))) setErrno(errno);
         else t_lastError = "unexpected end of file";
         return 0;
     }
@@ -52,8 +70,11 @@ size_t DefaultInputHandler::read(void* buffer, size_t size, Handle handle)
 bool DefaultInputHandler::close(Handle handle)
 {
     if (!handle) return false;
-    bool ok = std::fclose(static_cast<FILE*>(handle)) == 0;
-    if (!ok) setErrno();
+    File* f = static_cast<File*>(handle);
+    const bool ok = std::fclose(f->fp) == 0;
+    const int err = errno;
+    delete f;  // after fclose: the stream used the buffer until then
+    if (!ok) setErrno(err);
     return ok;
 }
 
