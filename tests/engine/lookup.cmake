@@ -1,18 +1,17 @@
 # Shading lookup: end to end through the loaded plugin library (golden meshes and
-# files), two render threads on one instance, and the unit cases of getTexColor and
-# evaluate on a statically linked instance with the module's own allocator.
+# files) and two render threads on one instance (label threads); the unit cases of
+# getTexColor and evaluate on a statically linked instance with the module's own
+# allocator.
 if(TARGET zento_TexFacet)
-  foreach(name lookup lookup-threads)
-    string(REPLACE "-" "_" source ${name})
-    add_executable(test-${name} ${CMAKE_CURRENT_LIST_DIR}/${source}_test.cpp)
-    target_include_directories(test-${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/origmesh)
-    target_link_libraries(test-${name} PRIVATE Ptex zento Threads::Threads GTest::gtest_main)
-    add_dependencies(test-${name} zento_TexFacet)
-    target_compile_definitions(test-${name} PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}"
-                                                   ZENTO_PLUGIN_PATH="$<TARGET_FILE:zento_TexFacet>")
-  endforeach()
-  gtest_discover_tests(test-lookup TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60)
-  gtest_discover_tests(test-lookup-threads TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+  add_executable(test-lookup ${CMAKE_CURRENT_LIST_DIR}/lookup_test.cpp)
+  target_include_directories(test-lookup PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests/origmesh)
+  target_link_libraries(test-lookup PRIVATE Ptex zento Threads::Threads GTest::gtest_main)
+  add_dependencies(test-lookup zento_TexFacet)
+  target_compile_definitions(test-lookup PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}"
+                                                 ZENTO_PLUGIN_PATH="$<TARGET_FILE:zento_TexFacet>")
+  gtest_discover_tests(test-lookup TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60 TEST_FILTER "-LookupThreads.*")
+  gtest_discover_tests(test-lookup TEST_PREFIX "engine." DISCOVERY_TIMEOUT 60 TEST_FILTER "LookupThreads.*"
+                       PROPERTIES LABELS threads)
 endif()
 
 if(TARGET zt_plugin AND TARGET zt_engine AND TARGET zt_alloc)

@@ -168,9 +168,4 @@ inline bool near(const AColor& a, const AColor& b) {
     return ok(a.r, b.r) && ok(a.g, b.g) && ok(a.b, b.b) && ok(a.a, b.a);
 }
 
-inline std::string str(const AColor& c) {
-    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ", " +
-           std::to_string(c.a) + ")";
-}
-
 }  // namespace lookuptest
