@@ -1,5 +1,5 @@
 // Helpers of the tool tests: a scratch folder, running a program, the golden
-// files, small meshes written as OBJ and their Ptex files made with makePtex.
+// files, small meshes and their Ptex files made with makePtex.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -51,19 +51,6 @@ inline std::vector<std::string> goldenFiles() {
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-inline void writeObj(const std::string& path, const PolyMesh& m) {
-    std::ofstream out(path);
-    for (size_t i = 0; i < m.positions.size(); i += 3) {
-        out << "v " << m.positions[i] << " " << m.positions[i + 1] << " " << m.positions[i + 2] << "\n";
-    }
-    size_t k = 0;
-    for (int c : m.counts) {
-        out << "f";
-        for (int j = 0; j < c; ++j) out << " " << m.indices[k++] + 1;
-        out << "\n";
-    }
 }
 
 // A quad (0..1 x 0..1) and a pentagon right of it, facing +z.
