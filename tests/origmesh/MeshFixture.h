@@ -1,9 +1,6 @@
 #pragma once
-// Test helpers: geometry parameters as the host holds them, the fan triangulation the
-// host renders, a minimal OBJ reader and Ptex face corners computed independently of
-// the mapping code.
-
-#include <cmath>
+// Test helpers: geometry parameters as the host holds them, the fan triangulation the host
+// renders, a minimal OBJ reader and Ptex face corners computed apart from the mapping code.
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -11,6 +8,8 @@
 #include <vector>
 
 #include "origmesh/BuildMesh.h"
+#include "origmesh/FaceMapping.h"
+#include "origmesh/FaceStartTable.h"
 #include "zento/HostMesh.h"
 #include "zento/ZentoPluginParameter.h"
 
@@ -20,8 +19,7 @@ using ZUtils::Vector3f;
 
 struct Polygons {
     std::vector<Vector3f> vertices;
-    std::vector<int> degrees;
-    std::vector<int> indices;
+    std::vector<int> degrees, indices;
 };
 
 // Fan from corner 0, in face order: what the host renders.
@@ -30,9 +28,8 @@ inline std::vector<int> fanTriangles(const Polygons& m) {
     size_t start = 0;
     for (int d : m.degrees) {
         for (int k = 1; k + 1 < d; ++k) {
-            tris.push_back(m.indices[start]);
-            tris.push_back(m.indices[start + size_t(k)]);
-            tris.push_back(m.indices[start + size_t(k) + 1]);
+            tris.insert(tris.end(), {m.indices[start], m.indices[start + size_t(k)],
+                                     m.indices[start + size_t(k) + 1]});
         }
         start += size_t(d > 0 ? d : 0);
     }
@@ -59,36 +56,35 @@ struct GeometryParams {
     }
 };
 
-inline std::unique_ptr<ZUtils::HostMesh> makeHost(const Polygons& m) {
-    auto host = std::make_unique<ZUtils::HostMesh>();
-    if (!host->setPolygons(m.vertices.data(), int(m.vertices.size()), m.degrees.data(),
-                           int(m.degrees.size()), m.indices.data(), int(m.indices.size()))) {
-        return nullptr;
-    }
-    return host;
+template <class Host = ZUtils::HostMesh>
+std::unique_ptr<Host> makeHost(const Polygons& m) {
+    auto host = std::make_unique<Host>();
+    const bool ok = host->setPolygons(m.vertices.data(), int(m.vertices.size()), m.degrees.data(),
+                                      int(m.degrees.size()), m.indices.data(), int(m.indices.size()));
+    return ok ? std::move(host) : nullptr;
+}
+
+inline bool map(const MeshSource& src, int renderFace, Vector3f p, int meshType, int numPtex, FaceMapping& out) {
+    return mapToFace(src, {renderFace, p, meshType, numPtex}, out);
 }
 
 // "v x y z" and "f a b c ..." (1-based, optional /vt/vn parts); false on anything odd.
 inline bool loadObj(const std::string& path, Polygons& out) {
     std::ifstream in(path);
-    if (!in) return false;
-    std::string line;
+    std::string line, tag;
     while (std::getline(in, line)) {
         std::istringstream ls(line);
-        std::string tag;
-        if (!(ls >> tag) || tag[0] == '#') continue;
+        if (!(ls >> tag)) continue;
         if (tag == "v") {
             Vector3f v;
             if (!(ls >> v.x >> v.y >> v.z)) return false;
             out.vertices.push_back(v);
         } else if (tag == "f") {
             int d = 0;
-            std::string tok;
-            while (ls >> tok) {
-                const int i = std::stoi(tok.substr(0, tok.find('/')));
+            for (std::string tok; ls >> tok; ++d) {
+                const int i = std::stoi(tok);  // stops at a '/'
                 if (i < 1 || i > int(out.vertices.size())) return false;
                 out.indices.push_back(i - 1);
-                ++d;
             }
             if (d < 3) return false;
             out.degrees.push_back(d);
@@ -106,29 +102,17 @@ inline std::vector<std::vector<Vector3f>> ptexFaceCorners(const Polygons& m, boo
     size_t start = 0;
     for (int d : m.degrees) {
         std::vector<Vector3f> c;
+        Vector3f centre;
         for (int k = 0; k < d; ++k) c.push_back(m.vertices[size_t(m.indices[start + size_t(k)])]);
-        if (triangleType || d == 4) {
-            out.push_back(c);
-        } else {
-            Vector3f centre;
-            for (const Vector3f& p : c) centre = centre + p;
-            centre = centre * (1.0f / float(d));
-            for (int i = 0; i < d; ++i) {
-                const Vector3f& ci = c[size_t(i)];
-                const Vector3f& cn = c[size_t((i + 1) % d)];
-                const Vector3f& cp = c[size_t((i + d - 1) % d)];
-                out.push_back({ci, mid(ci, cn), centre, mid(cp, ci)});
-            }
+        for (const Vector3f& p : c) centre = centre + p * (1.0f / float(d));
+        if (triangleType || d == 4) out.push_back(c);
+        for (int i = 0; !triangleType && d != 4 && i < d; ++i) {
+            const Vector3f& ci = c[size_t(i)];
+            out.push_back({ci, mid(ci, c[size_t((i + 1) % d)]), centre, mid(c[size_t((i + d - 1) % d)], ci)});
         }
         start += size_t(d);
     }
     return out;
 }
-
-inline std::string testdata(const std::string& rel) {
-    return std::string(ZENTO_TESTDATA_DIR) + "/" + rel;
-}
-
-inline bool fileExists(const std::string& path) { return std::ifstream(path).good(); }
 
 }  // namespace omtest

@@ -9,8 +9,6 @@
 #include <thread>
 
 #include "MeshFixture.h"
-#include "origmesh/FaceMapping.h"
-#include "origmesh/FaceStartTable.h"
 
 namespace {
 
@@ -20,8 +18,7 @@ std::atomic<long> allocations{0};
 
 void* allocate(size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    long n = failCountdown.load(std::memory_order_relaxed);
-    while (n > 0) {
+    for (long n = failCountdown.load(); n > 0;) {
         if (failCountdown.compare_exchange_weak(n, n - 1)) {
             if (n == 1) throw std::bad_alloc();
             break;
@@ -42,22 +39,14 @@ void operator delete(void* p, size_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 using namespace omtest;
-using ZUtils::Vector3f;
 
 namespace {
 
-Polygons quadAndTriangle() {
-    Polygons m;
-    m.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}};
-    m.degrees = {4, 3};
-    m.indices = {0, 1, 2, 3, 1, 4, 2};
-    return m;
-}
+const Polygons kQuadAndTriangle{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}}, {4, 3}, {0, 1, 2, 3, 1, 4, 2}};
 
 TEST(AllocationFailure, EveryAllocationOfTheBuildMayFail) {
     GeometryParams p;
-    p.set(quadAndTriangle());
-    // How many allocations one build makes.
+    p.set(kQuadAndTriangle);
     const long before = allocations.load();
     ASSERT_TRUE(p.build(1));
     const long perBuild = allocations.load() - before;
@@ -66,35 +55,31 @@ TEST(AllocationFailure, EveryAllocationOfTheBuildMayFail) {
         failCountdown = k;
         std::unique_ptr<OrigMeshInterface> mesh;
         EXPECT_NO_THROW(mesh = p.build(1)) << k;
-        EXPECT_FALSE(mesh) << "allocation " << k << " refused";
         failCountdown = -1;
+        EXPECT_FALSE(mesh) << "allocation " << k << " refused";
     }
     EXPECT_TRUE(p.build(1));
 }
 
 TEST(AllocationFailure, FaceStartTableStaysUnbuiltAndUnlocked) {
-    const Polygons m = quadAndTriangle();
-    auto host = makeHost(m);
+    auto host = makeHost(kQuadAndTriangle);
     ASSERT_TRUE(host);
     FaceStartTable table;
+    FaceMapping r;
     failCountdown = 1;
     EXPECT_FALSE(table.ensureBuilt(*host, 0.0));
+    failCountdown = 1;  // the mapping has no result while the table cannot be made
+    EXPECT_FALSE(map(MeshSource(*host, table, 0.0, 0), 0, {0.5f, 0.2f, 0}, 1, 4, r));
     failCountdown = -1;
     EXPECT_FALSE(table.isBuilt());
     EXPECT_EQ(table.lookup(0), -1);
-    // The mapping has no result while the table cannot be made.
-    failCountdown = 1;
-    FaceMapping r;
-    EXPECT_FALSE(mapToFace(MeshSource(*host, table, 0.0, 0), {0, {0.5f, 0.2f, 0}, 1, 4}, r));
-    failCountdown = -1;
     // Another thread can take the lock and build: the failed attempts released it.
     bool built = false;
-    std::thread other([&] { built = table.ensureBuilt(*host, 0.0); });
-    other.join();
+    std::thread([&] { built = table.ensureBuilt(*host, 0.0); }).join();
     EXPECT_TRUE(built);
     EXPECT_EQ(table.builds(), 1);
     EXPECT_EQ(table.lookup(1), 1);
-    EXPECT_TRUE(mapToFace(MeshSource(*host, table, 0.0, 0), {0, {0.5f, 0.2f, 0}, 1, 4}, r));
+    EXPECT_TRUE(map(MeshSource(*host, table, 0.0, 0), 0, {0.5f, 0.2f, 0}, 1, 4, r));
     EXPECT_EQ(r.faceId, 0);
 }
 

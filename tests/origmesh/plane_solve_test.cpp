@@ -1,7 +1,6 @@
-// Plane solve and inside tests of the face mapping.
+// Plane solve and the inside tests of the face mapping.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "origmesh/PlaneSolve.h"
@@ -10,86 +9,41 @@ using ZUtils::Vector3f;
 
 namespace {
 
-TEST(PlaneSolve, CoordinatesInOrthogonalBasis) {
-    const PlaneCoords c = solveInPlane({2, 0, 0}, {0, 4, 0}, {0.6f, 2.4f, 0});
-    EXPECT_FLOAT_EQ(c.s, 0.3f);
-    EXPECT_FLOAT_EQ(c.t, 0.6f);
-}
-
-TEST(PlaneSolve, SkewedBasisAndOutOfPlanePoint) {
-    const Vector3f e1{1, 0, 0}, e2{1, 1, 0};
-    // 0.25 e1 + 0.5 e2 plus an offset along the normal, which least squares drops.
-    const Vector3f p = e1 * 0.25f + e2 * 0.5f + Vector3f{0, 0, 7};
-    const PlaneCoords c = solveInPlane(e1, e2, p);
-    EXPECT_NEAR(c.s, 0.25f, 1e-6);
-    EXPECT_NEAR(c.t, 0.5f, 1e-6);
-}
-
-TEST(PlaneSolve, ParallelOrZeroEdgesGiveZero) {
-    PlaneCoords c = solveInPlane({1, 0, 0}, {2, 0, 0}, {0.5f, 0.5f, 0});
-    EXPECT_EQ(c.s, 0.0f);
-    EXPECT_EQ(c.t, 0.0f);
-    c = solveInPlane({0, 0, 0}, {0, 1, 0}, {0.5f, 0.5f, 0});
-    EXPECT_EQ(c.s, 0.0f);
-    EXPECT_EQ(c.t, 0.0f);
-    c = solveInPlane({0, 0, 0}, {0, 0, 0}, {1, 1, 1});
-    EXPECT_EQ(c.s, 0.0f);
-    EXPECT_EQ(c.t, 0.0f);
+TEST(PlaneSolve, CoordinatesAtEveryScaleAndZeroForDegenerateBases) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    c = solveInPlane({nan, 0, 0}, {0, 1, 0}, {1, 1, 1});
-    EXPECT_EQ(c.s, 0.0f);
-    EXPECT_EQ(c.t, 0.0f);
+    struct Case { const char* what; Vector3f e1, e2, p; float s, t; };
+    const Case cases[] = {
+        {"orthogonal", {2, 0, 0}, {0, 4, 0}, {0.6f, 2.4f, 0}, 0.3f, 0.6f},
+        {"skewed, point off the plane", {1, 0, 0}, {1, 1, 0}, {0.75f, 0.5f, 7}, 0.25f, 0.5f},
+        // |det| = 6.25e-14: a fixed 1e-12 bound would call this basis degenerate.
+        {"half-millimetre edges", {5e-4f, 0, 0}, {0, 5e-4f, 0}, {2.5e-4f, 1e-4f, 0}, 0.5f, 0.2f},
+        {"micrometre skewed face", {1e-6f, 0, 0}, {0.5e-6f, 1e-6f, 0}, {0.55e-6f, 0.3e-6f, 0}, 0.4f, 0.3f},
+        {"parallel edges", {1, 0, 0}, {2, 0, 0}, {0.5f, 0.5f, 0}, 0, 0},
+        // 1e-7 rad apart: parallel for the relative test although det is about 1e-2.
+        {"nearly parallel long edges", {1000, 0, 0}, {1000, 1e-4f, 0}, {10, 0, 0}, 0, 0},
+        {"zero edge", {0, 0, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}, 0, 0},
+        {"both zero", {0, 0, 0}, {0, 0, 0}, {1, 1, 1}, 0, 0},
+        {"not a number", {nan, 0, 0}, {0, 1, 0}, {1, 1, 1}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const PlaneCoords r = solveInPlane(c.e1, c.e2, c.p);
+        EXPECT_NEAR(r.s, c.s, 1e-5) << c.what;
+        EXPECT_NEAR(r.t, c.t, 1e-5) << c.what;
+        EXPECT_TRUE(c.s != 0 || c.t != 0 || (r.s == 0 && r.t == 0)) << c.what;  // exactly 0
+    }
 }
 
-TEST(PlaneSolve, NearlyParallelLargeEdgesAreDegenerate) {
-    // Angle 1e-7 rad: parallel for the relative test although det is about 1e-2.
-    const PlaneCoords c = solveInPlane({1000, 0, 0}, {1000, 1e-4f, 0}, {10, 0, 0});
-    EXPECT_EQ(c.s, 0.0f);
-    EXPECT_EQ(c.t, 0.0f);
-}
-
-TEST(PlaneSolve, HalfMillimetreEdgesSolve) {
-    // |det| = 6.25e-14: a fixed 1e-12 bound would call this basis degenerate.
-    const Vector3f e1{5e-4f, 0, 0}, e2{0, 5e-4f, 0};
-    const PlaneCoords c = solveInPlane(e1, e2, {2.5e-4f, 1e-4f, 0});
-    EXPECT_NEAR(c.s, 0.5f, 1e-5);
-    EXPECT_NEAR(c.t, 0.2f, 1e-5);
-}
-
-TEST(PlaneSolve, MicrometreSkewedFaceSolves) {
-    const Vector3f e1{1e-6f, 0, 0}, e2{0.5e-6f, 1e-6f, 0};
-    const Vector3f p = e1 * 0.4f + e2 * 0.3f;
-    const PlaneCoords c = solveInPlane(e1, e2, p);
-    EXPECT_NEAR(c.s, 0.4f, 1e-5);
-    EXPECT_NEAR(c.t, 0.3f, 1e-5);
-}
-
-TEST(InsideTests, TriangleBoundariesAreInclusive) {
-    const Vector3f a0{0, 0, 0}, a1{1, 0, 0}, a2{0, 1, 0};
-    EXPECT_TRUE(insideTriangle({0.2f, 0.2f, 0}, a0, a1, a2));
-    EXPECT_TRUE(insideTriangle(a0, a0, a1, a2));
-    EXPECT_TRUE(insideTriangle(a1, a0, a1, a2));
-    EXPECT_TRUE(insideTriangle(a2, a0, a1, a2));
-    EXPECT_TRUE(insideTriangle({0.5f, 0.5f, 0}, a0, a1, a2));
-    EXPECT_TRUE(insideTriangle({0.5f, 0, 0}, a0, a1, a2));
-    EXPECT_FALSE(insideTriangle({0.6f, 0.6f, 0}, a0, a1, a2));
-    EXPECT_FALSE(insideTriangle({-0.01f, 0.5f, 0}, a0, a1, a2));
-    EXPECT_FALSE(insideTriangle({0.5f, -0.01f, 0}, a0, a1, a2));
-    // Off the plane but above the triangle: projected, so inside.
-    EXPECT_TRUE(insideTriangle({0.2f, 0.2f, 5}, a0, a1, a2));
-}
-
-TEST(InsideTests, DegenerateTriangleContainsEverything) {
-    EXPECT_TRUE(insideTriangle({5, 5, 5}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}));
-}
-
-TEST(InsideTests, QuadUsesBothHalves) {
-    const Vector3f c0{0, 0, 0}, c1{1, 0, 0}, c2{1, 1, 0}, c3{0, 1, 0};
-    EXPECT_TRUE(insideQuad({0.9f, 0.1f, 0}, c0, c1, c2, c3));  // first half
-    EXPECT_TRUE(insideQuad({0.1f, 0.9f, 0}, c0, c1, c2, c3));  // second half
-    EXPECT_TRUE(insideQuad({0, 1, 0}, c0, c1, c2, c3));
-    EXPECT_FALSE(insideQuad({1.1f, 0.5f, 0}, c0, c1, c2, c3));
-    EXPECT_FALSE(insideQuad({0.5f, -0.1f, 0}, c0, c1, c2, c3));
+TEST(InsideTests, InclusiveBoundariesProjectionAndQuadHalves) {
+    const Vector3f a0{0, 0, 0}, a1{1, 0, 0}, a2{0, 1, 0}, c2{1, 1, 0};
+    const std::pair<Vector3f, bool> triangle[] = {
+        {{0.2f, 0.2f, 0}, true}, {a0, true}, {a1, true}, {a2, true}, {{0.5f, 0.5f, 0}, true},
+        {{0.5f, 0, 0}, true},    {{0.2f, 0.2f, 5}, true},  // off the plane: projected
+        {{0.6f, 0.6f, 0}, false}, {{-0.01f, 0.5f, 0}, false}, {{0.5f, -0.01f, 0}, false}};
+    for (const auto& [p, in] : triangle) EXPECT_EQ(insideTriangle(p, a0, a1, a2), in) << p.x << " " << p.y;
+    EXPECT_TRUE(insideTriangle({5, 5, 5}, {0, 0, 0}, {1, 0, 0}, {2, 0, 0}));  // degenerate: everything
+    const std::pair<Vector3f, bool> quad[] = {{{0.9f, 0.1f, 0}, true}, {{0.1f, 0.9f, 0}, true},  // both halves
+                                              {{0, 1, 0}, true}, {{1.1f, 0.5f, 0}, false}, {{0.5f, -0.1f, 0}, false}};
+    for (const auto& [p, in] : quad) EXPECT_EQ(insideQuad(p, a0, a1, c2, a2), in) << p.x << " " << p.y;
 }
 
 }  // namespace
