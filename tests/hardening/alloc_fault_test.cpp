@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "engine/SharedPtexCache.h"
 #include "hardening_util.h"
@@ -18,11 +19,13 @@
 
 namespace {
 
-std::atomic<bool> g_armed{false};
+std::atomic<bool> g_armed{false}, g_lookupsOnly{false};
 std::atomic<long> g_seen{0}, g_refuse{0};
+thread_local bool t_inLookup = false;
 
 bool refuseThis() {
-    return g_armed.load(std::memory_order_relaxed) && g_seen.fetch_add(1, std::memory_order_relaxed) + 1 == g_refuse;
+    return g_armed.load(std::memory_order_relaxed) && (t_inLookup || !g_lookupsOnly) &&
+           g_seen.fetch_add(1, std::memory_order_relaxed) + 1 == g_refuse;
 }
 
 void* counting(size_t size) { return refuseThis() ? nullptr : std::malloc(size); }
@@ -52,7 +55,7 @@ protected:
         setAlignedAllocateFunction(&countingAligned);
     }
     void TearDown() override {  // back to the defaults
-        g_armed = false;
+        g_armed = g_lookupsOnly = false;
         setAllocateFunction(nullptr);
         setAlignedAllocateFunction(nullptr);
         setDebugOutputSink(nullptr);
@@ -62,6 +65,21 @@ protected:
     void frameBegin() { a.tex().frameBegin(&renderer), b.tex().frameBegin(&renderer); }
     void frameEnd() { a.tex().frameEnd(&renderer), b.tex().frameEnd(&renderer); }
     std::vector<ZUtils::AColor> shadeAll() { return hard::shadeOnThreads({&a, &b}, 3, 48); }
+    // The same points, counting only the allocations made inside getTexColor.
+    std::vector<ZUtils::AColor> shadeCounted() {
+        std::vector<ZUtils::AColor> out(3 * 2 * 48);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 3; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 2 * 48; ++i) {
+                    t_inLookup = true;
+                    out[size_t(t * 96 + i)] = (i < 48 ? a : b).tex().getTexColor(hard::shadingPoint(t, i % 48));
+                    t_inLookup = false;
+                }
+            });
+        for (std::thread& t : threads) t.join();
+        return out;
+    }
     // After a frame: no reference left; a held cache must have no file open once purged.
     void betweenFrames() {
         EXPECT_EQ(sharedPtexCache().refCount, held ? 1u : 0u);
@@ -89,6 +107,34 @@ TEST_F(AllocFault, EveryAllocationOfFrameBeginMayBeRefused) { everyRefusal(); }
 TEST_F(AllocFault, EveryAllocationMayBeRefusedWhileTheCacheIsHeld) {
     held = sharedPtexCache().acquireCache(nullptr);
     everyRefusal();
+}
+
+// Shading loads faces lazily: for every n the n-th allocation while three
+// threads shade is refused; the point shades white (getTexColor catches the
+// report) or its colour, and the next frame is whole again.
+TEST_F(AllocFault, EveryAllocationWhileShadingMayBeRefused) {
+    g_lookupsOnly = true;
+    frameBegin();
+    g_seen = 0, g_refuse = 0, g_armed = true;
+    const std::vector<ZUtils::AColor> reference = shadeCounted();
+    g_armed = false;
+    frameEnd();
+    const long total = g_seen;
+    EXPECT_GT(total, 4) << "shading loads the faces it reads";
+    for (long n = 1; n <= total && !HasFailure(); ++n) {
+        frameBegin();
+        g_seen = 0, g_refuse = n, g_armed = true;
+        const std::vector<ZUtils::AColor> got = shadeCounted();
+        g_armed = false;
+        frameEnd();
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_TRUE(got[i] == reference[i] || got[i] == ZUtils::AColor(1, 1, 1, 1)) << n << ", point " << i;
+        frameBegin();
+        EXPECT_TRUE(shadeCounted() == reference) << n;
+        frameEnd();
+    }
+    g_lookupsOnly = false;
+    std::printf("shading: %ld allocations, each refused once\n", total);
 }
 
 void AllocFault::everyRefusal() {

@@ -24,16 +24,14 @@ struct Figures {
 
 class Load : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        dir = new hard::ScratchDir;
+    void SetUp() override {
         for (int i = 0; i < kFiles; ++i) ASSERT_TRUE(hard::writeGridTexture(name(i), i));
     }
-    static void TearDownTestSuite() { delete dir; }
     void TearDown() override {  // a failed test gives back what it held
         while (sharedPtexCache().refCount) sharedPtexCache().releaseCache();
         sharedPtexCache().resetCacheSize();
     }
-    static std::string name(int i) { return dir->file("tex_" + std::to_string(i) + ".ptx"); }
+    std::string name(int i) const { return dir.file("tex_" + std::to_string(i) + ".ptx"); }
 
     // Every frame's colours, from a cache created with `limit` bytes.
     std::vector<ZUtils::AColor> render(uint64_t limit, Figures& fig) {
@@ -80,10 +78,8 @@ protected:
         EXPECT_EQ(hard::openFileDescriptors(), base) << "a file handle outlived the cache";
         return colours;
     }
-    static hard::ScratchDir* dir;
+    hard::ScratchDir dir;
 };
-
-hard::ScratchDir* Load::dir = nullptr;
 
 TEST_F(Load, ManyInstancesOverOneSmallCache) {
     // Bytes one file holds when only open, and with every face loaded.
