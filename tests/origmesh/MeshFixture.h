@@ -1,6 +1,8 @@
 #pragma once
 // Test helpers: geometry parameters as the host holds them, the fan triangulation the host
 // renders, a minimal OBJ reader and Ptex face corners computed apart from the mapping code.
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -25,14 +27,9 @@ struct Polygons {
 // Fan from corner 0, in face order: what the host renders.
 inline std::vector<int> fanTriangles(const Polygons& m) {
     std::vector<int> tris;
-    size_t start = 0;
-    for (int d : m.degrees) {
-        for (int k = 1; k + 1 < d; ++k) {
-            tris.insert(tris.end(), {m.indices[start], m.indices[start + size_t(k)],
-                                     m.indices[start + size_t(k) + 1]});
-        }
-        start += size_t(d > 0 ? d : 0);
-    }
+    for (size_t f = 0, start = 0; f < m.degrees.size(); start += size_t(m.degrees[f++]))
+        for (size_t k = 1; k + 1 < size_t(m.degrees[f]); ++k)
+            tris.insert(tris.end(), {m.indices[start], m.indices[start + k], m.indices[start + k + 1]});
     return tris;
 }
 
@@ -56,39 +53,36 @@ struct GeometryParams {
     }
 };
 
-template <class Host = ZUtils::HostMesh>
-std::unique_ptr<Host> makeHost(const Polygons& m) {
-    auto host = std::make_unique<Host>();
-    const bool ok = host->setPolygons(m.vertices.data(), int(m.vertices.size()), m.degrees.data(),
-                                      int(m.degrees.size()), m.indices.data(), int(m.indices.size()));
-    return ok ? std::move(host) : nullptr;
-}
+// Both mesh sources over one polygon mesh, with its fan triangulation.
+struct Sources {
+    GeometryParams params;
+    std::unique_ptr<OrigMeshInterface> model;
+    std::unique_ptr<ZUtils::HostMesh> host = std::make_unique<ZUtils::HostMesh>();
+    FaceStartTable table;
+    int reverse;
+    Sources(const Polygons& m, int meshType, int rev) : reverse(rev) {
+        params.set(m);
+        model = params.build(meshType, rev);
+        EXPECT_TRUE(model && host->setPolygons(m.vertices.data(), int(m.vertices.size()), m.degrees.data(),
+                                               int(m.degrees.size()), m.indices.data(), int(m.indices.size())));
+    }
+    MeshSource get(bool viaHost) { return viaHost ? MeshSource(*host, table, 0.0, reverse) : MeshSource(*model, reverse); }
+};
 
 inline bool map(const MeshSource& src, int renderFace, Vector3f p, int meshType, int numPtex, FaceMapping& out) {
     return mapToFace(src, {renderFace, p, meshType, numPtex}, out);
 }
 
-// "v x y z" and "f a b c ..." (1-based, optional /vt/vn parts); false on anything odd.
+// The "v x y z" and "f a b c ..." lines (1-based) of an OBJ file.
 inline bool loadObj(const std::string& path, Polygons& out) {
     std::ifstream in(path);
-    std::string line, tag;
-    while (std::getline(in, line)) {
+    for (std::string line, tag; std::getline(in, line);) {
         std::istringstream ls(line);
-        if (!(ls >> tag)) continue;
-        if (tag == "v") {
-            Vector3f v;
-            if (!(ls >> v.x >> v.y >> v.z)) return false;
-            out.vertices.push_back(v);
-        } else if (tag == "f") {
-            int d = 0;
-            for (std::string tok; ls >> tok; ++d) {
-                const int i = std::stoi(tok);  // stops at a '/'
-                if (i < 1 || i > int(out.vertices.size())) return false;
-                out.indices.push_back(i - 1);
-            }
-            if (d < 3) return false;
-            out.degrees.push_back(d);
-        }
+        ls >> tag;
+        if (tag == "v") out.vertices.emplace_back();
+        if (tag == "v") ls >> out.vertices.back().x >> out.vertices.back().y >> out.vertices.back().z;
+        if (tag == "f") out.degrees.push_back(0);
+        for (int i; tag == "f" && ls >> i; ++out.degrees.back()) out.indices.push_back(i - 1);
     }
     return !out.degrees.empty();
 }

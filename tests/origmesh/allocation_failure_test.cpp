@@ -12,18 +12,12 @@
 
 namespace {
 
-// Counts allocations; when armed, the n-th one from now is refused.
-std::atomic<long> failCountdown{-1};
-std::atomic<long> allocations{0};
+// Counts allocations; when armed (by a single thread), the n-th one from now is refused.
+std::atomic<long> failCountdown{-1}, allocations{0};
 
 void* allocate(size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    for (long n = failCountdown.load(); n > 0;) {
-        if (failCountdown.compare_exchange_weak(n, n - 1)) {
-            if (n == 1) throw std::bad_alloc();
-            break;
-        }
-    }
+    if (failCountdown.load() > 0 && failCountdown.fetch_sub(1) == 1) throw std::bad_alloc();
     void* p = std::malloc(size ? size : 1);
     if (!p) throw std::bad_alloc();
     return p;
@@ -62,8 +56,8 @@ TEST(AllocationFailure, EveryAllocationOfTheBuildMayFail) {
 }
 
 TEST(AllocationFailure, FaceStartTableStaysUnbuiltAndUnlocked) {
-    auto host = makeHost(kQuadAndTriangle);
-    ASSERT_TRUE(host);
+    Sources s(kQuadAndTriangle, 1, 0);
+    auto& host = s.host;
     FaceStartTable table;
     FaceMapping r;
     failCountdown = 1;

@@ -21,10 +21,9 @@ TEST(FaceStartThreads, TwoThreadsShareTheTableBuiltOnFirstUse) {
         }
         m.degrees.push_back(d);
     }
-    auto host = makeHost(m);
-    GeometryParams params;
-    params.set(m);
-    auto model = params.build(1);
+    Sources s(m, 1, 0);
+    auto& host = s.host;
+    auto& model = s.model;
     ASSERT_TRUE(host && model);
     const int numPtex = model->getPtexFaceId(199) + (m.degrees[199] == 4 ? 1 : m.degrees[199]);
     std::vector<std::pair<int, Vector3f>> samples;  // two points in every render triangle

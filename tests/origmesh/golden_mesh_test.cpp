@@ -25,12 +25,10 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
         const nlohmann::json info = nlohmann::json::parse(dump), faces = info["faces"];
         const int meshType = info["header"]["mesh_type_id"].get<int>(), numPtex = int(faces.size());
         const int nc = meshType == 0 ? 3 : 4;
-        GeometryParams params;
-        params.set(mesh);
-        auto model = params.build(meshType, 0);
-        auto host = makeHost(mesh);
-        ASSERT_TRUE(model && host);
-        FaceStartTable table;
+        Sources src(mesh, meshType, 0);
+        const auto& model = src.model;
+        const auto& host = src.host;
+        ASSERT_TRUE(model);
         const auto corners = ptexFaceCorners(mesh, meshType == 0);
         ASSERT_EQ(int(corners.size()), numPtex);
         EXPECT_EQ(meshType == 1 ? static_cast<const OrigPolyMesh&>(*model).getNumPtexFaces() : numPtex, numPtex);
@@ -56,13 +54,15 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
                     Vector3f centre;
                     for (const Vector3f& k : tc) centre = centre + k * (1.0f / float(nc));
                     const Vector3f p = x + (centre - x) * 1e-4f;
-                    int tri = 0;  // the render triangle of the target's polygon holding p
-                    while (tri < host->numTriangles() && (host->getOrigFaceIndex(0, tri) != polygonOf(target) ||
-                                                          !insideTriangle(p, vertex(tri, 0), vertex(tri, 1), vertex(tri, 2))))
-                        ++tri;
+                    auto holds = [&](int t) {  // the render triangle of the target's polygon holding p
+                        return host->getOrigFaceIndex(0, t) == polygonOf(target) &&
+                               insideTriangle(p, vertex(t, 0), vertex(t, 1), vertex(t, 2));
+                    };
+                    int tri = 0;
+                    while (tri < host->numTriangles() && !holds(tri)) ++tri;
                     FaceMapping r, h;
-                    ASSERT_TRUE(map(MeshSource(*model, 0), tri, p, meshType, numPtex, r)) << "Ptex face " << target;
-                    ASSERT_TRUE(map(MeshSource(*host, table, 0.0, 0), tri, p, meshType, numPtex, h));
+                    ASSERT_TRUE(map(src.get(false), tri, p, meshType, numPtex, r)) << "Ptex face " << target;
+                    ASSERT_TRUE(map(src.get(true), tri, p, meshType, numPtex, h));
                     EXPECT_EQ(r.faceId, target) << "edge " << e << " of face " << F;
                     EXPECT_TRUE(h.faceId == r.faceId && h.u == r.u && h.v == r.v) << "host path, face " << target;
                     // Where the point sits on the target's edge.

@@ -9,20 +9,15 @@ using namespace omtest;
 
 namespace {
 
-// A quad, a triangle and a pentagon on separate vertices (12 vertices).
-Polygons quadTriPenta() {
-    Polygons m;
-    m.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},                       // quad
-                  {2, 0, 0}, {3, 0, 0}, {2, 1, 0},                                  // triangle
-                  {4, 0, 0}, {5, 0, 0}, {5.5f, 1, 0}, {4.5f, 2, 0}, {3.5f, 1, 0}};  // pentagon
-    m.degrees = {4, 3, 5};
-    m.indices = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-    return m;
-}
+// A quad, a triangle and a pentagon on separate vertices.
+const Polygons kQuadTriPenta{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}, {3, 0, 0}, {2, 1, 0}, {4, 0, 0},
+                              {5, 0, 0}, {5.5f, 1, 0}, {4.5f, 2, 0}, {3.5f, 1, 0}},
+                             {4, 3, 5},
+                             {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
 
 TEST(OrigMesh, DegreesFourThreeFiveNumberingReversedCornersAndTriangleModel) {
     GeometryParams p;
-    p.set(quadTriPenta());
+    p.set(kQuadTriPenta);
     auto fwd = p.build(1, 0), rev = p.build(1, 1);
     ASSERT_TRUE(fwd && rev);
     EXPECT_TRUE(fwd->getMeshType() == 1 && fwd->getNumOrigFaces() == 3 && fwd->getNumFaces() == 6);
@@ -38,26 +33,24 @@ TEST(OrigMesh, DegreesFourThreeFiveNumberingReversedCornersAndTriangleModel) {
             EXPECT_EQ(rev->getFaceVertexIndex(f, k), reversed[size_t(f)][size_t(k)]) << f << " " << k;
             EXPECT_EQ(rev->getFaceVertex(f, k), p.vertices.readVectorList(0).data[reversed[size_t(f)][size_t(k)]]);
         }
-    for (int t = 0; t < 6; ++t)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(rev->getTriangleVertexIndex(t, k), fwd->getTriangleVertexIndex(t, k));
+    for (int i = 0; i < 18; ++i) EXPECT_EQ(rev->getTriangleVertexIndex(i / 3, i % 3), fwd->getTriangleVertexIndex(i / 3, i % 3));
     EXPECT_FLOAT_EQ(fwd->getFaceCenter(2).x, 22.5f / 5.0f);
     // A triangle texture: one face per render triangle whatever the degrees.
     auto tfwd = p.build(0, 0), trev = p.build(0, 1);
     ASSERT_TRUE(tfwd && trev);
     EXPECT_TRUE(tfwd->getMeshType() == 0 && tfwd->getNumOrigFaces() == 6);
-    const std::vector<int> tris = fanTriangles(quadTriPenta());
-    for (int f = 0; f < 6; ++f) {
+    const std::vector<int> tris = fanTriangles(kQuadTriPenta);
+    for (int i = 0; i < 18; ++i) {
+        const int f = i / 3, k = i % 3;
         EXPECT_TRUE(tfwd->getOrigFaceIndex(f) == f && tfwd->getPtexFaceId(f) == f && tfwd->getFaceDegree(f) == 3) << f;
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(tfwd->getFaceVertexIndex(f, k), tris[size_t(3 * f + k)]);
-            EXPECT_EQ(trev->getFaceVertexIndex(f, k), tris[size_t(3 * f + (3 - k) % 3)]);
-        }
+        EXPECT_EQ(tfwd->getFaceVertexIndex(f, k), tris[size_t(i)]);
+        EXPECT_EQ(trev->getFaceVertexIndex(f, k), tris[size_t(3 * f + (3 - k) % 3)]);
     }
 }
 
 // Every kind of disagreement between the lists rejects the model (the host path is used).
 TEST(BuildOrigMesh, ListsThatDisagreeAreRejected) {
-    const Polygons good = quadTriPenta();
+    const Polygons good = kQuadTriPenta;
     const std::vector<int> tris = fanTriangles(good);
     auto with = [](std::vector<int> v, size_t i, int x) { return v[i] = x, v; };
     struct Case { const char* what; std::vector<int> degrees, indices, faces; bool triangleModelToo; };
@@ -99,10 +92,9 @@ TEST(BuildOrigMesh, ListsThatDisagreeAreRejected) {
 }
 
 TEST(BuildOrigMesh, DegreesOneAndTwoKeepTheNumbering) {
-    GeometryParams p;
-    const std::vector<Vector3f> v = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}};
-    // Faces of degree 1, 2, 4 and 3 (the first two have no render triangle).
-    p.set(v, {1, 2, 4, 3}, {0, 0, 1, 0, 1, 2, 3, 1, 4, 2}, {0, 1, 2, 0, 2, 3, 1, 4, 2});
+    GeometryParams p;  // faces of degree 1, 2, 4 and 3 (the first two have no render triangle)
+    p.set({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}}, {1, 2, 4, 3}, {0, 0, 1, 0, 1, 2, 3, 1, 4, 2},
+          {0, 1, 2, 0, 2, 3, 1, 4, 2});
     auto mesh = p.build(1);
     ASSERT_TRUE(mesh);
     const int ptexId[4] = {0, 1, 3, 4}, origFace[3] = {2, 2, 3};
@@ -112,7 +104,7 @@ TEST(BuildOrigMesh, DegreesOneAndTwoKeepTheNumbering) {
 
 TEST(BuildOrigMesh, ModelKeepsItsListsAfterTheParametersChangeOrGo) {
     auto p = std::make_unique<GeometryParams>();
-    p->set(quadTriPenta());
+    p->set(kQuadTriPenta);
     auto mesh = p->build(1);
     ASSERT_TRUE(mesh);
     const std::vector<int> zeros(40, 0);
