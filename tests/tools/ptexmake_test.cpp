@@ -169,13 +169,10 @@ TEST(PtexMakeTool, TheProgramAndTheLoadersGiveClearErrors) {
     EXPECT_FALSE(loadPtxMesh(dir.file("q.obj"), m, err));
     EXPECT_NE(err.find("Not a ptex file"), std::string::npos) << err;
     const std::string tool = std::string(PTEX_MAKE_EXE) + " ", out = " -o " + dir.file("x.ptx");
-    auto [status, text] = run(tool + dir.file("missing.obj") + out);
-    EXPECT_NE(status, 0);
-    EXPECT_NE(text.find("cannot open mesh file"), std::string::npos) << text;
-    std::tie(status, text) = run(tool + dir.file("q.obj") + out + " --pattern nope");
-    EXPECT_NE(text.find("unknown pattern"), std::string::npos) << text;
-    EXPECT_NE(run(tool + dir.file("q.obj") + out + " --res 30").first, 0);
-    EXPECT_EQ(run(tool + dir.file("q.obj") + out + " --res 16x8 -t half").first, 0);
+    expectRun(tool + dir.file("missing.obj") + out, 1, {"cannot open mesh file"});
+    expectRun(tool + dir.file("q.obj") + out + " --pattern nope", 1, {"unknown pattern"});
+    expectRun(tool + dir.file("q.obj") + out + " --res 30", 1);
+    expectRun(tool + dir.file("q.obj") + out + " --res 16x8 -t half", 0);
     ASSERT_TRUE(loadPtxMesh(dir.file("x.ptx"), m, err)) << err;
     EXPECT_EQ(m.counts, std::vector<int>{4});
 }

@@ -38,16 +38,22 @@ inline std::pair<int, std::string> run(const std::string& command) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), out};
 }
 
+// Runs a command line; expects the exit status and each of `texts` in the output. Returns the output.
+inline std::string expectRun(const std::string& command, int status, const std::vector<std::string>& texts = {}) {
+    const auto [got, out] = run(command);
+    EXPECT_EQ(got, status) << command << "\n" << out.substr(0, 2000);
+    for (const std::string& t : texts) EXPECT_NE(out.find(t), std::string::npos) << t << " in:\n" << out;
+    return out;
+}
+
 inline std::string quote(const std::string& s) { return "'" + s + "'"; }
 
 // The golden .ptx files, sorted; empty when the test data is missing.
 inline std::vector<std::string> goldenFiles() {
     std::vector<std::string> files;
     const fs::path dir = fs::path(ZENTO_TESTDATA_DIR) / "ptex";
-    if (fs::is_directory(dir)) {
-        for (const auto& e : fs::directory_iterator(dir)) {
-            if (e.path().extension() == ".ptx") files.push_back(e.path().string());
-        }
+    for (const auto& e : fs::is_directory(dir) ? fs::directory_iterator(dir) : fs::directory_iterator()) {
+        if (e.path().extension() == ".ptx") files.push_back(e.path().string());
     }
     std::sort(files.begin(), files.end());
     return files;
