@@ -1,13 +1,17 @@
-# Hardening: refused allocations over frame preparation (the program links the
-# module allocator objects, so they are its operator new), files that change or
-# fail under the cache, many instances over one small cache. Both programs shade
-# on several threads: label `threads`, so CI reruns them under TSan.
+# Hardening: refused allocations over frame preparation and shading (the program
+# links the module allocator objects, so they are its operator new), files that
+# change or fail under the cache, many instances over one small cache. The
+# allocation and load programs shade on several threads: label `threads`, so CI
+# reruns them under TSan.
 if(TARGET zt_plugin AND TARGET zt_engine AND TARGET zt_alloc)
   add_executable(test-hardening-alloc ${CMAKE_CURRENT_LIST_DIR}/alloc_fault_test.cpp $<TARGET_OBJECTS:zt_alloc>)
-  add_executable(test-hardening ${CMAKE_CURRENT_LIST_DIR}/file_fault_test.cpp ${CMAKE_CURRENT_LIST_DIR}/load_test.cpp)
-  foreach(t test-hardening-alloc test-hardening)
+  add_executable(test-hardening-files ${CMAKE_CURRENT_LIST_DIR}/file_fault_test.cpp)
+  add_executable(test-hardening-load ${CMAKE_CURRENT_LIST_DIR}/load_test.cpp)
+  foreach(t test-hardening-alloc test-hardening-files test-hardening-load)
     target_link_libraries(${t} PRIVATE zt_plugin zt_engine Threads::Threads GTest::gtest_main)
     target_compile_definitions(${t} PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
-    gtest_discover_tests(${t} TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
   endforeach()
+  gtest_discover_tests(test-hardening-alloc TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+  gtest_discover_tests(test-hardening-files TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(test-hardening-load TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 endif()
