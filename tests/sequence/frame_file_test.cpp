@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,124 +12,73 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 class FrameFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/zt-frame-XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
-        root_ = templ;
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    void SetUp() override { ASSERT_NE(::mkdtemp(root_.data()), nullptr); }
+    void TearDown() override { std::filesystem::remove_all(root_); }
     std::string path(const std::string& name) const { return root_ + "/" + name; }
-    void write(const std::string& name, const std::string& text) const
-    {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
+    void write(const std::string& name, const std::string& text) const { std::ofstream(path(name)) << text; }
 
-    std::string choose(const FrameFileRequest& request)
+    // The file chosen for a request naming `file` ("" for none); plain names go through
+    // the instance check, which records them.
+    std::string choose(const std::string& file, int sequence = 0, int number = 0, int offset = 0, int frame = 0)
     {
+        const FrameFileRequest request{file.empty() ? nullptr : file.c_str(), sequence, number, offset, frame};
         char buffer[ImageFileList::kPathSize];
         std::memset(buffer, 'x', sizeof buffer);
-        chooseFrameFile(request, list, buffer, sizeof buffer, &progress,
-                        [this](char* p, int size, ZUtils::ProgressCallback* cb) {
-                            checks.push_back(p);
-                            EXPECT_EQ(size, ImageFileList::kPathSize);
-                            EXPECT_EQ(cb, &progress);
-                            return false;
-                        });
+        chooseFrameFile(request, list, buffer, sizeof buffer, &progress, [this](char* p, int size, ZUtils::ProgressCallback* cb) {
+            checks.push_back(p);
+            EXPECT_TRUE(size == ImageFileList::kPathSize && cb == &progress);
+            return false;
+        });
         return buffer;
     }
 
-    std::string root_;
+    std::string root_ = "/tmp/zt-frame-XXXXXX";
     ImageFileList list;
     ZUtils::RecordingProgressCallback progress;
     std::vector<std::string> checks;
 };
 
-TEST_F(FrameFile, PlainNameGoesThroughTheInstanceCheck)
+TEST_F(FrameFile, PlainNamesGoThroughTheInstanceCheckSequencesDoNot)
 {
-    FrameFileRequest request;
-    request.ptexFile = "tex/wall_0001.ptx";
-    EXPECT_EQ(choose(request), "tex/wall_0001.ptx");
-    EXPECT_EQ(checks, (std::vector<std::string>{"tex/wall_0001.ptx"}));
-
-    request.ptexFile = nullptr;
-    EXPECT_EQ(choose(request), "");
-    EXPECT_EQ(checks.size(), 2u) << "checked even when unset";
-
-    const std::string longName(1500, 'n');
-    request.ptexFile = longName.c_str();
-    EXPECT_EQ(choose(request).size(), 1023u);
-}
-
-TEST_F(FrameFile, NumberedSequenceUsesNumberPlusOffset)
-{
+    EXPECT_EQ(choose("tex/wall_0001.ptx"), "tex/wall_0001.ptx");
+    EXPECT_EQ(choose(""), "");
+    EXPECT_EQ(checks, (std::vector<std::string>{"tex/wall_0001.ptx", ""})) << "checked even when unset";
+    EXPECT_EQ(choose(std::string(1500, 'n')).size(), 1023u);
+    checks.clear();
     write("wall_0007.ptx", "x");
-    FrameFileRequest request;
-    const std::string pattern = path("wall_0001.ptx");
-    request.ptexFile = pattern.c_str();
-    request.useImageSequence = 1;
-    request.imageNumber = 10;
-    request.imageOffset = -3;
-    EXPECT_EQ(choose(request), path("wall_0007.ptx"));
-    EXPECT_TRUE(checks.empty()) << "the instance check is only for plain names";
-    request.ptexFile = nullptr;
-    EXPECT_EQ(choose(request), "");
+    EXPECT_EQ(choose(path("wall_0001.ptx"), 1, 10, -3), path("wall_0007.ptx")) << "number plus offset";
+    EXPECT_EQ(choose("", 1, 10, -3), "");
+    EXPECT_TRUE(checks.empty());
 }
 
-TEST_F(FrameFile, ListEntryFollowsTheHostFrame)
+TEST_F(FrameFile, ListEntriesFollowTheHostFrameAlsoForNumberedLists)
 {
     write("a.ptx", "x");
     write("b.ptx", "x");
     write("shot.ifl", "a.ptx 2\nb.ptx\n");
-    FrameFileRequest request;
-    const std::string listPath = path("shot.ifl");
-    request.ptexFile = listPath.c_str();
     const char* expected[] = {"a.ptx", "a.ptx", "b.ptx", "a.ptx"};
     for (int frame = 0; frame < 4; ++frame) {
-        request.frameNumber = frame;
-        EXPECT_EQ(choose(request), path(expected[frame])) << frame;
+        EXPECT_EQ(choose(path("shot.ifl"), 0, 0, 0, frame), path(expected[frame])) << frame;
         list.clearList();  // frame end
     }
-    EXPECT_EQ(progress.countOf(ZUtils::ProgressLevel::Verbose,
-                               ("Image file list \"" + listPath + "\" loaded.\n").c_str()),
-              4u);
-}
-
-TEST_F(FrameFile, NumberedListThenItsEntry)
-{
-    write("a.ptx", "x");
-    write("b.ptx", "x");
+    const std::string loaded = "Image file list \"" + path("shot.ifl") + "\" loaded.\n";
+    EXPECT_EQ(progress.countOf(ZUtils::ProgressLevel::Verbose, loaded.c_str()), 4u);
     write("take_02.ifl", "a.ptx\n");
     write("take_03.ifl", "b.ptx\n");
-    FrameFileRequest request;
-    const std::string pattern = path("take_01.ifl");
-    request.ptexFile = pattern.c_str();
-    request.useImageSequence = 1;
-    request.imageNumber = 3;
-    request.frameNumber = 17;
-    EXPECT_EQ(choose(request), path("b.ptx"));
+    EXPECT_EQ(choose(path("take_01.ifl"), 1, 3, 0, 17), path("b.ptx"));
 }
 
 TEST_F(FrameFile, FailedOrEmptyListKeepsItsOwnPath)
 {
-    FrameFileRequest request;
-    const std::string missing = path("missing.ifl");
-    request.ptexFile = missing.c_str();
-    EXPECT_EQ(choose(request), missing);
+    EXPECT_EQ(choose(path("missing.ifl")), path("missing.ifl"));
     write("empty.ifl", "; nothing\n");
-    const std::string empty = path("empty.ifl");
-    request.ptexFile = empty.c_str();
-    EXPECT_EQ(choose(request), empty);
+    EXPECT_EQ(choose(path("empty.ifl")), path("empty.ifl"));
     write("a.ptx", "x");
     write("odd.ifl", "a.ptx\n");
-    const std::string odd = path("odd.ifl");
-    request.ptexFile = odd.c_str();
     list.endCondition = 3;
-    EXPECT_EQ(choose(request), odd);
+    EXPECT_EQ(choose(path("odd.ifl")), path("odd.ifl"));
 }
 
 }  // namespace
