@@ -21,14 +21,13 @@ namespace {
 struct Fixture {
     TempDir dir;
     std::string scene = dir.file("scene.json");
-    explicit Fixture(const std::string& firstSource = "parameters", int frames = 1) {
+    explicit Fixture(const std::string& firstSource = "parameters") {
         makeFacesPtex(quadAndPentagon(), dir.file("qp.ptx"));  // each file carries its mesh too
         makeFacesPtex(triangleSquare(), dir.file("tri.ptx"));
         std::ofstream(dir.file("qp.obj")) << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2.5 0.5 0\nv 2 1 0\n"
                                           << "f 1 2 3 4\nf 2 5 6 7 3\n";  // the quad and pentagon again
         std::ofstream(scene) << R"({"image": {"width": 96, "height": 48, "spp": 1},
   "camera": {"position": [1.75, 0.5, 4], "look_at": [1.75, 0.5, 0], "fov": 40},
-  "frames": {"start": 1, "end": )" << frames << R"(},
   "objects": [{"mesh": "qp.ptx", "mesh_source": ")" << firstSource << R"(",
      "texture": {"ptex_file": "qp.ptx", "filter_type": 0, "color_space": 0, "image_number": "frame"}},
     {"mesh": "tri.ptx", "translate": [3.5, 0, 0], "mesh_source": "interface",
@@ -77,47 +76,25 @@ TEST(RenderScene, ReadsEveryKeyAndFramePaths) {
     EXPECT_EQ(framePath("a##b#.png", -2, true), "a-2b#.png");
 }
 
-TEST(RenderHost, InstancesGetSceneParametersGeometryAndFrames) {
-    Fixture fx("parameters", 3);
-    RenderJob job;
-    std::string err;
-    ASSERT_TRUE(job.prepare(loadSceneFile(fx.scene), options(1), "", err)) << err;
-    ASSERT_EQ(job.numObjects(), 2);
-    auto* pi = job.texture(0).pluginInterface;
-    EXPECT_STREQ(pi->getParameter("ptex_file")->readString(0.0).ptr(), fx.dir.file("qp.ptx").c_str());
-    // Mesh source "parameters": the geometry lists of the host's triangulation, fanned from corner 0.
-    EXPECT_EQ(pi->getParameter("vertices")->readCount(0.0), 7);
-    EXPECT_EQ(pi->getParameter("origFacesDegree")->readCount(0.0), 2);
-    const ZUtils::IntListValue faces = pi->getParameter("faces")->readIntList(0.0);
-    EXPECT_EQ(std::vector<int>(faces.data, faces.data + faces.count),
-              (std::vector<int>{0, 1, 2, 0, 2, 3, 1, 4, 5, 1, 5, 6, 1, 6, 2}));
-    // Mesh source "interface": no lists, the hit object answers instead.
-    EXPECT_EQ(job.texture(1).pluginInterface->getParameter("vertices")->readCount(0.0), 0);
-    EXPECT_NE(job.hostMesh(1).getInterface(ZUtils::EXT_MESH_INFO), nullptr);
-    EXPECT_NE(job.renderer().getRenderSetup().getInterface(ZUtils::EXT_FILTER_SCALE), nullptr);
-    job.renderBegin();
-    for (int f = 4; f <= 6; ++f) {
-        Image img;
-        RenderStats st;
-        job.renderFrame(f, img, st);
-        EXPECT_EQ(job.renderer().getFrameState().frameNumber, f);
-        EXPECT_DOUBLE_EQ(job.renderer().getFrameState().time, f / 24.0);
-        EXPECT_EQ(pi->getParameter("image_number")->readInt(0.0), f);  // "frame" follows the frame
-        EXPECT_DOUBLE_EQ(pi->getParameterList()->getCacheTime(), f / 24.0);
-        EXPECT_EQ(st.rays, uint64_t(96 * 48));
-        EXPECT_TRUE(st.shadingPoints > 0 && st.shadingPoints < st.rays);
-    }
-    job.renderEnd();
-    EXPECT_EQ(job.renderer().getNumPluginFrameBegins(), 6);  // the base ran per instance and frame
-}
-
-TEST(RenderHost, PixelsOfKnownFacesShowTheirTexels) {
+// Both mesh sources: the instance gets the scene's parameters (and, from the
+// parameter lists, the host's triangulation); pixels of known faces show the
+// texels the file holds there; frames drive frameBegin with number and time.
+TEST(RenderHost, InstancesPixelsOfKnownFacesAndFrames) {
     for (const char* source : {"parameters", "interface"}) {
         SCOPED_TRACE(source);
         Fixture fx(source);
         RenderJob job;
         std::string err;
         ASSERT_TRUE(job.prepare(loadSceneFile(fx.scene), options(2), "", err)) << err;
+        ASSERT_EQ(job.numObjects(), 2);
+        auto* pi = job.texture(0).pluginInterface;
+        EXPECT_STREQ(pi->getParameter("ptex_file")->readString(0.0).ptr(), fx.dir.file("qp.ptx").c_str());
+        const ZUtils::IntListValue faces = pi->getParameter("faces")->readIntList(0.0);  // fanned from corner 0
+        const std::vector<int> fan = {0, 1, 2, 0, 2, 3, 1, 4, 5, 1, 5, 6, 1, 6, 2};
+        EXPECT_EQ(std::vector<int>(faces.data, faces.data + faces.count), source[0] == 'p' ? fan : std::vector<int>());
+        EXPECT_EQ(pi->getParameter("vertices")->readCount(0.0), source[0] == 'p' ? 7 : 0);
+        EXPECT_NE(job.hostMesh(1).getInterface(ZUtils::EXT_MESH_INFO), nullptr);  // "interface" answers instead
+        EXPECT_NE(job.renderer().getRenderSetup().getInterface(ZUtils::EXT_FILTER_SCALE), nullptr);
         job.renderBegin();
         job.renderer().getFrameState().frameNumber = 1;
         for (int i : {0, 1}) job.texture(i).pluginInterface->frameBegin(&job.renderer());
@@ -145,9 +122,19 @@ TEST(RenderHost, PixelsOfKnownFacesShowTheirTexels) {
             }
         }
         for (int i : {0, 1}) job.texture(i).pluginInterface->frameEnd(&job.renderer());
-        job.renderEnd();
         EXPECT_GT(hits, 100);
         EXPECT_EQ(seen.size(), 4u);  // quad, pentagon, both triangles
+        for (int f = 4; f <= 5; ++f) {
+            Image img;
+            RenderStats st;
+            job.renderFrame(f, img, st);
+            EXPECT_EQ(job.renderer().getFrameState().frameNumber, f);
+            EXPECT_EQ(pi->getParameter("image_number")->readInt(0.0), f);  // "frame" follows the frame
+            EXPECT_DOUBLE_EQ(pi->getParameterList()->getCacheTime(), f / 24.0);
+            EXPECT_TRUE(st.rays == uint64_t(96 * 48) && st.shadingPoints > 0 && st.shadingPoints < st.rays);
+        }
+        job.renderEnd();
+        EXPECT_EQ(job.renderer().getNumPluginFrameBegins(), 2 + 4);  // the base ran per instance and frame
     }
 }
 
@@ -195,7 +182,6 @@ TEST(RenderCli, ClearErrorsNeverACrash) {
         {"{\n\"image\": {\n  \"width\": \"wide\"\n},\n\"objects\": [{\"mesh\": \"qp.obj\"}]}",
          ":3: key 'image.width': expected an integer"},
         {"{\n\"objects\": [\n{\"mesh\": \"qp.obj\",}\n]}", ":3: bad JSON"},
-        {"{\"objects\": []}", "non-empty array"},
         {q + ", \"translate\": [1, 2]}]}", "array of 3 numbers"},
         {"{\"objects\": [{\"mesh\": \"missing.obj\", \"texture\": {}}]}", "cannot open mesh file"},
         {q + ",\n \"texture\": {\"ptex_file\": \"qp.ptx\",\n \"filter_typ\": 1}}]}",
