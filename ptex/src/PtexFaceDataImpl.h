@@ -2,7 +2,9 @@
 #define PtexFaceDataImpl_h
 // The reader's face data objects. All are owned by their texture (release() does
 // nothing) and are immutable once published, so any thread may read them.
-//  - ConstantFace: one pixel (res (0,0)), owned or pointing into texture memory.
+//  - ConstantFace: one pixel (res (0,0)) kept alive by the texture; nothing to
+//    free, so the per-face arrays of them cost nothing to destroy.
+//  - OwnedConstantFace: a ConstantFace holding its own copy of the pixel.
 //  - PackedFace: res.size() pixels, row-major u fastest, interleaved.
 //  - TiledFace: a face stored as tiles (row-major, u fastest), each loaded on
 //    first use through its reader and published with release/acquire atomics.
@@ -36,10 +38,16 @@ protected:
 
 class ConstantFace : public FaceData {
 public:
-    /// Owns a copy of the pixel.
-    ConstantFace(const void* pixel, int pixelsize);
-    /// Refers to a pixel kept alive by the texture.
-    ConstantFace(int pixelsize, const uint8_t* external) : FaceData(pixelsize), _data(const_cast<uint8_t*>(external)) {}
+    /// Refers to a pixel kept alive by the texture (none until set()).
+    ConstantFace(int pixelsize = 0, const uint8_t* external = nullptr)
+        : FaceData(pixelsize), _data(const_cast<uint8_t*>(external))
+    {
+    }
+    void set(int pixelsize, const uint8_t* external)
+    {
+        _pixelsize = pixelsize;
+        _data = const_cast<uint8_t*>(external);
+    }
     bool isConstant() override { return true; }
     Ptex::Res res() override { return Ptex::Res(0, 0); }
     void* getData() override { return _data; }
@@ -47,11 +55,20 @@ public:
     Ptex::Res tileRes() override { return Ptex::Res(0, 0); }
     PtexFaceData* getTile(int) override { return nullptr; }
     const void* pixel(int, int) override { return _data; }
-    size_t memUsed() const override { return sizeof(*this) + (_own ? size_t(_pixelsize) : 0); }
+    size_t memUsed() const override { return sizeof(*this); }
+
+protected:
+    uint8_t* _data;
+};
+
+class OwnedConstantFace final : public ConstantFace {
+public:
+    /// Copies the pixel.
+    OwnedConstantFace(const void* pixel, int pixelsize);
+    size_t memUsed() const override { return sizeof(*this) + size_t(_pixelsize); }
 
 private:
     std::unique_ptr<uint8_t[]> _own;
-    uint8_t* _data;
 };
 
 class PackedFace : public FaceData {

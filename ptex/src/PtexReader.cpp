@@ -49,6 +49,11 @@ bool addPos(uint64_t& p, uint64_t n)
     return true;
 }
 
+inline bool validFaceInfo(const Ptex::FaceInfo& f)
+{
+    return f.res.ulog2 >= 0 && f.res.ulog2 <= MaxResLog2 && f.res.vlog2 >= 0 && f.res.vlog2 <= MaxResLog2;
+}
+
 const Ptex::FaceInfo& defaultFaceInfo()
 {
     static const Ptex::FaceInfo info;
@@ -82,10 +87,11 @@ void ReaderCounters::fileOpened()
 // ---------------------------------------------------------------------------
 // face data objects
 
-ConstantFace::ConstantFace(const void* pixel, int pixelsize)
-    : FaceData(pixelsize), _own(new uint8_t[size_t(pixelsize)]), _data(_own.get())
+OwnedConstantFace::OwnedConstantFace(const void* pixel, int pixelsize)
+    : ConstantFace(pixelsize), _own(new uint8_t[size_t(pixelsize)])
 {
-    std::memcpy(_data, pixel, size_t(pixelsize));
+    std::memcpy(_own.get(), pixel, size_t(pixelsize));
+    _data = _own.get();
 }
 
 TiledFace::TiledFace(PtexReader* reader, Ptex::Res res, Ptex::Res tileres, int pixelsize, bool premultiply,
@@ -164,9 +170,30 @@ void PtexReader::addMem(int64_t n)
     _counters->addMem(n);
 }
 
-bool PtexReader::validFaceInfo(const Ptex::FaceInfo& f) const
+int64_t PtexReader::keptBytes() const
 {
-    return f.res.ulog2 >= 0 && f.res.ulog2 <= MaxResLog2 && f.res.vlog2 >= 0 && f.res.vlog2 <= MaxResLog2;
+    // the per-face tables made on first use are counted as if always there
+    return int64_t(sizeof(*this) + _faceinfo.size() * (sizeof(Ptex::FaceInfo) + 4 + sizeof(ConstantFace) + 8) +
+                   _faceEdits.size() * sizeof(FaceEdit) + _constdata.size() + _levelinfo.size() * 24);
+}
+
+const uint32_t* PtexReader::rfaceids()
+{
+    const size_t n = _faceinfo.size();
+    return _rfaceids.make(n, [&](uint32_t* r) { PtexUtils::genRfaceids(_faceinfo.data(), int(n), r, nullptr); });
+}
+
+ConstantFace* PtexReader::constFaces()
+{
+    const size_t n = _faceinfo.size();
+    return _constFaces.make(n, [&](ConstantFace* c) {
+        for (size_t i = 0; i < n; i++) c[i].set(_pixelsize, _constdata.data() + i * size_t(_pixelsize));
+    });
+}
+
+std::atomic<PtexReader::ReductionTable*>* PtexReader::reductionSlots()
+{
+    return _reductions.make(_faceinfo.size(), [](std::atomic<ReductionTable*>*) {});  // null from the start
 }
 
 bool PtexReader::open(const char* path, Ptex::String& error)
@@ -209,7 +236,8 @@ void PtexReader::closeFailedOpen()
     }
     _faceinfo.clear();
     _constdata.clear();
-    _constFaces.clear();
+    _rfaceids.reset();
+    _constFaces.reset();
 }
 
 bool PtexReader::readHeaderBlocks(Ptex::String& error)
@@ -318,9 +346,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
         for (int e = 0; e < 4; e++)
             if (f.adjfaces[e] < -1 || f.adjfaces[e] >= int64_t(nfaces)) f.adjfaces[e] = -1;
     }
-    // reduction order comes from the face infos as stored (before edits)
-    _rfaceids.assign(nfaces, 0);
-    PtexUtils::genRfaceids(_faceinfo.data(), int(nfaces), _rfaceids.data(), nullptr);
+    // (the reduction order, from these face infos as stored, is made on first use)
 
     // constant data
     if (constsize && !readCompressed(_constdatapos, _header.constdatasize, constsize)) return true;
@@ -347,25 +373,17 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
         }
     }
 
-    // edits
-    _faceEdits.assign(nfaces, FaceEdit{});
+    // edits (the per-face edit table exists only once a face edit is found)
+    _faceEdits.clear();
     if (!readEditData()) return true;
 
     // always-kept helpers
-    _constFaces.clear();
-    _constFaces.reserve(nfaces);
-    for (size_t i = 0; i < nfaces; i++) _constFaces.emplace_back(_pixelsize, _constdata.data() + i * size_t(_pixelsize));
     _zeroPixel.assign(size_t(_pixelsize), 0);
     _errorFace = std::make_unique<ConstantFace>(_pixelsize, _zeroPixel.data());
+    // (atomics start out null: value-initialised since C++20)
     _levels.reset(new std::atomic<Level*>[_header.nlevels]);
-    for (int i = 0; i < _header.nlevels; i++) _levels[size_t(i)].store(nullptr, std::memory_order_relaxed);
-    _reductions.reset(new std::atomic<ReductionTable*>[nfaces ? nfaces : 1]);
-    for (size_t i = 0; i < nfaces; i++) _reductions[i].store(nullptr, std::memory_order_relaxed);
 
-    int64_t kept = int64_t(sizeof(*this) + nfaces * (sizeof(Ptex::FaceInfo) + 4 + sizeof(ConstantFace) +
-                                                     sizeof(FaceEdit) + 8) +
-                           constsize + _levelinfo.size() * 24);
-    addMem(kept);
+    addMem(keptBytes());
     return true;
 }
 
@@ -411,6 +429,10 @@ bool PtexReader::readEditData()
                 std::memcpy(cd, pixel.data(), pixel.size());
                 if (_premultiply && _header.hasAlpha())
                     PtexUtils::multalpha(cd, 1, dataType(), _header.nchannels, _header.alphachan);
+                if (_faceEdits.empty()) {
+                    rfaceids();  // the order of the face infos as stored, before this edit
+                    _faceEdits.assign(_header.nfaces, FaceEdit{});
+                }
                 FaceEdit& fe = _faceEdits[efdh.faceid];
                 fe.edited = true;
                 fe.pos = payload + EditFaceDataHeaderSize + uint64_t(_pixelsize);
@@ -441,8 +463,9 @@ void PtexReader::freeLoaded()
     };
     if (_levels)
         for (int i = 0; i < _header.nlevels; i++) delete take(_levels[size_t(i)]);
-    if (_reductions)
-        for (size_t i = 0; i < _faceinfo.size(); i++) delete take(_reductions[i]);
+    if (std::atomic<ReductionTable*>* slots = _reductions.get())
+        for (size_t i = 0; i < _faceinfo.size(); i++) delete take(slots[i]);
+    _reductions.reset();
     delete take(_metadata);
 }
 
@@ -450,10 +473,7 @@ void PtexReader::prune()
 {
     freeLoaded();
     // what remains is the always-kept state counted at open
-    int64_t kept = _open ? int64_t(sizeof(*this) + _faceinfo.size() * (sizeof(Ptex::FaceInfo) + 4 +
-                                                                       sizeof(ConstantFace) + sizeof(FaceEdit) + 8) +
-                                   _constdata.size() + _levelinfo.size() * 24)
-                         : 0;
+    int64_t kept = _open ? keptBytes() : 0;
     int64_t now = _memUsed.load(std::memory_order_relaxed);
     if (now != kept) addMem(kept - now);
 }
@@ -466,15 +486,14 @@ void PtexReader::purge()
     _open = false;
     _hasEdits = false;
     _faceinfo.clear();
-    _rfaceids.clear();
+    _rfaceids.reset();
     _constdata.clear();
-    _constFaces.clear();
+    _constFaces.reset();
     _levelinfo.clear();
     _levelpos.clear();
     _faceEdits.clear();
     _metaEdits.clear();
     _levels.reset();
-    _reductions.reset();
     _errorFace.reset();
     int64_t now = _memUsed.load(std::memory_order_relaxed);
     if (now) addMem(-now);
@@ -618,7 +637,7 @@ FaceData* PtexReader::readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Pt
         std::unique_ptr<uint8_t[]> px(new uint8_t[size_t(_pixelsize)]);
         if (!readBytes(pos, px.get(), size_t(_pixelsize))) return nullptr;
         if (premult) PtexUtils::multalpha(px.get(), 1, dataType(), _header.nchannels, _header.alphachan);
-        return new ConstantFace(px.get(), _pixelsize);
+        return new OwnedConstantFace(px.get(), _pixelsize);
     }
     case enc_zipped:
     case enc_diffzipped: {
@@ -837,7 +856,7 @@ PtexFaceData* PtexReader::getData(int faceid)
 {
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open) return _errorFace ? _errorFace.get() : nullptr;
     if (!ok()) return _errorFace.get();
-    if (_faceinfo[size_t(faceid)].isConstant()) return &_constFaces[size_t(faceid)];
+    if (_faceinfo[size_t(faceid)].isConstant()) return &constFaces()[size_t(faceid)];
     return getFullFace(faceid);
 }
 
@@ -846,7 +865,7 @@ PtexFaceData* PtexReader::getData(int faceid, Ptex::Res res)
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open) return _errorFace ? _errorFace.get() : nullptr;
     if (!ok()) return _errorFace.get();
     const Ptex::FaceInfo& f = _faceinfo[size_t(faceid)];
-    if (f.isConstant() || (res.ulog2 == 0 && res.vlog2 == 0)) return &_constFaces[size_t(faceid)];
+    if (f.isConstant() || (res.ulog2 == 0 && res.vlog2 == 0)) return &constFaces()[size_t(faceid)];
     int redu = f.res.ulog2 - res.ulog2, redv = f.res.vlog2 - res.vlog2;
     if (redu == 0 && redv == 0) return getFullFace(faceid);
     if (res.ulog2 < 0 || res.vlog2 < 0) {
@@ -857,16 +876,18 @@ PtexFaceData* PtexReader::getData(int faceid, Ptex::Res res)
         setError("PtexReader::getData - enlargements not supported", false);
         return _errorFace.get();
     }
-    if (redu == redv && !f.hasEdits() && redu < int(_header.nlevels) &&
-        _rfaceids[size_t(faceid)] < _levelinfo[size_t(redu)].nfaces)
-        return getLevelFace(redu, _rfaceids[size_t(faceid)], res, false);
+    if (redu == redv && !f.hasEdits() && redu < int(_header.nlevels)) {
+        const uint32_t entry = rfaceids()[size_t(faceid)];
+        if (entry < _levelinfo[size_t(redu)].nfaces) return getLevelFace(redu, entry, res, false);
+    }
     return getReduced(faceid, res);
 }
 
 FaceData* PtexReader::getReduced(int faceid, Ptex::Res res)
 {
     const Ptex::FaceInfo& f = _faceinfo[size_t(faceid)];
-    ReductionTable* table = _reductions[size_t(faceid)].load(std::memory_order_acquire);
+    std::atomic<ReductionTable*>& tableSlot = reductionSlots()[size_t(faceid)];
+    ReductionTable* table = tableSlot.load(std::memory_order_acquire);
     if (!table) {
         auto t = std::make_unique<ReductionTable>();
         t->nv = f.res.vlog2 + 1;
@@ -874,7 +895,7 @@ FaceData* PtexReader::getReduced(int faceid, Ptex::Res res)
         t->entries.reset(new std::atomic<FaceData*>[t->count]);
         for (size_t i = 0; i < t->count; i++) t->entries[i].store(nullptr, std::memory_order_relaxed);
         ReductionTable* expected = nullptr;
-        if (_reductions[size_t(faceid)].compare_exchange_strong(expected, t.get(), std::memory_order_acq_rel)) {
+        if (tableSlot.compare_exchange_strong(expected, t.get(), std::memory_order_acq_rel)) {
             table = t.release();
             addMem(int64_t(sizeof(ReductionTable) + table->count * 8));
         } else {
@@ -915,7 +936,7 @@ FaceData* PtexReader::computeReduction(int faceid, Ptex::Res res)
     }
     FaceData* src = static_cast<FaceData*>(getData(faceid, srcres));
     if (src == _errorFace.get() || !ok()) return nullptr;
-    if (src->isConstant()) return new ConstantFace(src->pixel(0, 0), _pixelsize);
+    if (src->isConstant()) return new OwnedConstantFace(src->pixel(0, 0), _pixelsize);
     if (src->res() != srcres || (kind == RedTri && srcres.ulog2 != srcres.vlog2)) {
         setError(ErrCorrupt);
         return nullptr;

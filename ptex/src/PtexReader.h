@@ -17,6 +17,7 @@
 //    the reader in error: from then on every request returns error faces.
 #include "PtexFaceDataImpl.h"
 #include "PtexIO.h"
+#include "PtexOnceArray.h"
 #include "Ptexture.h"
 
 #include <atomic>
@@ -103,7 +104,8 @@ public:
     const PtexIO::ExtHeader& extHeader() const { return _extheader; }
     /// File positions of the sections (for tools and tests).
     uint64_t levelDataPos() const { return _leveldatapos; }
-    uint32_t rfaceid(int faceid) const { return _rfaceids[size_t(faceid)]; }
+    /// Index of the face in the reduction order (entry in levels 1 and up).
+    uint32_t rfaceid(int faceid) { return rfaceids()[size_t(faceid)]; }
 
     // Introspection of the stored layout (for tools and tests).
     struct EditBlockInfo {
@@ -154,7 +156,16 @@ private:
     bool readHeaderBlocks(Ptex::String& error);
     void closeFailedOpen();  // requires _readlock
     bool readEditData();
-    bool validFaceInfo(const Ptex::FaceInfo& f) const;
+    /// Bytes of the always-kept state (counted at open, left after prune).
+    int64_t keptBytes() const;
+    // Per-face tables made on first use (an open does not pay for them):
+    /// reduction order, from the face infos as stored (the edit scan makes it
+    /// before it applies the first face edit)
+    const uint32_t* rfaceids();
+    /// constant-data handles, one per face
+    ConstantFace* constFaces();
+    /// dynamic reduction tables, one slot per face
+    std::atomic<ReductionTable*>* reductionSlots();
 
     // all below require _readlock
     bool ensureFile();
@@ -207,9 +218,9 @@ private:
     uint64_t _metadatapos = 0, _lmdheaderpos = 0, _lmddatapos = 0, _editdatapos = 0;
 
     std::vector<Ptex::FaceInfo> _faceinfo;
-    std::vector<uint32_t> _rfaceids;
+    OnceArray<uint32_t> _rfaceids;
     std::vector<uint8_t> _constdata;
-    std::vector<ConstantFace> _constFaces;
+    OnceArray<ConstantFace> _constFaces;
     std::vector<PtexIO::LevelInfo> _levelinfo;
     std::vector<uint64_t> _levelpos;
     std::vector<FaceEdit> _faceEdits;  // per face, the last edit
@@ -219,7 +230,7 @@ private:
     std::vector<uint8_t> _zeroPixel;
 
     std::unique_ptr<std::atomic<Level*>[]> _levels;
-    std::unique_ptr<std::atomic<ReductionTable*>[]> _reductions;
+    OnceArray<std::atomic<ReductionTable*>> _reductions;
     std::atomic<MetaData*> _metadata{nullptr};
 
     friend class MetaData;
