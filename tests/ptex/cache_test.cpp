@@ -98,9 +98,10 @@ TEST_F(PtexCacheTest, FailuresAreRememberedUntilPurged)
     c->release();
 }
 
-TEST_F(PtexCacheTest, MemoryLimitPrunesReleasedTextures)
+TEST_F(PtexCacheTest, MemoryAndFileHandleLimits)
 {
-    const char* files[] = {"tiled_rgba8.ptx", "grid_f32.ptx", "ico_f32_nomip.ptx"};
+    // memory: released textures are pruned down to the limit, held ones never
+    const char* files[] = {"tiled_rgba8.ptx", "grid_f32.ptx", "ico_f32_nomip.ptx", "cube_rgb8.ptx", "val5_u16.ptx"};
     std::vector<Bytes> ref;
     for (const char* f : files) {
         Ptex::String err;
@@ -108,44 +109,27 @@ TEST_F(PtexCacheTest, MemoryLimitPrunesReleasedTextures)
         ASSERT_TRUE(t) << err;
         ref.push_back(allFaces(t));
     }
-    PtexCache* c = PtexCache::create(0, 64 * 1024);
-    PtexCache::Stats s;
-    for (int round = 0; round < 2; round++)
-        for (size_t i = 0; i < 3; i++) {
-            Ptex::String err;
-            PtexTexture* t = c->get(golden(files[i]).c_str(), err);
-            ASSERT_TRUE(t) << err;
-            EXPECT_EQ(ref[i], allFaces(t));
-            c->getStats(s);
-            EXPECT_TRUE(i != 0 || s.memUsed > (4u << 20)) << "held textures are never pruned";
-            t->release();
-            c->getStats(s);
-            EXPECT_LE(s.memUsed, 64u * 1024) << files[i];
-        }
-    c->release();
-}
-
-TEST_F(PtexCacheTest, FileHandleLimitReopensTransparently)
-{
-    const char* files[] = {"cube_rgb8.ptx", "cube_half.ptx", "grid_f32.ptx", "val5_u16.ptx", "mixed_rgb8.ptx"};
-    PtexCache* c = PtexCache::create(2, 1);  // tiny memory limit: every reuse reloads
-    std::vector<Bytes> first;
-    PtexCache::Stats s;
-    for (int round = 0; round < 2; round++)
-        for (size_t i = 0; i < 5; i++) {
-            Ptex::String err;
-            PtexTexture* t = c->get(golden(files[i]).c_str(), err);
-            ASSERT_TRUE(t) << err;
-            first.push_back(allFaces(t));
-            EXPECT_EQ(first[i], first.back());
-            t->release();
-            c->getStats(s);
-            EXPECT_LE(s.filesOpen, 2u);
-        }
-    EXPECT_GT(s.fileReopens, 0u);
-    EXPECT_LE(s.peakFilesOpen, 3u);
-    EXPECT_EQ(5u, s.filesAccessed);
-    c->release();
+    for (auto [maxFiles, maxMem] : {std::pair{0, 64 * 1024}, std::pair{2, 1}}) {  // 1 byte: every reuse reloads
+        PtexCache* c = PtexCache::create(maxFiles, size_t(maxMem));
+        PtexCache::Stats s;
+        for (int round = 0; round < 2; round++)
+            for (size_t i = 0; i < 5; i++) {
+                Ptex::String err;
+                PtexTexture* t = c->get(golden(files[i]).c_str(), err);
+                ASSERT_TRUE(t) << err;
+                EXPECT_EQ(ref[i], allFaces(t)) << files[i];
+                c->getStats(s);
+                EXPECT_TRUE(i != 0 || s.memUsed > (4u << 20)) << "held textures are never pruned";
+                t->release();
+                c->getStats(s);
+                EXPECT_TRUE(maxFiles || s.memUsed <= size_t(maxMem)) << files[i] << ": " << s.memUsed;
+                EXPECT_LE(s.filesOpen, maxFiles ? 2u : 5u);
+            }
+        EXPECT_EQ(s.fileReopens > 0, maxFiles == 2);
+        EXPECT_LE(s.peakFilesOpen, maxFiles ? 3u : 5u);
+        EXPECT_EQ(5u, s.filesAccessed);
+        c->release();
+    }
 }
 
 TEST_F(PtexCacheTest, ChangedFileOnReopenPutsTextureInError)
@@ -179,59 +163,49 @@ TEST_F(PtexCacheTest, ChangedFileOnReopenPutsTextureInError)
     c->release();
 }
 
-// Several threads read every face of several files through one small-memory,
-// few-handle cache, at full and reduced resolutions, while one purges, and
-// compare with single-threaded checksums.
-uint64_t hashBytes(uint64_t h, const void* data, size_t n)
-{
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < n; i++) h = (h ^ p[i]) * 1099511628211ull;
-    return h;
-}
-
 // Every face at full res, a reduction and 1x1, a tile walk and metadata values.
 uint64_t checksum(PtexTexture* t)
 {
-    uint64_t h = 14695981039346656037ull;
-    const int ps = Ptex::DataSize(t->dataType()) * t->numChannels();
-    Bytes buf;
+    Bytes all = allFaces(t);
+    auto append = [&](const void* p, size_t n) {
+        all.insert(all.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    };
+    const size_t ps = size_t(Ptex::DataSize(t->dataType()) * t->numChannels());
+    const int dv = t->meshType() == Ptex::mt_triangle ? 1 : 2;  // triangles reduce symmetrically only
     for (int f = 0; f < t->numFaces(); f++) {
         const Ptex::Res r = t->getFaceInfo(f).res;
-        buf.resize(size_t(r.size()) * size_t(ps));
-        t->getData(f, buf.data(), 0);
-        h = hashBytes(h, buf.data(), buf.size());
-        // triangles reduce symmetrically only; quads also anisotropically
-        const bool tri = t->meshType() == Ptex::mt_triangle;
-        const Ptex::Res half(int8_t(r.ulog2 > 0 ? r.ulog2 - 1 : 0),
-                             int8_t(r.vlog2 > (tri ? 0 : 1) ? r.vlog2 - (tri ? 1 : 2) : 0));
-        t->getData(f, buf.data(), 0, half);
-        h = hashBytes(h, buf.data(), size_t(half.size()) * size_t(ps));
-        PtexFaceData* d = t->getData(f, Ptex::Res(0, 0));
-        h = hashBytes(h, d->getData(), size_t(ps));
-        d->release();
-        d = t->getData(f);
+        const Ptex::Res half(int8_t(std::max(r.ulog2 - 1, 0)), int8_t(std::max(r.vlog2 - dv, 0)));
+        Bytes b(size_t(half.size()) * ps);
+        t->getData(f, b.data(), 0, half);
+        append(b.data(), b.size());
+        t->getData(f, b.data(), 0, Ptex::Res(0, 0));
+        append(b.data(), ps);
+        PtexFaceData* d = t->getData(f);
         for (int i = 0; d->isTiled() && i < r.ntiles(d->tileRes()); i++) {
             PtexFaceData* tile = d->getTile(i);
-            tile->getPixel(0, 0, buf.data());
-            h = hashBytes(h, buf.data(), size_t(ps));
+            tile->getPixel(0, 0, b.data());
+            append(b.data(), ps);
             tile->release();
         }
         d->release();
     }
     PtexMetaData* md = t->getMetaData();
-    for (int i = 0; i < md->numKeys(); i++) {
+    for (int i = 0, n = 0; i < md->numKeys(); i++) {
         const char* s = nullptr;
-        md->getValue(i, s);
-        if (s) h = hashBytes(h, s, std::strlen(s));
         const int32_t* v = nullptr;
-        int n = 0;
+        md->getValue(i, s);
         md->getValue(i, v, n);
-        if (v) h = hashBytes(h, v, size_t(n) * 4);
+        if (s) append(s, std::strlen(s));
+        if (v) append(v, size_t(n) * 4);
     }
-    md->release();
+    uint64_t h = 14695981039346656037ull;
+    for (uint8_t c : all) h = (h ^ c) * 1099511628211ull;
     return h;
 }
 
+// Threads read every face of several files through one small-memory, few-handle
+// cache, at full and reduced resolutions, while one purges, and compare with
+// single-threaded checksums.
 TEST(PtexCacheThreads, ConcurrentReadersShareOneSmallCache)
 {
     if (!haveGolden()) GTEST_SKIP() << "golden Ptex data not found in " << goldenDir();

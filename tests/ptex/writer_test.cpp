@@ -177,133 +177,98 @@ INSTANTIATE_TEST_SUITE_P(Golden, NeighborhoodFlag,
 
 class WriterErrors : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.ok()); }
     ScratchDir dir;
     const std::string p = dir.file("w.ptx");
 };
 
-TEST_F(WriterErrors, OpenArgumentsAreChecked)
+TEST_F(WriterErrors, ArgumentsAreChecked)
 {
-    const struct {
-        int mt, dt, nch, alpha;
-        const char* error;  // nullptr: opens
-    } cases[] = {{2, 0, 1, -1, "Invalid mesh type"},
-                 {-1, 0, 1, -1, "Invalid mesh type"},
-                 {1, 4, 1, -1, "Invalid data type"},
-                 {1, 0, 0, -1, "Invalid number of channels"},
-                 {1, 0, -3, -1, "Invalid number of channels"},
-                 {1, 0, 3, 3, "Invalid alpha channel"},
-                 {1, 0, 3, -2, "Invalid alpha channel"},
-                 {1, 0, 3, 2, nullptr},
-                 {0, 3, 1, 0, nullptr}};
-    for (const auto& c : cases) {
+    // mesh type, data type, channels, alpha channel: the error ("" when it opens)
+    const std::tuple<int, int, int, int, std::string> opens[] = {{2, 0, 1, -1, "Invalid mesh type"},
+                                                                 {-1, 0, 1, -1, "Invalid mesh type"},
+                                                                 {1, 4, 1, -1, "Invalid data type"},
+                                                                 {1, 0, 0, -1, "Invalid number of channels"},
+                                                                 {1, 0, -3, -1, "Invalid number of channels"},
+                                                                 {1, 0, 3, 3, "Invalid alpha channel"},
+                                                                 {1, 0, 3, -2, "Invalid alpha channel"},
+                                                                 {1, 0, 3, 2, ""},
+                                                                 {0, 3, 1, 0, ""}};
+    for (const auto& [mt, dt, nch, alpha, text] : opens) {
         Ptex::String error;
-        PtexWriter* w =
-            PtexWriter::open(p.c_str(), Ptex::MeshType(c.mt), Ptex::DataType(c.dt), c.nch, c.alpha, 1, error);
-        EXPECT_EQ(w != nullptr, c.error == nullptr) << error;
-        if (w)
-            w->release();
-        else
-            EXPECT_EQ(error, std::string("PtexWriter error: ") + c.error);
+        PtexWriter* w = PtexWriter::open(p.c_str(), Ptex::MeshType(mt), Ptex::DataType(dt), nch, alpha, 1, error);
+        EXPECT_EQ(w ? "" : error, text.empty() ? "" : "PtexWriter error: " + text);
+        if (w) w->release();
     }
     EXPECT_FALSE(fs::exists(p)) << "nothing written, nothing produced";
     Ptex::String error;
     EXPECT_EQ(PtexWriter::edit(dir.path().c_str(), true, Ptex::mt_quad, Ptex::dt_uint8, 1, -1, 1, error), nullptr);
     EXPECT_EQ(error.rfind("Can't open ptex file for update: " + dir.path() + "\n", 0), 0u) << error;
-}
 
-TEST_F(WriterErrors, ErrorsAreKeptUntilCloseAndNoFileIsWritten)
-{
+    // Errors while writing are kept until close, and no file is written.
     const uint8_t px = 1;
     const int8_t one = 1;
     const Bytes image(4096, 1);  // if a bad face were accepted, its data would be read
     const std::string key255(255, 'k');
-    const struct {
-        Ptex::MeshType mt;
-        std::function<void(PtexWriter*)> write;
-        std::string error;
-    } cases[] = {
+    const std::tuple<Ptex::MeshType, std::function<void(PtexWriter*)>, std::string> writes[] = {
         {Ptex::mt_quad,
          [&](PtexWriter* w) {
              EXPECT_TRUE(w->writeConstantFace(0, quadInfo(0, 0), &px));
              EXPECT_FALSE(w->writeConstantFace(2, quadInfo(0, 0), &px));
              EXPECT_FALSE(w->writeConstantFace(1, quadInfo(0, 0), &px));  // refused once in error
          },
-         "PtexWriter error: faceid out of range"},
+         "faceid out of range"},
         {Ptex::mt_quad, [&](PtexWriter* w) { EXPECT_FALSE(w->writeFace(0, quadInfo(-1, 2), image.data())); },
-         "PtexWriter error: Invalid face res"},
+         "Invalid face res"},
         {Ptex::mt_quad, [&](PtexWriter* w) { EXPECT_FALSE(w->writeConstantFace(0, quadInfo(20, 20), &px)); },
-         "PtexWriter error: Invalid face res"},
+         "Invalid face res"},
         {Ptex::mt_triangle, [&](PtexWriter* w) { EXPECT_FALSE(w->writeFace(1, quadInfo(3, 2), image.data())); },
-         "PtexWriter error: asymmetric face res not supported for triangle textures"},
+         "asymmetric face res not supported for triangle textures"},
         {Ptex::mt_quad, [&](PtexWriter* w) { w->writeMeta(key255.c_str(), "x"); },
-         "PtexWriter error: meta data key too long (max=255) \"" + key255 + "\""},
-        {Ptex::mt_quad, [&](PtexWriter* w) { w->writeMeta("empty", &one, 0); },
-         "PtexWriter error: meta data size <= 0 for \"empty\""},
-    };
-    for (const auto& c : cases) {
-        Ptex::String error;
-        PtexWriter* w = PtexWriter::open(p.c_str(), c.mt, Ptex::dt_uint8, 1, -1, 2, error);
+         "meta data key too long (max=255) \"" + key255 + "\""},
+        {Ptex::mt_quad, [&](PtexWriter* w) { w->writeMeta("empty", &one, 0); }, "meta data size <= 0 for \"empty\""}};
+    for (const auto& [mt, write, text] : writes) {
+        PtexWriter* w = PtexWriter::open(p.c_str(), mt, Ptex::dt_uint8, 1, -1, 2, error);
         ASSERT_TRUE(w) << error;
-        c.write(w);
+        write(w);
         EXPECT_FALSE(w->close(error));
-        EXPECT_EQ(error, c.error + "\nPtex file: " + p);
+        EXPECT_EQ(error, "PtexWriter error: " + text + "\nPtex file: " + p);
         w->release();
-        EXPECT_FALSE(fs::exists(p)) << c.error;
+        EXPECT_FALSE(fs::exists(p)) << text;
     }
 }
 
-TEST_F(WriterErrors, DestinationTempDirectoryAndHeaderMismatch)
+TEST_F(WriterErrors, DestinationTempDirectoryAndEditHeader)
 {
     const uint8_t px = 1;
     Ptex::String error;
     const std::string bad = dir.path() + "/no/such/dir/x.ptx";
     PtexWriter* w = PtexWriter::open(bad.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 1, -1, 1, error);
-    ASSERT_TRUE(w);
-    EXPECT_TRUE(w->writeConstantFace(0, quadInfo(0, 0), &px));
+    ASSERT_TRUE(w && w->writeConstantFace(0, quadInfo(0, 0), &px));
     EXPECT_FALSE(w->close(error));
     EXPECT_EQ(error.rfind("Can't write to ptex file: " + bad + ".new\n", 0), 0u) << error;
     w->release();
-
     const char* old = getenv("TEMP");
     const std::string saved = old ? old : "";
     setenv("TEMP", (dir.path() + "/missing").c_str(), 1);
     EXPECT_EQ(PtexWriter::open(p.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 1, -1, 1, error), nullptr);
     EXPECT_EQ(error.rfind("Error creating temp file: " + dir.path() + "/missing/", 0), 0u) << error;
-    if (old)
-        setenv("TEMP", saved.c_str(), 1);
-    else
-        unsetenv("TEMP");
+    old ? setenv("TEMP", saved.c_str(), 1) : unsetenv("TEMP");
 
-    w = PtexWriter::open(p.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 1, -1, 1, error);
-    ASSERT_TRUE(w->writeConstantFace(0, quadInfo(0, 0), &px));
+    w = PtexWriter::open(p.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 1, -1, 2, error);
+    ASSERT_TRUE(w->writeConstantFace(0, quadInfo(2, 2, 77, 1, -5, 1000000), &px));      // hostile adjacency
+    ASSERT_TRUE(w->writeConstantFace(1, quadInfo(2, 2, 1, 1, 1, 1, 3, 2, 1, 0), &px));  // loops on itself
     w->release();  // release without close writes the file
-    const Bytes before = readFile(p);
-    ASSERT_FALSE(before.empty());
-    using Header = std::tuple<Ptex::DataType, int, int, int>;
-    for (auto [dt, nch, alpha, nfaces] : {Header{Ptex::dt_uint16, 1, -1, 1}, Header{Ptex::dt_uint8, 2, -1, 1},
-                                          Header{Ptex::dt_uint8, 1, 0, 1}, Header{Ptex::dt_uint8, 1, -1, 3}}) {
-        EXPECT_EQ(PtexWriter::edit(p.c_str(), true, Ptex::mt_quad, dt, nch, alpha, nfaces, error), nullptr);
-        EXPECT_EQ(error,
-                  "PtexWriter::edit error: header doesn't match existing file, conversions not "
-                  "currently supported");
-    }
-    EXPECT_EQ(readFile(p), before);
-}
-
-TEST_F(WriterErrors, HostileAdjacencyIsWrittenWithoutTheFlag)
-{
-    Ptex::String error;
-    PtexWriter* w = PtexWriter::open(p.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 1, -1, 2, error);
-    ASSERT_TRUE(w);
-    const uint8_t v = 3;
-    ASSERT_TRUE(w->writeConstantFace(0, quadInfo(2, 2, 77, 1, -5, 1000000), &v));
-    ASSERT_TRUE(w->writeConstantFace(1, quadInfo(2, 2, 1, 1, 1, 1, 3, 2, 1, 0), &v));  // loops on itself
-    ASSERT_TRUE(w->close(error)) << error;
-    w->release();
     PtexPtr<PtexTexture> t(PtexTexture::open(p.c_str(), error));
     ASSERT_TRUE(t) << error;
     EXPECT_FALSE(t->getFaceInfo(0).isNeighborhoodConstant());
+    const Bytes before = readFile(p);
+    for (auto [dt, nch, alpha, nfaces] : {std::tuple{Ptex::dt_uint16, 1, -1, 2}, std::tuple{Ptex::dt_uint8, 2, -1, 2},
+                                          std::tuple{Ptex::dt_uint8, 1, 0, 2}, std::tuple{Ptex::dt_uint8, 1, -1, 3}}) {
+        EXPECT_EQ(PtexWriter::edit(p.c_str(), true, Ptex::mt_quad, dt, nch, alpha, nfaces, error), nullptr);
+        EXPECT_EQ(error,
+                  "PtexWriter::edit error: header doesn't match existing file, conversions not currently supported");
+    }
+    EXPECT_EQ(readFile(p), before);
 }
 
 }  // namespace
