@@ -94,6 +94,9 @@ inline ZUtils::ShadeContext shadingPoint(int thread, int k) {
     return sc;
 }
 
+// True on a render thread while it is inside getTexColor.
+inline thread_local bool inLookup = false;
+
 // Render threads 0 .. threads-1, each on a thread of its own, shade `points`
 // points of every instance; the colours in thread order.
 inline std::vector<ZUtils::AColor> shadeOnThreads(const std::vector<Instance*>& instances, int threads, int points) {
@@ -102,8 +105,13 @@ inline std::vector<ZUtils::AColor> shadeOnThreads(const std::vector<Instance*>& 
     for (int t = 0; t < threads; ++t)
         running.emplace_back([&, t] {
             for (Instance* in : instances)
-                for (int k = 0; k < points; ++k)
-                    parts[size_t(t)].push_back(in->tex().getTexColor(shadingPoint(t, k)));
+                for (int k = 0; k < points; ++k) {
+                    const ZUtils::ShadeContext sc = shadingPoint(t, k);
+                    inLookup = true;
+                    const ZUtils::AColor c = in->tex().getTexColor(sc);
+                    inLookup = false;
+                    parts[size_t(t)].push_back(c);
+                }
         });
     std::vector<ZUtils::AColor> all;
     for (int t = 0; t < threads; ++t) {
