@@ -7,8 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -26,11 +24,12 @@ protected:
         const FrameFileRequest request{file.empty() ? nullptr : file.c_str(), sequence, number, offset, frame};
         char buffer[ImageFileList::kPathSize];
         std::memset(buffer, 'x', sizeof buffer);
-        chooseFrameFile(request, list, buffer, sizeof buffer, &progress, [this](char* p, int size, ZUtils::ProgressCallback* cb) {
+        auto check = [this](char* p, int size, ZUtils::ProgressCallback* cb) {
             checks.push_back(p);
             EXPECT_TRUE(size == ImageFileList::kPathSize && cb == &progress);
             return false;
-        });
+        };
+        chooseFrameFile(request, list, buffer, sizeof buffer, &progress, check);
         return buffer;
     }
 
@@ -40,7 +39,7 @@ protected:
     std::vector<std::string> checks;
 };
 
-TEST_F(FrameFile, PlainNamesGoThroughTheInstanceCheckSequencesDoNot)
+TEST_F(FrameFile, PlainNamesSequencesAndListEntries)
 {
     EXPECT_EQ(choose("tex/wall_0001.ptx"), "tex/wall_0001.ptx");
     EXPECT_EQ(choose(""), "");
@@ -51,12 +50,8 @@ TEST_F(FrameFile, PlainNamesGoThroughTheInstanceCheckSequencesDoNot)
     EXPECT_EQ(choose(path("wall_0001.ptx"), 1, 10, -3), path("wall_0007.ptx")) << "number plus offset";
     EXPECT_EQ(choose("", 1, 10, -3), "");
     EXPECT_TRUE(checks.empty());
-}
-
-TEST_F(FrameFile, ListEntriesFollowTheHostFrameAlsoForNumberedLists)
-{
-    write("a.ptx", "x");
-    write("b.ptx", "x");
+    // List entries follow the host frame, also for numbered lists, else the list path stays.
+    for (const char* name : {"a.ptx", "b.ptx"}) write(name, "x");
     write("shot.ifl", "a.ptx 2\nb.ptx\n");
     const char* expected[] = {"a.ptx", "a.ptx", "b.ptx", "a.ptx"};
     for (int frame = 0; frame < 4; ++frame) {
@@ -68,17 +63,11 @@ TEST_F(FrameFile, ListEntriesFollowTheHostFrameAlsoForNumberedLists)
     write("take_02.ifl", "a.ptx\n");
     write("take_03.ifl", "b.ptx\n");
     EXPECT_EQ(choose(path("take_01.ifl"), 1, 3, 0, 17), path("b.ptx"));
-}
-
-TEST_F(FrameFile, FailedOrEmptyListKeepsItsOwnPath)
-{
-    EXPECT_EQ(choose(path("missing.ifl")), path("missing.ifl"));
+    // A failed, empty or unusable list keeps its own path.
     write("empty.ifl", "; nothing\n");
-    EXPECT_EQ(choose(path("empty.ifl")), path("empty.ifl"));
-    write("a.ptx", "x");
-    write("odd.ifl", "a.ptx\n");
+    for (const char* name : {"missing.ifl", "empty.ifl"}) EXPECT_EQ(choose(path(name)), path(name));
     list.endCondition = 3;
-    EXPECT_EQ(choose(path("odd.ifl")), path("odd.ifl"));
+    EXPECT_EQ(choose(path("take_02.ifl")), path("take_02.ifl"));
 }
 
 }  // namespace

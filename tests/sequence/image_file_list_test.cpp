@@ -7,11 +7,9 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#include <tuple>
 
 namespace {
 
@@ -35,18 +33,14 @@ std::vector<int> entries(const std::vector<int>& frames, int condition, float ra
     ImageFileList list;
     for (const char* name : {"a", "b", "c"}) list.fileNames.emplace_back(name);
     list.frames = {0, 1, 2};
-    list.endCondition = condition;
-    list.playbackRate = rate;
-    list.startFrame = start;
+    std::tie(list.endCondition, list.playbackRate, list.startFrame) = std::tuple{condition, rate, start};
     std::vector<int> result;
-    for (int frame : frames) {
-        const char* name = list.getFrameFileName(frame);
-        result.push_back(name ? name[0] - 'a' : -1);
-    }
+    for (int frame : frames)
+        result.push_back(list.getFrameFileName(frame) ? list.getFrameFileName(frame)[0] - 'a' : -1);
     return result;
 }
 
-TEST(FrameSelection, EntryTablesForTheEndConditionsRatesAndStartFrames)
+TEST(FrameSelection, EntryTablesForTheEndConditionsRatesAndStartFramesAndExtremeProducts)
 {
     const std::vector<int> t = {-4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(entries(t, 0), (std::vector<int>{2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2}));  // Loop
@@ -61,10 +55,7 @@ TEST(FrameSelection, EntryTablesForTheEndConditionsRatesAndStartFrames)
     EXPECT_EQ(entries({0}, 3), (std::vector<int>{-1}));  // unknown end conditions
     EXPECT_EQ(entries({0}, -1), (std::vector<int>{-1}));
     EXPECT_EQ(ImageFileList().getFrameFileName(0), nullptr);
-}
-
-TEST(FrameSelection, ProductsOutsideTheIntRangeOrNotANumberStayInsideTheList)
-{
+    // Products outside the 32-bit range or not a number stay inside the list.
     const std::vector<int> frames = {INT_MIN, -1, 0, 1, INT_MAX};
     for (int condition = 0; condition <= 2; ++condition)
         for (float rate : {NAN, INFINITY, -INFINITY, 1e30f, -1e30f, 3e9f})
@@ -80,10 +71,7 @@ class ListFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/zt-ifl-XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
-        root_ = templ;
-        previous_ = fs::current_path();
+        ASSERT_NE(::mkdtemp(root_.data()), nullptr);
         fs::current_path(root_);
     }
     void TearDown() override
@@ -91,16 +79,13 @@ protected:
         fs::current_path(previous_);
         fs::remove_all(root_);
     }
-    static void write(const std::string& path, const std::string& text)
+    static void write(const fs::path& path, const std::string& text)
     {
-        if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+        if (path.has_parent_path()) fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << text;
     }
-    static void touch(std::initializer_list<std::string> paths)
-    {
-        for (const std::string& p : paths) write(p, "x");
-    }
-    std::string abs(const std::string& relative) const { return (root_ / relative).string(); }
+    static void touch(std::initializer_list<std::string> paths) { for (const std::string& p : paths) write(p, "x"); }
+    std::string abs(const std::string& relative) const { return root_ + "/" + relative; }
     Strings names() const
     {
         Strings result;
@@ -108,63 +93,52 @@ protected:
         return result;
     }
     std::string lastText() const { return progress.count() ? progress.text(progress.count() - 1) : ""; }
-    static std::string failed(const std::string& path, const std::string& reason)
+    static std::string failed(const std::string& path, const std::string& why)
     {
-        return "Image file list \"" + path + "\" failed to load: " + reason + "\n";
+        return "Image file list \"" + path + "\" failed to load: " + why + "\n";
     }
     static std::string included(const std::string& path) { return "Error opening included file \"" + path + "\""; }
+    bool load(const std::string& path, const std::string& text)
+    {
+        write(path, text);
+        return list.loadList(path.c_str(), &progress);
+    }
 
-    fs::path root_, previous_;
+    std::string root_ = "/tmp/zt-ifl-XXXXXX";
+    fs::path previous_ = fs::current_path();
     ZUtils::RecordingProgressCallback progress;
     ImageFileList list;
 };
 
-TEST_F(ListFiles, RepeatCountsDistinctFilesAndTheMessage)
+TEST_F(ListFiles, RepeatCountsLineSyntaxCapsAndEmptyLists)
 {
-    touch({"shots/a.ptx", "shots/b.ptx"});
-    write("shots/list.ifl", "a.ptx 3\nb.ptx\na.ptx\n");
-    ASSERT_TRUE(list.loadList("shots/list.ifl", &progress));
+    touch({"shots/a.ptx", "shots/b.ptx", "d/a.ptx", "d/my file", "d/my file 2.ptx", "d/3x", "d/wall_12"});
+    ASSERT_TRUE(load("shots/list.ifl", "a.ptx 3\nb.ptx\na.ptx\n"));
     EXPECT_EQ(names(), (Strings{"shots/a.ptx", "shots/b.ptx"}));
     EXPECT_EQ(list.frames, (Frames{0, 0, 0, 1, 0}));
-    ASSERT_EQ(progress.count(), 1u);
-    EXPECT_EQ(progress.level(0), ProgressLevel::Verbose);
+    ASSERT_TRUE(progress.count() == 1u && progress.level(0) == ProgressLevel::Verbose);
     EXPECT_STREQ(progress.text(0), "Image file list \"shots/list.ifl\" loaded.\n");
-    EXPECT_TRUE(list.loaded);
-    EXPECT_STREQ(list.getFrameFileName(3), "shots/b.ptx");
-}
-
-TEST_F(ListFiles, LineSyntaxCountsCapsAndEmptyLists)
-{
-    touch({"d/a.ptx", "d/my file", "d/my file 2.ptx", "d/3x", "d/wall_12"});
+    EXPECT_TRUE(list.loaded && std::string(list.getFrameFileName(3)) == "shots/b.ptx");
     const std::string body = "a.ptx   4   ; four frames\r\nmy file 2\nmy file 2.ptx\nmissing.ptx 0\n\t \n"
                              "; only a comment\n\n3x\nwall_12\n\ta.ptx\t2\t\na.ptx 0002\na.ptx 00\n";
-    write("d/l.ifl", body + "a.ptx");  // the last line without a line end
-    ASSERT_TRUE(list.loadList("d/l.ifl", &progress));
+    ASSERT_TRUE(load("d/l.ifl", body + "a.ptx"));
     EXPECT_EQ(names(), (Strings{"d/a.ptx", "d/my file", "d/my file 2.ptx", "d/3x", "d/wall_12"}));
     EXPECT_EQ(list.frames, (Frames{0, 0, 0, 0, 1, 1, 2, 3, 4, 0, 0, 0, 0, 0}));
-    write("d/l5.ifl", body + " 5\n");  // the first character is never a count: entry "5", missing
-    EXPECT_FALSE(list.loadList("d/l5.ifl", &progress));
+    EXPECT_FALSE(load("d/l5.ifl", body + " 5\n"));
     EXPECT_STREQ(list.errorText(), included("d/5").c_str());
-    write("huge.ifl", "d/a.ptx 5000\nd/a.ptx 99999999999999999999999999\nd/a.ptx 1000\nd/a.ptx 1001\n");
-    ASSERT_TRUE(list.loadList("huge.ifl", nullptr));
+    ASSERT_TRUE(load("huge.ifl", "d/a.ptx 5000\nd/a.ptx 99999999999999999999999999\nd/a.ptx 1000\nd/a.ptx 1001\n"));
     EXPECT_EQ(list.frames.size(), 4000u) << "counts above 1000 count as 1000";
-    write("empty.ifl", "");
-    write("comments.ifl", "; nothing\r\n   \r\n\r\n");
-    for (const char* path : {"empty.ifl", "comments.ifl"}) {
-        ASSERT_TRUE(list.loadList(path, &progress)) << path;
-        EXPECT_EQ(list.getFrameFileName(0), nullptr);
-    }
+    for (auto [path, text] : {std::pair{"empty.ifl", ""}, {"comments.ifl", "; nothing\r\n   \r\n\r\n"}})
+        EXPECT_TRUE(load(path, text) && list.getFrameFileName(0) == nullptr) << path;
 }
 
 TEST_F(ListFiles, RelativeAbsoluteAndBackslashPaths)
 {
     touch({"sub/a.ptx", abs("abs/b.ptx"), "shots/sub/c.ptx", "w/a.ptx"});
     // Entries with a separator are used as written, not against the list's directory.
-    write("shots/l.ifl", "sub/a.ptx\n" + abs("abs/b.ptx") + "\n");
-    ASSERT_TRUE(list.loadList("shots/l.ifl", &progress));
+    ASSERT_TRUE(load("shots/l.ifl", "sub/a.ptx\n" + abs("abs/b.ptx") + "\n"));
     EXPECT_EQ(names(), (Strings{"sub/a.ptx", abs("abs/b.ptx")}));
-    write("shots/l2.ifl", "sub/c.ptx\n");
-    EXPECT_FALSE(list.loadList("shots/l2.ifl", &progress));
+    EXPECT_FALSE(load("shots/l2.ifl", "sub/c.ptx\n"));
     EXPECT_EQ(lastText(), failed("shots/l2.ifl", included("sub/c.ptx")));
     write("w/l.ifl", "a.ptx\n");
     ASSERT_TRUE(list.loadList(abs("w/l.ifl").c_str(), nullptr));
@@ -180,72 +154,53 @@ TEST_F(ListFiles, RelativeAbsoluteAndBackslashPaths)
     while (dir.size() + 201 < 1023 - 10) dir += std::string(200, 'd') + "/";
     const std::string path = dir + std::string(1023 - dir.size() - 4, 'l') + ".ifl";
     touch({dir + "a.ptx"});
-    write(path, "a.ptx\n");
-    ASSERT_TRUE(list.loadList(path.c_str(), nullptr));
+    ASSERT_TRUE(load(path, "a.ptx\n"));
     EXPECT_EQ(names(), (Strings{dir + "a.ptx"}));
 }
 
-TEST_F(ListFiles, NestedSelfAndMutuallyIncludingListsAreReadOnce)
+TEST_F(ListFiles, NestedSelfAndMutuallyIncludingListsAreReadOnceUpToSixtyFourDeep)
 {
     touch({"a.ptx", "b.ptx", "n/b.ptx", "n/c.ptx"});
     write("n/inner.IFL", "b.ptx 2\nc.ptx\n");
-    write("outer.ifl", "a.ptx\nn/inner.IFL 7\na.ptx\n");
-    ASSERT_TRUE(list.loadList("outer.ifl", &progress));
+    ASSERT_TRUE(load("outer.ifl", "a.ptx\nn/inner.IFL 7\na.ptx\n"));
     EXPECT_EQ(names(), (Strings{"a.ptx", "n/b.ptx", "n/c.ptx"}));
     EXPECT_EQ(list.frames, (Frames{0, 1, 1, 2, 0})) << "inserted in place; the nested list's count is ignored";
     EXPECT_STREQ(list.listPath, "outer.ifl");
-    write("self.ifl", "a.ptx\nself.ifl\na.ptx 2\n");
-    ASSERT_TRUE(list.loadList("self.ifl", &progress));
+    ASSERT_TRUE(load("self.ifl", "a.ptx\nself.ifl\na.ptx 2\n"));
     EXPECT_EQ(list.frames, (Frames{0, 0, 0}));
     write("one.ifl", "a.ptx\ntwo.ifl\n");
     write("two.ifl", "b.ptx\none.ifl\ntwo.ifl\n");
     ASSERT_TRUE(list.loadList("one.ifl", &progress));
     EXPECT_EQ(names(), (Strings{"a.ptx", "b.ptx"}));
     EXPECT_EQ(list.frames, (Frames{0, 1}));
-    write("twice.ifl", "two.ifl\ntwo.ifl\n");  // seen earlier in the load: nothing the second time
-    ASSERT_TRUE(list.loadList("twice.ifl", nullptr));
+    ASSERT_TRUE(load("twice.ifl", "two.ifl\ntwo.ifl\n"));
     EXPECT_EQ(list.frames, (Frames{0, 1}));
-}
-
-TEST_F(ListFiles, NestingDeeperThanSixtyFourListsFails)
-{
-    touch({"a.ptx"});
     auto chain = [&](const std::string& stem, int lists) {
         for (int i = 0; i < lists; ++i)
-            write(stem + std::to_string(i) + ".ifl", i + 1 < lists ? stem + std::to_string(i + 1) + ".ifl\n" : "a.ptx\n");
+            write(stem + std::to_string(i) + ".ifl", i + 1 < lists ? stem + std::to_string(i + 1) + ".ifl" : "a.ptx");
     };
     chain("ok", ImageFileList::kMaxListDepth);
-    ASSERT_TRUE(list.loadList("ok0.ifl", nullptr));
-    EXPECT_EQ(list.frames.size(), 1u);
+    ASSERT_TRUE(list.loadList("ok0.ifl", nullptr) && list.frames.size() == 1u);
     chain("deep", ImageFileList::kMaxListDepth + 5);
     EXPECT_FALSE(list.loadList("deep0.ifl", &progress));
-    EXPECT_EQ(lastText(), failed("deep0.ifl", included("deep" + std::to_string(ImageFileList::kMaxListDepth) + ".ifl")));
+    const std::string beyond = "deep" + std::to_string(ImageFileList::kMaxListDepth) + ".ifl";
+    EXPECT_EQ(lastText(), failed("deep0.ifl", included(beyond)));
 }
 
-TEST_F(ListFiles, MissingEntriesAndListsFailWithTheirMessages)
+TEST_F(ListFiles, MissingEntriesAndListsFailAndFailedPathsAreRememberedUntilRenderEnd)
 {
     touch({"a.ptx", "b.ptx"});
-    write("l.ifl", "a.ptx\nb.ptx 3\nmissing.ptx\na.ptx\n");
-    EXPECT_FALSE(list.loadList("l.ifl", &progress));
-    ASSERT_EQ(progress.count(), 1u);
-    EXPECT_EQ(progress.level(0), ProgressLevel::Warning);
+    EXPECT_FALSE(load("l.ifl", "a.ptx\nb.ptx 3\nmissing.ptx\na.ptx\n"));
+    ASSERT_TRUE(progress.count() == 1u && progress.level(0) == ProgressLevel::Warning);
     EXPECT_EQ(progress.text(0), failed("l.ifl", included("missing.ptx")));
     EXPECT_FALSE(list.loaded);
-    write("n.ifl", "a.ptx\nsub/gone.ifl\n");
-    EXPECT_FALSE(list.loadList("n.ifl", &progress));
+    EXPECT_FALSE(load("n.ifl", "a.ptx\nsub/gone.ifl\n"));
     EXPECT_EQ(lastText(), failed("n.ifl", included("sub/gone.ifl")));
-    write("good.ifl", "b.ptx\n");  // another path starts from nothing
-    ASSERT_TRUE(list.loadList("good.ifl", nullptr));
-    EXPECT_EQ(names(), (Strings{"b.ptx"}));
-    EXPECT_EQ(list.frames, (Frames{0}));
+    ASSERT_TRUE(load("good.ifl", "b.ptx\n"));
+    EXPECT_TRUE(names() == Strings{"b.ptx"} && list.frames == Frames{0}) << "another path starts from nothing";
     EXPECT_STREQ(list.errorText(), "");
-}
-
-TEST_F(ListFiles, FailedPathIsRememberedUntilRenderEndAndLoadedOneUntilFrameEnd)
-{
     EXPECT_FALSE(list.loadList("nowhere.ifl", &progress));
     EXPECT_EQ(lastText(), failed("nowhere.ifl", "Error opening file"));
-    touch({"a.ptx", "b.ptx"});
     write("nowhere.ifl", "a.ptx\n");
     for (int pass = 0; pass < 2; ++pass) {  // answered from memory, also after a frame end
         EXPECT_FALSE(list.loadList("nowhere.ifl", &progress));
@@ -267,37 +222,25 @@ TEST_F(ListFiles, FailedPathIsRememberedUntilRenderEndAndLoadedOneUntilFrameEnd)
     EXPECT_EQ(names(), (Strings{"b.ptx"}));
 }
 
-TEST_F(ListFiles, LongLinesAreCutAndTheRestSkipped)
+TEST_F(ListFiles, LongLinesAreCutAndListsGrowInSteps)
 {
     touch({"a.ptx", "b.ptx"});
     // The comment runs far past the line limit; the next line is still read.
-    write("comment.ifl", "a.ptx ;" + std::string(5000, 'x') + "\nb.ptx\n");
-    ASSERT_TRUE(list.loadList("comment.ifl", nullptr));
+    ASSERT_TRUE(load("comment.ifl", "a.ptx ;" + std::string(5000, 'x') + "\nb.ptx\n"));
     EXPECT_EQ(names(), (Strings{"a.ptx", "b.ptx"}));
     // Kept: "b.ptx" and blanks up to the limit; the junk beyond belongs to that line.
-    write("cut.ifl", "b.ptx" + std::string(ImageFileList::kLineSize - 1 - 5, ' ') + "junk.ptx\na.ptx\n");
-    ASSERT_TRUE(list.loadList("cut.ifl", &progress));
+    ASSERT_TRUE(load("cut.ifl", "b.ptx" + std::string(ImageFileList::kLineSize - 1 - 5, ' ') + "junk.ptx\na.ptx\n"));
     EXPECT_EQ(names(), (Strings{"b.ptx", "a.ptx"}));
     // A line of exactly the limit is whole.
-    write("exact.ifl", "a.ptx" + std::string(ImageFileList::kLineSize - 1 - 5 - 2, ' ') + " 3\nb.ptx\n");
-    ASSERT_TRUE(list.loadList("exact.ifl", nullptr));
+    ASSERT_TRUE(load("exact.ifl", "a.ptx" + std::string(ImageFileList::kLineSize - 1 - 5 - 2, ' ') + " 3\nb.ptx\n"));
     EXPECT_EQ(list.frames, (Frames{0, 0, 0, 1}));
-}
-
-TEST_F(ListFiles, ListsGrowInStepsOfAHundred)
-{
-    std::string text;
-    for (int i = 0; i < 150; ++i) {
-        touch({"f" + std::to_string(i) + ".ptx"});
-        text += "f" + std::to_string(i) + ".ptx\n";
-    }
-    write("many.ifl", text);
-    ASSERT_TRUE(list.loadList("many.ifl", nullptr));
+    std::string text;  // lists grow in steps of a hundred
+    for (int i = 0; i < 150; ++i) text += "f" + std::to_string(i) + ".ptx\n";
+    for (int i = 0; i < 150; ++i) touch({"f" + std::to_string(i) + ".ptx"});
+    ASSERT_TRUE(load("many.ifl", text));
     EXPECT_TRUE(list.fileNames.size() == 150u && list.fileNames.capacity() == 200u && list.frames.capacity() == 200u);
-    write("block.ifl", "f1.ptx 1000\nf2.ptx 50\n");
-    ASSERT_TRUE(list.loadList("block.ifl", nullptr));
-    EXPECT_EQ(list.frames.size(), 1050u);
-    EXPECT_EQ(list.frames.capacity(), 1100u) << "a multiple of the step gets one more step";
+    ASSERT_TRUE(load("block.ifl", "f1.ptx 1000\nf2.ptx 50\n"));
+    EXPECT_TRUE(list.frames.size() == 1050u && list.frames.capacity() == 1100u) << "a multiple gets one more step";
     EXPECT_EQ(list.fileNames.capacity(), 100u);
 }
 
