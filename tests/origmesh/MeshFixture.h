@@ -19,10 +19,7 @@ namespace omtest {
 
 using ZUtils::Vector3f;
 
-struct Polygons {
-    std::vector<Vector3f> vertices;
-    std::vector<int> degrees, indices;
-};
+struct Polygons { std::vector<Vector3f> vertices; std::vector<int> degrees, indices; };
 
 // Fan from corner 0, in face order: what the host renders.
 inline std::vector<int> fanTriangles(const Polygons& m) {
@@ -66,7 +63,9 @@ struct Sources {
         EXPECT_TRUE(model && host->setPolygons(m.vertices.data(), int(m.vertices.size()), m.degrees.data(),
                                                int(m.degrees.size()), m.indices.data(), int(m.indices.size())));
     }
-    MeshSource get(bool viaHost) { return viaHost ? MeshSource(*host, table, 0.0, reverse) : MeshSource(*model, reverse); }
+    MeshSource get(bool viaHost) {
+        return viaHost ? MeshSource(*host, table, 0.0, reverse) : MeshSource(*model, reverse);
+    }
 };
 
 inline bool map(const MeshSource& src, int renderFace, Vector3f p, int meshType, int numPtex, FaceMapping& out) {

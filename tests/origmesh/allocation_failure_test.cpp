@@ -57,24 +57,18 @@ TEST(AllocationFailure, EveryAllocationOfTheBuildMayFail) {
 
 TEST(AllocationFailure, FaceStartTableStaysUnbuiltAndUnlocked) {
     Sources s(kQuadAndTriangle, 1, 0);
-    auto& host = s.host;
-    FaceStartTable table;
     FaceMapping r;
     failCountdown = 1;
-    EXPECT_FALSE(table.ensureBuilt(*host, 0.0));
+    EXPECT_FALSE(s.table.ensureBuilt(*s.host, 0.0));
     failCountdown = 1;  // the mapping has no result while the table cannot be made
-    EXPECT_FALSE(map(MeshSource(*host, table, 0.0, 0), 0, {0.5f, 0.2f, 0}, 1, 4, r));
+    EXPECT_FALSE(map(s.get(true), 0, {0.5f, 0.2f, 0}, 1, 4, r));
     failCountdown = -1;
-    EXPECT_FALSE(table.isBuilt());
-    EXPECT_EQ(table.lookup(0), -1);
+    EXPECT_TRUE(!s.table.isBuilt() && s.table.lookup(0) == -1);
     // Another thread can take the lock and build: the failed attempts released it.
     bool built = false;
-    std::thread([&] { built = table.ensureBuilt(*host, 0.0); }).join();
-    EXPECT_TRUE(built);
-    EXPECT_EQ(table.builds(), 1);
-    EXPECT_EQ(table.lookup(1), 1);
-    EXPECT_TRUE(map(MeshSource(*host, table, 0.0, 0), 0, {0.5f, 0.2f, 0}, 1, 4, r));
-    EXPECT_EQ(r.faceId, 0);
+    std::thread([&] { built = s.table.ensureBuilt(*s.host, 0.0); }).join();
+    EXPECT_TRUE(built && s.table.builds() == 1 && s.table.lookup(1) == 1);
+    EXPECT_TRUE(map(s.get(true), 0, {0.5f, 0.2f, 0}, 1, 4, r) && r.faceId == 0);
 }
 
 }  // namespace

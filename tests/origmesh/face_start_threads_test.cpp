@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <thread>
 
@@ -22,20 +23,16 @@ TEST(FaceStartThreads, TwoThreadsShareTheTableBuiltOnFirstUse) {
         m.degrees.push_back(d);
     }
     Sources s(m, 1, 0);
-    auto& host = s.host;
-    auto& model = s.model;
-    ASSERT_TRUE(host && model);
-    const int numPtex = model->getPtexFaceId(199) + (m.degrees[199] == 4 ? 1 : m.degrees[199]);
+    ASSERT_TRUE(s.model);
     std::vector<std::pair<int, Vector3f>> samples;  // two points in every render triangle
-    for (int t = 0; t < 2 * host->numTriangles(); ++t) {
-        const int* ti = host->triangleIndices() + 3 * (t / 2);
-        const float b1 = t % 2 ? 0.6f : 0.3f, b2 = t % 2 ? 0.1f : 0.3f;
+    std::vector<FaceMapping> expected(2 * size_t(s.host->numTriangles()));
+    for (int t = 0; t < 2 * s.host->numTriangles(); ++t) {
+        const int* ti = s.host->triangleIndices() + 3 * (t / 2);
         const Vector3f v0 = m.vertices[size_t(ti[0])];
-        samples.push_back({t / 2, v0 + (m.vertices[size_t(ti[1])] - v0) * b1 + (m.vertices[size_t(ti[2])] - v0) * b2});
+        samples.push_back({t / 2, v0 + (m.vertices[size_t(ti[1])] - v0) * (t % 2 ? 0.6f : 0.3f) +
+                                      (m.vertices[size_t(ti[2])] - v0) * (t % 2 ? 0.1f : 0.3f)});
+        ASSERT_TRUE(map(s.get(false), t / 2, samples.back().second, 1, INT_MAX, expected[size_t(t)]));
     }
-    std::vector<FaceMapping> expected(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i)
-        ASSERT_TRUE(map(MeshSource(*model, 0), samples[i].first, samples[i].second, 1, numPtex, expected[i]));
     for (int frame = 0; frame < 3; ++frame) {
         FaceStartTable table;  // fresh per frame, as after a frame's release
         std::atomic<int> ready{0};
@@ -43,24 +40,22 @@ TEST(FaceStartThreads, TwoThreadsShareTheTableBuiltOnFirstUse) {
         std::thread threads[2];
         for (int k = 0; k < 2; ++k)
             threads[k] = std::thread([&, k] {
-                ready.fetch_add(1);
-                while (ready.load() < 2) {
+                for (ready.fetch_add(1); ready.load() < 2;) {
                 }
                 // The threads walk in opposite orders so both race for the first build.
                 for (size_t n = 0; n < samples.size(); ++n) {
                     const size_t i = k == 0 ? n : samples.size() - 1 - n;
                     FaceMapping& r = results[k][i];
-                    if (!map(MeshSource(*host, table, 0.0, 0), samples[i].first, samples[i].second, 1, numPtex, r))
+                    if (!map(MeshSource(*s.host, table, 0.0, 0), samples[i].first, samples[i].second, 1, INT_MAX, r))
                         r.faceId = -2;
                 }
             });
         for (auto& t : threads) t.join();
         EXPECT_EQ(table.builds(), 1);
         EXPECT_EQ(table.count(), 200);
-        for (int k = 0; k < 2; ++k)
-            for (size_t i = 0; i < samples.size(); ++i) {
-                const FaceMapping &r = results[k][i], &e = expected[i];
-                ASSERT_TRUE(r.faceId == e.faceId && r.u == e.u && r.v == e.v) << k << " " << i;
-            }
+        for (size_t i = 0; i < 2 * samples.size(); ++i) {
+            const FaceMapping &r = results[i % 2][i / 2], &e = expected[i / 2];
+            ASSERT_TRUE(r.faceId == e.faceId && r.u == e.u && r.v == e.v) << i % 2 << " " << i / 2;
+        }
     }
 }

@@ -2,7 +2,8 @@
 # share the host-path table; the allocation test replaces the global operator new.
 if(TARGET zt_origmesh)
   find_package(nlohmann_json QUIET)
-  add_executable(test-origmesh ${CMAKE_CURRENT_LIST_DIR}/orig_mesh_model_test.cpp ${CMAKE_CURRENT_LIST_DIR}/face_mapping_test.cpp)
+  add_executable(test-origmesh ${CMAKE_CURRENT_LIST_DIR}/orig_mesh_model_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/face_mapping_test.cpp)
   if(nlohmann_json_FOUND)
     target_sources(test-origmesh PRIVATE ${CMAKE_CURRENT_LIST_DIR}/golden_mesh_test.cpp)
     target_link_libraries(test-origmesh PRIVATE nlohmann_json::nlohmann_json)
