@@ -4,7 +4,8 @@
 // adjacency, sub-face flag, texels of several kinds, constant faces, faces left
 // unwritten, faces written twice, padded strides) and metadata of every type
 // (small and large, repeated keys). The texture is written to a scratch file,
-// optionally edited once (incrementally or by a rewrite) and read back.
+// optionally edited once (incrementally or by a rewrite, incremental edits then
+// possibly folded in with applyEdits) and read back after every step.
 // Checks (abort on failure): the writer accepts every valid description; the
 // header values, face infos and metadata read back are the ones given; every
 // texel reads back with its exact bits (float and half included), at full
@@ -325,6 +326,14 @@ void checkMeta(PtexTexture* tex, const std::vector<MetaModel>& meta)
     md->release();
 }
 
+// True if some stored face is reduced when mip-maps are made.
+bool anyLargeFace(const std::vector<FaceModel>& faces)
+{
+    for (const FaceModel& m : faces)
+        if (m.written && !m.constant && m.info.res.ulog2 > 2 && m.info.res.vlog2 > 2) return true;
+    return false;
+}
+
 void checkTexture(const std::string& path, const Format& fmt, const std::vector<FaceModel>& faces,
                   const std::vector<MetaModel>& meta, bool mipmaps, Ptex::BorderMode ub, Ptex::BorderMode vb,
                   Ptex::EdgeFilterMode efm, bool premultiply, bool afterIncremental)
@@ -339,12 +348,7 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
     REQUIRE(tex->numFaces() == nfaces);
     REQUIRE(tex->uBorderMode() == ub && tex->vBorderMode() == vb && tex->edgeFilterMode() == efm);
     REQUIRE(tex->hasEdits() == afterIncremental);
-    if (!afterIncremental) {
-        bool large = false;
-        for (const FaceModel& m : faces)
-            if (m.written && !m.constant && m.info.res.ulog2 > 2 && m.info.res.vlog2 > 2) large = true;
-        REQUIRE(tex->hasMipMaps() == (mipmaps && large));
-    }
+    if (!afterIncremental) REQUIRE(tex->hasMipMaps() == (mipmaps && anyLargeFace(faces)));
     const bool premult = premultiply && fmt.hasAlpha();
     Bytes got, want;
     std::vector<float> floats(size_t(fmt.nchan)), wantFloats(size_t(fmt.nchan));
@@ -395,6 +399,9 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
                 Ptex::Res r(int8_t(res.ulog2 - int(k) - 1), int8_t(res.vlog2 - int(k) - 1));
                 got.assign(levels[k].size(), 0);
                 tex->getData(f, got.data(), 0, r);
+                if (std::getenv("FUZZ_DEBUG") && std::memcmp(got.data(), levels[k].data(), got.size()) != 0)
+                    std::fprintf(stderr, "face %d/%d level %zu res %d %d mt %d edits %d incr %d\n", f, nfaces, k,
+                                 res.ulog2, res.vlog2, int(fmt.mt), int(tex->hasEdits()), int(afterIncremental));
                 REQUIRE(std::memcmp(got.data(), levels[k].data(), got.size()) == 0);
             }
         }
@@ -477,6 +484,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     checkTexture(path, fmt, faces, meta, mipmaps, ub, vb, efm, premultiply, false);
+    const bool baseMipMaps = mipmaps && anyLargeFace(faces);
 
     if (edit) {
         const bool incremental = edit == 1;
@@ -496,6 +504,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!incremental)
             for (FaceModel& m : faces) m.incremental = false;  // a rewrite stores every face anew
         checkTexture(path, fmt, faces, meta, mipmaps, ub, vb, efm, premultiply, incremental);
+
+        // Folding the edits in rewrites every face, with mip-maps when the file had them.
+        if (incremental && in.ConsumeBool()) {
+            REQUIRE(PtexWriter::applyEdits(path.c_str(), error));
+            for (FaceModel& m : faces) m.incremental = false;
+            checkTexture(path, fmt, faces, meta, baseMipMaps, ub, vb, efm, premultiply, false);
+        }
     }
     return 0;
 }

@@ -424,15 +424,15 @@ bool PtexReader::readEditData()
                 for (int e = 0; e < 4; e++)
                     if (f.adjfaces[e] < -1 || f.adjfaces[e] >= int64_t(_header.nfaces)) f.adjfaces[e] = -1;
                 f.flags |= Ptex::FaceInfo::flag_hasedits;
+                if (_faceEdits.empty()) {
+                    rfaceids();  // the order of the face infos as stored, before the first edit replaces one
+                    _faceEdits.assign(_header.nfaces, FaceEdit{});
+                }
                 _faceinfo[efdh.faceid] = f;
                 uint8_t* cd = _constdata.data() + size_t(efdh.faceid) * size_t(_pixelsize);
                 std::memcpy(cd, pixel.data(), pixel.size());
                 if (_premultiply && _header.hasAlpha())
                     PtexUtils::multalpha(cd, 1, dataType(), _header.nchannels, _header.alphachan);
-                if (_faceEdits.empty()) {
-                    rfaceids();  // the order of the face infos as stored, before this edit
-                    _faceEdits.assign(_header.nfaces, FaceEdit{});
-                }
                 FaceEdit& fe = _faceEdits[efdh.faceid];
                 fe.edited = true;
                 fe.pos = payload + EditFaceDataHeaderSize + uint64_t(_pixelsize);

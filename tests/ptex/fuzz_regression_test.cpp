@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "PtexUtils.h"
 #include "Ptexture.h"
 
 namespace {
@@ -107,6 +108,49 @@ Bytes smallTexture()
     return bytes;
 }
 
+// A scratch directory removed with its files.
+class Scratch {
+public:
+    Scratch()
+    {
+        char dir[] = "/tmp/fuzz-regression-XXXXXX";
+        if (mkdtemp(dir)) _dir = dir;
+    }
+    ~Scratch()
+    {
+        for (const std::string& f : _files) unlink(f.c_str());
+        if (!_dir.empty()) rmdir(_dir.c_str());
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    bool ok() const { return !_dir.empty(); }
+    std::string file(const std::string& name)
+    {
+        _files.push_back(_dir + "/" + name);
+        return _files.back();
+    }
+
+private:
+    std::string _dir;
+    std::vector<std::string> _files;
+};
+
+// Texels of face `face` at res: a different ramp per face. Multiples of 4, so
+// every order of 2x2, u and v reductions gives the same integers.
+Bytes faceTexels(Ptex::Res res, int face)
+{
+    Bytes texels(size_t(res.size()) * 3);
+    for (size_t i = 0; i < texels.size(); i++) texels[i] = uint8_t((i * 5 + size_t(face) * 71) * 4);
+    return texels;
+}
+
+Bytes levelData(PtexTexture* tex, int face, Ptex::Res res)
+{
+    Bytes data(size_t(res.size()) * size_t(tex->numChannels()));
+    tex->getData(face, data.data(), 0, res);
+    return data;
+}
+
 void putU16(Bytes& data, size_t offset, uint16_t value) { std::memcpy(&data[offset], &value, 2); }
 
 // Extended header fields (it follows the 64-byte header).
@@ -152,4 +196,61 @@ TEST(FuzzRegression, UnknownBorderAndEdgeFilterModesReadAsDefaults)
         }
         EXPECT_EQ(t.errors.count, 0);
     }
+}
+
+// Found by fuzz_ptex_writer: after an incremental edit that changes a face's
+// resolution, the stored reductions of the other faces read back wrong. The
+// reduction order (which entry of a level is which face) was computed after the
+// first edit had already replaced its face info, so it no longer matched the
+// order the levels were written in. It is now taken before any edit applies.
+TEST(FuzzRegression, IncrementalResolutionEditKeepsTheStoredReductionOrder)
+{
+    Scratch scratch;
+    ASSERT_TRUE(scratch.ok());
+    const std::string path = scratch.file("edited.ptx");
+    scratch.file("edited.ptx.new");
+    const int nfaces = 3;
+    const Ptex::Res res[nfaces] = {Ptex::Res(5, 5), Ptex::Res(4, 4), Ptex::Res(3, 3)};
+    Ptex::String error;
+    {
+        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, nfaces, error, true);
+        ASSERT_NE(w, nullptr) << error;
+        for (int f = 0; f < nfaces; f++) {
+            Bytes texels = faceTexels(res[f], f);
+            ASSERT_TRUE(w->writeFace(f, Ptex::FaceInfo(res[f]), texels.data()));
+        }
+        ASSERT_TRUE(w->close(error)) << error;
+        w->release();
+    }
+    // The stored reductions as read before the edit.
+    Bytes before0, before1;
+    {
+        PtexPtr<PtexTexture> tex(PtexTexture::open(path.c_str(), error));
+        ASSERT_TRUE(tex) << error;
+        before0 = levelData(tex, 0, Ptex::Res(4, 4));
+        before1 = levelData(tex, 1, Ptex::Res(3, 3));
+    }
+    // Face 2 grows past the others: by the edited infos it would come first.
+    {
+        PtexWriter* w = PtexWriter::edit(path.c_str(), true, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, nfaces, error, true);
+        ASSERT_NE(w, nullptr) << error;
+        Bytes texels = faceTexels(Ptex::Res(6, 6), 9);
+        ASSERT_TRUE(w->writeFace(2, Ptex::FaceInfo(Ptex::Res(6, 6)), texels.data()));
+        ASSERT_TRUE(w->close(error)) << error;
+        w->release();
+    }
+    PtexPtr<PtexTexture> tex(PtexTexture::open(path.c_str(), error));
+    ASSERT_TRUE(tex) << error;
+    ASSERT_TRUE(tex->hasEdits());
+    EXPECT_TRUE(tex->getFaceInfo(2).hasEdits());
+    EXPECT_EQ(tex->getFaceInfo(2).res, Ptex::Res(6, 6));
+    EXPECT_EQ(levelData(tex, 0, Ptex::Res(4, 4)), before0);
+    EXPECT_EQ(levelData(tex, 1, Ptex::Res(3, 3)), before1);
+    // The edited face reduces its own new data.
+    Bytes full = faceTexels(Ptex::Res(6, 6), 9), reduced(size_t(Ptex::Res(5, 5).size()) * 3);
+    Bytes got(full.size());
+    tex->getData(2, got.data(), 0);
+    EXPECT_EQ(got, full);
+    PtexUtils::reduce(full.data(), 64 * 3, 64, 64, reduced.data(), 32 * 3, Ptex::dt_uint8, 3);
+    EXPECT_EQ(levelData(tex, 2, Ptex::Res(5, 5)), reduced);
 }
