@@ -6,6 +6,10 @@
 //  - open() reads the header, extended header, face infos, constant data, level
 //    info and the edit directory, validating every size, count and offset; on
 //    failure it returns false with the error text and the reader stays closed.
+//    (The face infos are inflated here, not on first use, because a damaged
+//    face info block or resolution must fail the open.) Tables derived from
+//    them (reduction order, constant-data handles, reduction slots) are made
+//    on first use, lock-free, and published release/acquire.
 //  - Everything else (level headers, face data, tiles, metadata, reductions) is
 //    loaded on first use. File access is serialised by one lock per reader;
 //    loaded objects are published through atomics (release/acquire), so readers
