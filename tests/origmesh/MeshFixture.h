@@ -1,6 +1,5 @@
 #pragma once
-// Test helpers: geometry parameters as the host holds them, the fan triangulation the host
-// renders, a minimal OBJ reader and Ptex face corners computed apart from the mapping code.
+// Test helpers: host geometry parameters and fan triangles, an OBJ reader, Ptex face corners.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -92,18 +91,15 @@ inline Vector3f mid(const Vector3f& a, const Vector3f& b) { return (a + b) * 0.5
 // polygon; n-gons: corner i, mid-edge, centroid, mid-edge), or of a triangle mesh.
 inline std::vector<std::vector<Vector3f>> ptexFaceCorners(const Polygons& m, bool triangleType) {
     std::vector<std::vector<Vector3f>> out;
-    size_t start = 0;
-    for (int d : m.degrees) {
+    for (size_t f = 0, start = 0; f < m.degrees.size(); start += size_t(m.degrees[f++])) {
+        const int d = m.degrees[f];
         std::vector<Vector3f> c;
         Vector3f centre;
         for (int k = 0; k < d; ++k) c.push_back(m.vertices[size_t(m.indices[start + size_t(k)])]);
         for (const Vector3f& p : c) centre = centre + p * (1.0f / float(d));
         if (triangleType || d == 4) out.push_back(c);
-        for (int i = 0; !triangleType && d != 4 && i < d; ++i) {
-            const Vector3f& ci = c[size_t(i)];
-            out.push_back({ci, mid(ci, c[size_t((i + 1) % d)]), centre, mid(c[size_t((i + d - 1) % d)], ci)});
-        }
-        start += size_t(d);
+        for (size_t i = 0, n = c.size(); !triangleType && d != 4 && i < n; ++i)
+            out.push_back({c[i], mid(c[i], c[(i + 1) % n]), centre, mid(c[(i + n - 1) % n], c[i])});
     }
     return out;
 }

@@ -26,7 +26,6 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
         const int meshType = info["header"]["mesh_type_id"].get<int>(), numPtex = int(faces.size());
         const int nc = meshType == 0 ? 3 : 4;
         Sources src(mesh, meshType, 0);
-        const auto& host = src.host;
         ASSERT_TRUE(src.model);
         const auto corners = ptexFaceCorners(mesh, meshType == 0);
         ASSERT_EQ(int(corners.size()), numPtex);
@@ -36,7 +35,7 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
             while (f > 0 && (meshType == 1 ? src.model->getPtexFaceId(f) : f) > ptexFace) --f;
             return f;
         };
-        auto vertex = [&](int tri, int k) { return mesh.vertices[size_t(host->triangleIndices()[3 * tri + k])]; };
+        auto vertex = [&](int tri, int k) { return mesh.vertices[size_t(src.host->triangleIndices()[3 * tri + k])]; };
         const float cornerUV[4][2] = {{0, 0}, {1, 0}, {meshType == 0 ? 0.0f : 1.0f, 1}, {0, 1}};
         int crossings = 0;
         for (int F = 0; F < numPtex; ++F)
@@ -54,11 +53,11 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
                     for (const Vector3f& k : tc) centre = centre + k * (1.0f / float(nc));
                     const Vector3f p = x + (centre - x) * 1e-4f;
                     auto holds = [&](int t) {  // the render triangle of the target's polygon holding p
-                        return host->getOrigFaceIndex(0, t) == polygonOf(target) &&
+                        return src.host->getOrigFaceIndex(0, t) == polygonOf(target) &&
                                insideTriangle(p, vertex(t, 0), vertex(t, 1), vertex(t, 2));
                     };
                     int tri = 0;
-                    while (tri < host->numTriangles() && !holds(tri)) ++tri;
+                    while (tri < src.host->numTriangles() && !holds(tri)) ++tri;
                     FaceMapping r, h;
                     ASSERT_TRUE(map(src.get(false), tri, p, meshType, numPtex, r)) << "Ptex face " << target;
                     ASSERT_TRUE(map(src.get(true), tri, p, meshType, numPtex, h));

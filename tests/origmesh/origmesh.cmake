@@ -1,20 +1,17 @@
-# Original-mesh model and face mapping; the golden meshes need nlohmann_json. Threads
-# share the host-path table; the allocation test replaces the global operator new.
+# Original-mesh model and face mapping; the golden meshes need nlohmann_json. The
+# face-start table test runs threads and replaces the global operator new.
 if(TARGET zt_origmesh)
   find_package(nlohmann_json QUIET)
-  add_executable(test-origmesh ${CMAKE_CURRENT_LIST_DIR}/orig_mesh_model_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/face_mapping_test.cpp)
+  add_executable(test-origmesh ${CMAKE_CURRENT_LIST_DIR}/orig_mesh_test.cpp)
   if(nlohmann_json_FOUND)
     target_sources(test-origmesh PRIVATE ${CMAKE_CURRENT_LIST_DIR}/golden_mesh_test.cpp)
     target_link_libraries(test-origmesh PRIVATE nlohmann_json::nlohmann_json)
   endif()
-  add_executable(test-origmesh-threads ${CMAKE_CURRENT_LIST_DIR}/face_start_threads_test.cpp)
-  add_executable(test-origmesh-alloc ${CMAKE_CURRENT_LIST_DIR}/allocation_failure_test.cpp)
-  foreach(t test-origmesh test-origmesh-threads test-origmesh-alloc)
+  add_executable(test-origmesh-threads ${CMAKE_CURRENT_LIST_DIR}/face_start_table_test.cpp)
+  foreach(t test-origmesh test-origmesh-threads)
     target_link_libraries(${t} PRIVATE zt_origmesh zento GTest::gtest_main Threads::Threads)
     target_compile_definitions(${t} PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
   endforeach()
   gtest_discover_tests(test-origmesh DISCOVERY_TIMEOUT 60)
-  gtest_discover_tests(test-origmesh-alloc DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(test-origmesh-threads DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 endif()

@@ -1,5 +1,7 @@
-// Face mapping from a render triangle and hit point to Ptex face, (u, v) and footprint,
-// through the own model and through the host's MeshInfoInterface; its plane geometry.
+// The per-frame original-mesh model (numbering, reversed corners, the triangle model,
+// rejection of lists that disagree, the lists kept alive) and the face mapping from a render
+// triangle and hit point to Ptex face, (u, v) and footprint, through the own model and
+// through the host's MeshInfoInterface, with its plane geometry.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,14 +9,115 @@
 #include <cmath>
 
 #include "MeshFixture.h"
+#include "origmesh/OrigPolyMesh.h"
 #include "origmesh/PlaneSolve.h"
 
 using namespace omtest;
 
 namespace {
 
-// Fan: (0, 1, 2), (0, 2, 3).
-const Polygons kParallelogram{{{0, 0, 0}, {2, 0, 0}, {3, 1, 0}, {1, 1, 0}}, {4}, {0, 1, 2, 3}};
+// A quad, a triangle and a pentagon on separate vertices.
+const Polygons kQuadTriPenta{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}, {3, 0, 0}, {2, 1, 0}, {4, 0, 0},
+                              {5, 0, 0}, {5.5f, 1, 0}, {4.5f, 2, 0}, {3.5f, 1, 0}},
+                             {4, 3, 5},
+                             {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}};
+
+TEST(OrigMesh, DegreesFourThreeFiveNumberingReversedCornersAndTriangleModel) {
+    GeometryParams p;
+    p.set(kQuadTriPenta);
+    auto fwd = p.build(1, 0), rev = p.build(1, 1);
+    ASSERT_TRUE(fwd && rev);
+    EXPECT_TRUE(fwd->getMeshType() == 1 && fwd->getNumOrigFaces() == 3 && fwd->getNumFaces() == 6);
+    EXPECT_EQ(static_cast<OrigPolyMesh*>(fwd.get())->getNumPtexFaces(), 9);
+    const int ptexId[3] = {0, 1, 4}, degree[3] = {4, 3, 5}, start[3] = {0, 4, 7}, origFace[6] = {0, 0, 1, 2, 2, 2};
+    for (int f = 0; f < 3; ++f) EXPECT_TRUE(fwd->getPtexFaceId(f) == ptexId[f] && fwd->getFaceDegree(f) == degree[f]);
+    for (int t = 0; t < 6; ++t) EXPECT_EQ(fwd->getOrigFaceIndex(t), origFace[t]) << t;
+    // Reversed: corner k is stored corner (d - k) mod d; render triangles keep their order.
+    const std::vector<std::vector<int>> reversed = {{0, 3, 2, 1}, {4, 6, 5}, {7, 11, 10, 9, 8}};
+    for (int f = 0; f < 3; ++f)
+        for (int k = 0; k < degree[f]; ++k) {
+            const int r = reversed[size_t(f)][size_t(k)];
+            EXPECT_TRUE(fwd->getFaceVertexIndex(f, k) == start[f] + k && rev->getFaceVertexIndex(f, k) == r) << f << k;
+            EXPECT_EQ(rev->getFaceVertex(f, k), p.vertices.readVectorList(0).data[r]);
+        }
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(rev->getTriangleVertexIndex(i / 3, i % 3), fwd->getTriangleVertexIndex(i / 3, i % 3));
+    // A triangle texture: one face per render triangle whatever the degrees.
+    auto tfwd = p.build(0, 0), trev = p.build(0, 1);
+    ASSERT_TRUE(tfwd && trev);
+    EXPECT_TRUE(tfwd->getMeshType() == 0 && tfwd->getNumOrigFaces() == 6);
+    const std::vector<int> tris = fanTriangles(kQuadTriPenta);
+    for (int i = 0; i < 18; ++i) {
+        const int f = i / 3, k = i % 3;
+        EXPECT_TRUE(tfwd->getOrigFaceIndex(f) == f && tfwd->getPtexFaceId(f) == f && tfwd->getFaceDegree(f) == 3) << f;
+        EXPECT_TRUE(tfwd->getFaceVertexIndex(f, k) == tris[size_t(i)] &&
+                    trev->getFaceVertexIndex(f, k) == tris[size_t(3 * f + (3 - k) % 3)]) << f << " " << k;
+    }
+}
+
+// Every kind of disagreement between the lists rejects the model (the host path is used).
+TEST(BuildOrigMesh, ListsThatDisagreeAreRejected) {
+    const Polygons good = kQuadTriPenta;
+    const std::vector<int> tris = fanTriangles(good);
+    auto with = [](std::vector<int> v, size_t i, int x) { return v[i] = x, v; };
+    struct Case { const char* what; std::vector<int> degrees, indices, faces; bool triangleModelToo; };
+    const std::vector<Case> cases = {
+        {"degree 0", {4, 0, 5}, good.indices, tris, false}, {"negative degree", {4, -3, 5}, good.indices, tris, false},
+        {"degree sum beyond origFaces", {4, 3, 6}, good.indices, tris, false},
+        {"huge degree", {4, 3, 0x7fffffff}, good.indices, tris, false},
+        {"origFaces index beyond vertices", good.degrees, with(good.indices, 9, 12), tris, false},
+        {"negative origFaces index", good.degrees, with(good.indices, 2, -3), tris, false},
+        {"faces index beyond vertices", good.degrees, good.indices, with(tris, 4, 12), true},
+        {"negative faces index", good.degrees, good.indices, with(tris, 0, -1), true},
+        {"more triangles claimed than faces holds", good.degrees, good.indices, {tris.begin(), tris.end() - 3}, false},
+        {"fewer than 3 faces entries", good.degrees, good.indices, {0, 1}, true},
+        {"empty origFaces", good.degrees, {}, tris, true}, {"empty origFacesDegree", {}, good.indices, tris, true},
+    };
+    for (const Case& c : cases) {
+        GeometryParams p;
+        p.set(good.vertices, c.degrees, c.indices, c.faces);
+        EXPECT_FALSE(p.build(1)) << c.what;
+        EXPECT_TRUE(!c.triangleModelToo || !p.build(0)) << c.what << " (triangle model)";
+    }
+    GeometryParams p;
+    p.set({}, good.degrees, good.indices, tris);
+    EXPECT_FALSE(p.build(0) || p.build(1)) << "empty vertices";
+    std::vector<int> surplus = tris;  // a 7th triangle that belongs to no face, and a bit that is dropped
+    surplus.insert(surplus.end(), {0, 1, 2, 0, 1});
+    p.set(good.vertices, good.degrees, good.indices, surplus);
+    ASSERT_TRUE(p.build(1));
+    EXPECT_TRUE(p.build(1)->getNumFaces() == 7 && p.build(1)->getOrigFaceIndex(6) == -1);
+    for (int t : {0, 1}) {  // a missing list
+        EXPECT_FALSE(buildOrigMesh(t, 0.0, nullptr, &p.origFaces, &p.degrees, &p.faces, 0));
+        EXPECT_FALSE(buildOrigMesh(t, 0.0, &p.vertices, nullptr, &p.degrees, &p.faces, 0));
+        EXPECT_FALSE(buildOrigMesh(t, 0.0, &p.vertices, &p.origFaces, nullptr, &p.faces, 0));
+        EXPECT_FALSE(buildOrigMesh(t, 0.0, &p.vertices, &p.origFaces, &p.degrees, nullptr, 0));
+    }
+}
+
+TEST(BuildOrigMesh, DegreesOneAndTwoKeepTheNumbering) {
+    GeometryParams p;  // faces of degree 1, 2, 4 and 3 (the first two have no render triangle)
+    p.set({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}}, {1, 2, 4, 3}, {0, 0, 1, 0, 1, 2, 3, 1, 4, 2},
+          {0, 1, 2, 0, 2, 3, 1, 4, 2});
+    auto mesh = p.build(1);
+    ASSERT_TRUE(mesh);
+    const int ptexId[4] = {0, 1, 3, 4}, origFace[3] = {2, 2, 3};
+    for (int f = 0; f < 4; ++f) EXPECT_EQ(mesh->getPtexFaceId(f), ptexId[f]) << f;
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(mesh->getOrigFaceIndex(t), origFace[t]) << t;
+}
+
+TEST(BuildOrigMesh, ModelKeepsItsListsAfterTheParametersChangeOrGo) {
+    auto p = std::make_unique<GeometryParams>();
+    p->set(kQuadTriPenta);
+    auto mesh = p->build(1);
+    ASSERT_TRUE(mesh);
+    p->set(std::vector<Vector3f>(40, Vector3f{9, 9, 9}), {3}, std::vector<int>(40), std::vector<int>(40));  // same key
+    p.reset();
+    EXPECT_TRUE(mesh->getFaceVertexIndex(2, 4) == 11 && mesh->getTriangleVertexIndex(5, 2) == 11);
+    EXPECT_TRUE(mesh->getFaceVertex(2, 2).x == 5.5f && mesh->getFaceDegree(2) == 5);
+}
+
+const Polygons kParallelogram{{{0, 0, 0}, {2, 0, 0}, {3, 1, 0}, {1, 1, 0}}, {4}, {0, 1, 2, 3}};  // fan (0 1 2) (0 2 3)
 
 // A quad (Ptex face 0, render triangles 0, 1) and a regular pentagon around the origin
 // (sub-faces 1 to 5, render triangles 2 to 4).
@@ -26,7 +129,6 @@ Polygons quadAndPentagon() {
 }
 
 TEST(PlaneSolve, CoordinatesAtEveryScaleAndZeroForDegenerateBases) {
-    const float nan = NAN;
     struct Case { const char* what; Vector3f e1, e2, p; float s, t; };
     const Case cases[] = {
         {"orthogonal", {2, 0, 0}, {0, 4, 0}, {0.6f, 2.4f, 0}, 0.3f, 0.6f},
@@ -39,12 +141,11 @@ TEST(PlaneSolve, CoordinatesAtEveryScaleAndZeroForDegenerateBases) {
         {"nearly parallel long edges", {1000, 0, 0}, {1000, 1e-4f, 0}, {10, 0, 0}, 0, 0},
         {"zero edge", {0, 0, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}, 0, 0},
         {"both zero", {0, 0, 0}, {0, 0, 0}, {1, 1, 1}, 0, 0},
-        {"not a number", {nan, 0, 0}, {0, 1, 0}, {1, 1, 1}, 0, 0},
+        {"not a number", {NAN, 0, 0}, {0, 1, 0}, {1, 1, 1}, 0, 0},
     };
     for (const Case& c : cases) {
         const PlaneCoords r = solveInPlane(c.e1, c.e2, c.p);
-        EXPECT_NEAR(r.s, c.s, 1e-5) << c.what;
-        EXPECT_NEAR(r.t, c.t, 1e-5) << c.what;
+        EXPECT_TRUE(std::fabs(r.s - c.s) < 1e-5f && std::fabs(r.t - c.t) < 1e-5f) << c.what << ": " << r.s;
         EXPECT_TRUE(c.s != 0 || c.t != 0 || (r.s == 0 && r.t == 0)) << c.what;  // exactly 0
     }
 }
@@ -83,11 +184,10 @@ TEST_P(BothSources, FaceAndCoordinatesOfQuadHalvesSubFacesAndTriangles) {
         {&quad, 0, {3, 1, 0}, 1, 0, 1, 1},             {&quad, 1, {1, 1, 0}, 1, 0, 0, 1},
         {&mm, 0, Vector3f{2.2f, 0.4f, 0} * 0.0005f + Vector3f{1.0f, 0.5f, 0.25f}, 1, 0, 0.9f, 0.4f, 2e-3},
         {&quad, -1, {1, 0.5f, 0}, 1, -1, any, any},    {&quad, 2, {1, 0.5f, 0}, 1, -1, any, any},
-        {&quad, 1, {1, 0.5f, 0}, 0, -1, any, any},  // a texture without faces
-        // Pentagon: sub-face i + 1 from corner i (vertex 4 + i), the centre is (1, 1) of the
-        // first; a point accepted by no test falls to the last.
+        // A texture without faces. Pentagon: sub-face i + 1 from corner i (vertex 4 + i), the
+        // centre is (1, 1) of the first; a point accepted by no test falls to the last.
+        {&quad, 1, {1, 0.5f, 0}, 0, -1, any, any}, {&pent, 2, {40, -70, 0}, 6, 5, any, any},
         {&pent, 3, penta.vertices[6] * 0.99f, 6, 3, 0, 0, 0.03}, {&pent, 2, {0, 0, 0}, 6, 1, 1, 1, 1e-5},
-        {&pent, 2, {40, -70, 0}, 6, 5, any, any},
         // A triangle in a quad texture is three sub-faces; the third beyond a 2-face texture.
         {&triQuads, 0, {0.2f, 0.2f, 0}, 3, 0, any, any}, {&triQuads, 0, {2.5f, 0.2f, 0}, 3, 1, any, any},
         {&triQuads, 0, {0.2f, 2.5f, 0}, 3, 2, any, any}, {&triQuads, 0, {0.2f, 2.5f, 0}, 2, -1, any, any},
@@ -123,8 +223,8 @@ TEST_P(BothSources, FootprintMatchesFiniteDifferencesOfTheMapping) {
         const Vector3f d1{0.002f, 0.001f, 0}, d2{-0.001f, 0.003f, 0};
         FaceMapping r, q1, q2;
         ASSERT_TRUE(map(s.get(GetParam()), tri, p, 1, 6, r) && map(s.get(GetParam()), tri, p + d1, 1, 6, q1) &&
-                    map(s.get(GetParam()), tri, p + d2, 1, 6, q2) && q1.faceId == r.faceId && q2.faceId == r.faceId);
-        EXPECT_TRUE(r.du1 == 0 && r.dv2 == 0);  // zero until the footprint is asked for
+                    map(s.get(GetParam()), tri, p + d2, 1, 6, q2) && q1.faceId == r.faceId && q2.faceId == r.faceId &&
+                    r.du1 == 0 && r.dv2 == 0);  // the footprint is zero until asked for
         mapFootprint(r, d1, d2);
         const float got[4] = {r.du1, r.dv1, r.du2, r.dv2}, want[4] = {q1.u - r.u, q1.v - r.v, q2.u - r.u, q2.v - r.v};
         for (int c = 0; c < 4; ++c) EXPECT_NEAR(got[c], want[c], 2e-6) << "face " << r.faceId << " at " << p.x;
@@ -151,9 +251,9 @@ TEST(HostPath, BadFacesDegreesAndIndicesGiveNoResultOrTheOrigin) {
     auto host = std::make_unique<MisreportingHost>();
     ASSERT_TRUE(host->setPolygons(kParallelogram.vertices.data(), 4, kParallelogram.degrees.data(), 1,
                                   kParallelogram.indices.data(), 4));
-    FaceStartTable table;
+    FaceStartTable table;  // the degree of a face out of range is never asked
     FaceMapping r;
-    for (int bad : {99, 1, -1}) {  // the degree of a face out of range is never asked
+    for (int bad : {99, 1, -1}) {
         host->origFaceOfEveryTriangle = bad;
         host->degreeCalls = 0;
         for (int type : {0, 1}) EXPECT_FALSE(map(MeshSource(*host, table, 0.0, 1), 0, {1, 0.5f, 0}, type, 1, r));
