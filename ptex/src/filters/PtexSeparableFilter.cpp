@@ -166,7 +166,8 @@ void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, cons
         return false;
     };
     // A side piece first gives up its corner parts (above and below the face).
-    auto side = [&](int eid, int topCorner, int bottomCorner) {
+    // (inlined at both calls, so the edge switches fold away as before)
+    auto side = [&](int eid, int topCorner, int bottomCorner) __attribute__((always_inline)) {
         PtexSeparableKernel ka;
         if (!split(k, eid, ka)) return;
         PtexSeparableKernel kc;
