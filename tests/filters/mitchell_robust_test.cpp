@@ -18,10 +18,14 @@ std::atomic<long> g_allocations{0};
 // across the inlined new and delete expressions of the tests.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-void* operator new(size_t n)
+void* operator new(size_t n, const std::nothrow_t&) noexcept
 {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(n ? n : 1)) return p;
+    return std::malloc(n ? n : 1);
+}
+void* operator new(size_t n)
+{
+    if (void* p = operator new(n, std::nothrow)) return p;
     throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }

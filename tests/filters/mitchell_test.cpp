@@ -149,14 +149,8 @@ TEST(MitchellDirect, NeighboursAcrossEdgesAndCorners)
     auto halfUniform = [](int face, int x, int y, int c, R r) {
         return face == 0 && x < 128 ? (c == 0 ? 1.0 : 0.25) : onesAndPattern(face, x, y, c, r);
     };
-    struct Case {
-        const char* name;
-        std::vector<Ptex::FaceInfo> faces;
-        float sharp;
-        Layout layout;
-        std::vector<float> us, vs;
-        TexelFn fn = onesAndPattern;
-    };
+    struct Case { const char* name; std::vector<Ptex::FaceInfo> faces; float sharp; Layout layout;
+                  std::vector<float> us, vs; TexelFn fn = onesAndPattern; };
     const Piece p0{0, R(4, 4), 0, 0, 0}, p1{1, R(4, 4), 16, 0, 0}, p2{2, R(4, 4), 0, 16, 0}, p3{3, R(4, 4), 16, 16, 0};
     const Piece c0{0, R(3, 3), 0, 0, 0}, c1{1, R(3, 3), 8, 0, 0};  // the coarser pair at face 1's resolution
     const auto g21 = grid(2, 1, {R(4, 4)}), g22 = grid(2, 2, {R(4, 4)}), coarser = grid(2, 1, {R(5, 5), R(3, 3)});
