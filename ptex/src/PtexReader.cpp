@@ -343,8 +343,9 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
             return true;
         }
         f.flags &= uint8_t(~Ptex::FaceInfo::flag_hasedits);
+        // neighbours outside [-1, nfaces) become none; branch-free (nfaces < 2^26)
         for (int e = 0; e < 4; e++)
-            if (f.adjfaces[e] < -1 || f.adjfaces[e] >= int64_t(nfaces)) f.adjfaces[e] = -1;
+            f.adjfaces[e] = uint32_t(f.adjfaces[e]) + 1u <= uint32_t(nfaces) ? f.adjfaces[e] : -1;
     }
     // (the reduction order, from these face infos as stored, is made on first use)
 
