@@ -410,25 +410,31 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
     tex->release();
 }
 
-std::string gScratch;
-
-void removeScratch()
-{
-    unlink((gScratch + "/t.ptx").c_str());
-    rmdir(gScratch.c_str());
-}
-
-// One scratch directory per process, removed at exit.
-const std::string& scratchDir()
-{
-    if (gScratch.empty()) {
+// A scratch directory per input, removed with its file when the input is done
+// (libFuzzer may leave without running exit handlers).
+class Scratch {
+public:
+    Scratch()
+    {
         char pattern[] = "/tmp/fuzz-ptex-writer-XXXXXX";
         REQUIRE(mkdtemp(pattern) != nullptr);
-        gScratch = pattern;
-        std::atexit(removeScratch);
+        _dir = pattern;
+        path = _dir + "/t.ptx";
     }
-    return gScratch;
-}
+    ~Scratch()
+    {
+        unlink(path.c_str());
+        unlink((path + ".new").c_str());
+        rmdir(_dir.c_str());
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    std::string path;
+
+private:
+    std::string _dir;
+};
 
 }  // namespace
 
@@ -447,8 +453,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Ptex::BorderMode vb = Ptex::BorderMode(in.ConsumeIntegralInRange<int>(0, 2));
     const Ptex::EdgeFilterMode efm = Ptex::EdgeFilterMode(in.ConsumeIntegralInRange<int>(0, 1));
 
-    const std::string path = scratchDir() + "/t.ptx";
-    unlink(path.c_str());
+    Scratch scratch;
+    const std::string& path = scratch.path;
     Ptex::String error;
     PtexWriter* w = PtexWriter::open(path.c_str(), fmt.mt, fmt.dt, fmt.nchan, fmt.alpha, nfaces, error, mipmaps);
     REQUIRE(w != nullptr);
