@@ -54,6 +54,12 @@ inline bool validFaceInfo(const Ptex::FaceInfo& f)
     return f.res.ulog2 >= 0 && f.res.ulog2 <= MaxResLog2 && f.res.vlog2 >= 0 && f.res.vlog2 <= MaxResLog2;
 }
 
+// Neighbours outside [-1, nfaces) become none; branch-free (nfaces < 2^26).
+inline void clampNeighbours(Ptex::FaceInfo& f, uint32_t nfaces)
+{
+    for (int e = 0; e < 4; e++) f.adjfaces[e] = uint32_t(f.adjfaces[e]) + 1u <= nfaces ? f.adjfaces[e] : -1;
+}
+
 const Ptex::FaceInfo& defaultFaceInfo()
 {
     static const Ptex::FaceInfo info;
@@ -343,9 +349,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
             return true;
         }
         f.flags &= uint8_t(~Ptex::FaceInfo::flag_hasedits);
-        // neighbours outside [-1, nfaces) become none; branch-free (nfaces < 2^26)
-        for (int e = 0; e < 4; e++)
-            f.adjfaces[e] = uint32_t(f.adjfaces[e]) + 1u <= uint32_t(nfaces) ? f.adjfaces[e] : -1;
+        clampNeighbours(f, uint32_t(nfaces));
     }
     // (the reduction order, from these face infos as stored, is made on first use)
 
@@ -422,8 +426,7 @@ bool PtexReader::readEditData()
             Ptex::FaceInfo f = efdh.faceinfo;
             bool isConst = f.isConstant();
             if (efdh.faceid < _header.nfaces && validFaceInfo(f) && (isConst || efdh.fdh.blocksize() <= room)) {
-                for (int e = 0; e < 4; e++)
-                    if (f.adjfaces[e] < -1 || f.adjfaces[e] >= int64_t(_header.nfaces)) f.adjfaces[e] = -1;
+                clampNeighbours(f, _header.nfaces);
                 f.flags |= Ptex::FaceInfo::flag_hasedits;
                 if (_faceEdits.empty()) {
                     rfaceids();  // the order of the face infos as stored, before the first edit replaces one
