@@ -6,9 +6,13 @@
 #include "engine/PtexBase.h"
 #include "zento/TextureInterface.h"
 
-float alphaOne(const PtexBase&, const float*) { return 1.0f; }
+float alphaOne(const PtexBase&, const float*) {
+    return 1.0f;
+}
 
-float alphaFromChannel(const PtexBase& base, const float* buffer) { return buffer[base.alpha - base.firstChannel]; }
+float alphaFromChannel(const PtexBase& base, const float* buffer) {
+    return buffer[base.alpha - base.firstChannel];
+}
 
 float alphaFromIntensity(const PtexBase& base, const float* buffer) {
     const float r = buffer[base.red - base.firstChannel];

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Ptexture.h"
 #include "engine/PtexBase.h"
 #include "origmesh/FaceMapping.h"
 #include "origmesh/MeshSource.h"
-#include "Ptexture.h"
 #include "zento/ShadeContext.h"
 #include "zento/ShadingInterfaces.h"
 
@@ -67,7 +67,8 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
 
     ZUtils::Vector3f P = sc.hitTriangleOrigin + b1 * sc.hitTriangleEdge1 + b2 * sc.hitTriangleEdge2;
     if (hit) {
-        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit)) P = map->mapHitPoint(sc, P);
+        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit))
+            P = map->mapHitPoint(sc, P);
     }
 
     FaceQuery q;
@@ -76,9 +77,10 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
     q.meshType = static_cast<int>(texture->meshType());
     q.numPtexFaces = texture->numFaces();
     FaceMapping fm;
-    const bool mapped = origMesh
-        ? mapToFace(MeshSource(*origMesh, params.reverseVertices), q, fm)
-        : mapToFace(MeshSource(*hostMesh, faceStarts, sc.rayTime, params.reverseVertices), q, fm);
+    const bool mapped =
+        origMesh ? mapToFace(MeshSource(*origMesh, params.reverseVertices), q, fm)
+                 : mapToFace(MeshSource(*hostMesh, faceStarts, sc.rayTime, params.reverseVertices),
+                             q, fm);
     if (!mapped) return fallback;
 
     if (params.filterType != 0 && hit) {
@@ -87,11 +89,15 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
             const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
             mapFootprint(fm, q1 - P, q2 - P);
             if (sc.rayFlags & ZUtils::RAY_FLAG_FILTER_SCALE_MASK) {
-                if (const auto* fs = ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {
+                if (const auto* fs =
+                        ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {
                     const float s = sc.filterScaleRamp, w = sc.filterScaleWeight;
                     const float t = (std::isnan(s) || s < 1.0f) ? 0.0f : ((s - 1.0f) / s) * w;
                     const float k = (1.0f - t) * fs->filterMultiplier + t;
-                    fm.du1 *= k; fm.dv1 *= k; fm.du2 *= k; fm.dv2 *= k;
+                    fm.du1 *= k;
+                    fm.dv1 *= k;
+                    fm.du2 *= k;
+                    fm.dv2 *= k;
                 }
             }
         }

@@ -12,7 +12,9 @@
 
 PtexBase::PtexBase() = default;
 
-PtexBase::~PtexBase() { releaseTexture(); }
+PtexBase::~PtexBase() {
+    releaseTexture();
+}
 
 bool PtexBase::holdsFrameResources() const {
     return cache || texture || filters || origMesh || faceStarts.isBuilt() || threadCount != 0;
@@ -34,7 +36,9 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     request.imageOffset = params.imageOffset;
     request.frameNumber = frameNumber;
     chooseFrameFile(request, imageList, fileName, kPathSize, progress,
-                    [this](char* path, int size, ZUtils::ProgressCallback* p) { return checkAssetPath(path, size, p); });
+                    [this](char* path, int size, ZUtils::ProgressCallback* p) {
+                        return checkAssetPath(path, size, p);
+                    });
 
     cache = sharedPtexCache().acquireCache(progress);
     if (!cache) return;
@@ -49,8 +53,8 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     if (threads == 0) return;  // no render thread could shade this frame
     filters = new PtexFilter*[static_cast<size_t>(threads)]();
     threadCount = threads;
-    const PtexFilter::Options options(static_cast<PtexFilter::FilterType>(params.filterType), params.lerp != 0,
-                                      params.sharpness);
+    const PtexFilter::Options options(static_cast<PtexFilter::FilterType>(params.filterType),
+                                      params.lerp != 0, params.sharpness);
     for (int i = 0; i < threadCount; ++i) {
         filters[i] = PtexFilter::getFilter(texture, options);
         if (!filters[i]) return;  // the factory does not handle this file: no texture this frame

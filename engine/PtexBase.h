@@ -95,10 +95,10 @@ public:
     PtexCache* cache = nullptr;      // the shared cache while this instance holds a reference
     PtexTexture* texture = nullptr;  // the frame's texture, null when none
     int threadCount = 0;
-    PtexFilter** filters = nullptr;  // threadCount entries, index = render thread
+    PtexFilter** filters = nullptr;               // threadCount entries, index = render thread
     std::unique_ptr<OrigMeshInterface> origMesh;  // the frame's model, null when none
-    FaceStartTable faceStarts;       // host-path table, built lazily while shading
-    bool channelsReady = false;      // filters all made and channels prepared
+    FaceStartTable faceStarts;                    // host-path table, built lazily while shading
+    bool channelsReady = false;                   // filters all made and channels prepared
 
     // ---- channel set-up of the frame (prepareChannels) ----
     int red = 0, green = 1, blue = 2;  // file channels of the colour components

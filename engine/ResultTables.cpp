@@ -19,7 +19,9 @@ void freeAligned128(void* block) {
     if (block) std::free(reinterpret_cast<void**>(block)[-1]);
 }
 
-ResultTable::~ResultTable() { delete[] entries; }
+ResultTable::~ResultTable() {
+    delete[] entries;
+}
 
 void ResultTable::resize(int newCount, bool exact) {
     if (newCount <= capacity) {
@@ -41,7 +43,8 @@ void ResultTable::resize(int newCount, bool exact) {
     }
     if (newCapacity > INT_MAX) newCapacity = INT_MAX;
     auto* grown = new ResultEntry[static_cast<size_t>(newCapacity)];
-    if (count > 0 && entries) std::memcpy(static_cast<void*>(grown), entries, sizeof(ResultEntry) * count);
+    if (count > 0 && entries)
+        std::memcpy(static_cast<void*>(grown), entries, sizeof(ResultEntry) * count);
     delete[] entries;
     entries = grown;
     capacity = static_cast<int>(newCapacity);

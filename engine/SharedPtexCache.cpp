@@ -11,18 +11,26 @@ constinit PtexInputHandler* g_inputHandler = nullptr;  // null: the UTF-8 handle
 
 }  // namespace
 
-SharedPtexCache& sharedPtexCache() { return g_holder; }
+SharedPtexCache& sharedPtexCache() {
+    return g_holder;
+}
 
-PtexInputHandler* sharedCacheInputHandler() { return g_inputHandler ? g_inputHandler : sharedUtf8InputHandler(); }
+PtexInputHandler* sharedCacheInputHandler() {
+    return g_inputHandler ? g_inputHandler : sharedUtf8InputHandler();
+}
 
-void setSharedCacheInputHandler(PtexInputHandler* handler) { g_inputHandler = handler; }
+void setSharedCacheInputHandler(PtexInputHandler* handler) {
+    g_inputHandler = handler;
+}
 
 PtexCache* SharedPtexCache::acquireCache(ZUtils::ProgressCallback* callback) {
     if (!cache) {
-        cache = PtexCache::create(0, static_cast<size_t>(sizeBytes), false, sharedCacheInputHandler());
+        cache =
+            PtexCache::create(0, static_cast<size_t>(sizeBytes), false, sharedCacheInputHandler());
         if (!cache) return nullptr;
         if (callback) {
-            callback->verbose("Created Ptex cache with size %.2f MB", static_cast<double>(sizeBytes) / 1048576.0);
+            callback->verbose("Created Ptex cache with size %.2f MB",
+                              static_cast<double>(sizeBytes) / 1048576.0);
             progress = callback;
         }
     }

@@ -8,8 +8,7 @@
 // that links zt_filters (see filters/CMakeLists.txt for how it is linked).
 #include "filters/PtexMitchellFilter.h"
 
-PtexFilter* PtexFilter::getFilter(PtexTexture* texture, const PtexFilter::Options& options)
-{
+PtexFilter* PtexFilter::getFilter(PtexTexture* texture, const PtexFilter::Options& options) {
     if (!texture) return nullptr;
     const Ptex::MeshType meshType = texture->meshType();
     if (meshType != Ptex::mt_quad && meshType != Ptex::mt_triangle) return nullptr;

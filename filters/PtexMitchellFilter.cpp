@@ -9,16 +9,14 @@
 
 namespace {
 
-double smoothstep(double x, double lo, double hi)
-{
+double smoothstep(double x, double lo, double hi) {
     if (x < lo) return 0.0;
     if (x >= hi) return 1.0;
     double s = (x - lo) / (hi - lo);
     return s * s * (3.0 - 2.0 * s);
 }
 
-double smootherstep(double x, double lo, double hi)
-{
+double smootherstep(double x, double lo, double hi) {
     if (x < lo) return 0.0;
     if (x >= hi) return 1.0;
     double s = (x - lo) / (hi - lo);
@@ -26,24 +24,21 @@ double smootherstep(double x, double lo, double hi)
 }
 
 // [0, 1], NaN counting as 0.
-float clamp01(float x)
-{
+float clamp01(float x) {
     if (!(x > 0.0f)) return 0.0f;
     return x > 1.0f ? 1.0f : x;
 }
 
 // A non-finite footprint component counts as no footprint (NaN) or as the
 // widest one (infinity) - never reaches an integer conversion.
-float finiteAbs(float x)
-{
+float finiteAbs(float x) {
     if (std::isnan(x)) return 0.0f;
     return std::fabs(x);
 }
 
 // Filter width in face units: scaled and blurred, at most 0.25 (a 4-texel
 // level), at least one texel of the face's full resolution.
-float clampWidth(float w, int faceLog2)
-{
+float clampWidth(float w, int faceLog2) {
     if (std::isnan(w)) w = 0.0f;
     if (w > 0.25f) w = 0.25f;
     float texel = 1.0f / float(1 << faceLog2);
@@ -52,8 +47,7 @@ float clampWidth(float w, int faceLog2)
 }
 
 // The level whose texel is at most the width: ceil(log2(1 / w)), within [0, max].
-int8_t levelFor(float w, int maxLog2)
-{
+int8_t levelFor(float w, int maxLog2) {
     static const double invLn2 = 1.0 / std::log(2.0);
     double l = std::ceil(std::log(1.0 / double(w)) * invLn2);
     if (!(l >= 0.0)) l = 0.0;
@@ -62,15 +56,29 @@ int8_t levelFor(float w, int maxLog2)
 }
 
 // 2^-log2 exactly (log2 within [0, 24]).
-double texelSize(int log2) { return 1.0 / double(1 << log2); }
+double texelSize(int log2) {
+    return 1.0 / double(1 << log2);
+}
 
 }  // namespace
 
 PtexMitchellFilter::PtexMitchellFilter(PtexTexture* texture_, float sharpness_)
-    : texture(texture_), result(nullptr), firstChan(0), nChan(0), numChannels(0), dataType(0), faceId(-1),
-      u(0), v(0), uWidth(0), vWidth(0), isConstant(false), cornerReached(false), uBlend(0), vBlend(0),
-      sharpness(std::isfinite(sharpness_) ? sharpness_ : 0.0f)
-{
+    : texture(texture_),
+      result(nullptr),
+      firstChan(0),
+      nChan(0),
+      numChannels(0),
+      dataType(0),
+      faceId(-1),
+      u(0),
+      v(0),
+      uWidth(0),
+      vWidth(0),
+      isConstant(false),
+      cornerReached(false),
+      uBlend(0),
+      vBlend(0),
+      sharpness(std::isfinite(sharpness_) ? sharpness_ : 0.0f) {
     double B = double(1.0f - sharpness);
     coefficients[0] = 1.5 - B;
     coefficients[1] = 1.5 * B - 2.5;
@@ -81,17 +89,18 @@ PtexMitchellFilter::PtexMitchellFilter(PtexTexture* texture_, float sharpness_)
     coefficients[6] = 2.0 - 2.0 * B / 3.0;
 }
 
-void PtexMitchellFilter::release() { delete this; }
+void PtexMitchellFilter::release() {
+    delete this;
+}
 
-bool PtexMitchellFilter::validRes(Res r) const
-{
+bool PtexMitchellFilter::validRes(Res r) const {
     // Larger faces than 2^24 texels a side cannot come from a sane file.
     return r.ulog2 >= 0 && r.vlog2 >= 0 && r.ulog2 <= 24 && r.vlog2 <= 24;
 }
 
-void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int faceId_, float u_, float v_,
-                              float uw1, float vw1, float uw2, float vw2, float width, float blur)
-{
+void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int faceId_, float u_,
+                              float v_, float uw1, float vw1, float uw2, float vw2, float width,
+                              float blur) {
     if (!result_) return;
     for (int i = 0; i < nChannels; ++i) result_[i] = 0.0f;
     result = result_;
@@ -112,7 +121,9 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
     if (nChan < 1 || firstChan < 0 || faceId < 0 || faceId >= texture->numFaces()) return;
     if (dataType < 0 || dataType > 3) return;
 
-    const double W = dataType == dt_uint8 ? 1.0 / 255.0 : dataType == dt_uint16 ? 1.0 / 65535.0 : 1.0;
+    const double W = dataType == dt_uint8    ? 1.0 / 255.0
+                     : dataType == dt_uint16 ? 1.0 / 65535.0
+                                             : 1.0;
 
     const FaceInfo& f = texture->getFaceInfo(faceId);
     if (!validRes(f.res)) return;
@@ -136,8 +147,10 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
         PtexFaceData* data = texture->getData(faceId, Res(0, 0));
         const void* pixel = data ? data->getData() : nullptr;
         if (pixel) {
-            ConvertToFloat(result, static_cast<const char*>(pixel) + size_t(firstChan) * DataSize(DataType(dataType)),
-                           DataType(dataType), nChan);
+            ConvertToFloat(
+                result,
+                static_cast<const char*>(pixel) + size_t(firstChan) * DataSize(DataType(dataType)),
+                DataType(dataType), nChan);
             data->release();
             return;
         }
@@ -184,15 +197,16 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
     }
     if (toV != 0) {
         if (vNeighbor.lowerRes)
-            lookup(vNeighbor.res, toV, float(texelSize(vNeighbor.res.ulog2)), float(texelSize(vNeighbor.res.vlog2)));
+            lookup(vNeighbor.res, toV, float(texelSize(vNeighbor.res.ulog2)),
+                   float(texelSize(vNeighbor.res.vlog2)));
         else
             toMain += toV;
     }
     if (toMain != 0) lookup(mainLookup.res, toMain, uWidth, vWidth);
 }
 
-bool PtexMitchellFilter::findNeighbor(const FaceInfo& f, int edge, FaceLookup& out, bool& outConstant)
-{
+bool PtexMitchellFilter::findNeighbor(const FaceInfo& f, int edge, FaceLookup& out,
+                                      bool& outConstant) {
     int id = f.adjfaces[edge];
     if (id < 0 || id >= texture->numFaces()) return false;
     const FaceInfo& nf = texture->getFaceInfo(id);
@@ -207,8 +221,7 @@ bool PtexMitchellFilter::findNeighbor(const FaceInfo& f, int edge, FaceLookup& o
     return true;
 }
 
-void PtexMitchellFilter::analyzeNeighborhood(const FaceInfo& f)
-{
+void PtexMitchellFilter::analyzeNeighborhood(const FaceInfo& f) {
     uNeighbor = FaceLookup();
     vNeighbor = FaceLookup();
     cornerNeighbor = FaceLookup();
@@ -309,9 +322,10 @@ void PtexMitchellFilter::analyzeNeighborhood(const FaceInfo& f)
             if (cornerFaces.size() == 1) {
                 cornerNeighbor = cornerFaces[0];
                 Res r = cornerNeighbor.res;
-                cornerNeighbor.lowerRes = r.ulog2 < uNeighbor.res.ulog2 || r.vlog2 < uNeighbor.res.vlog2 ||
-                                          r.ulog2 < vNeighbor.res.ulog2 || r.vlog2 < vNeighbor.res.vlog2 ||
-                                          uNeighbor.lowerRes || vNeighbor.lowerRes;
+                cornerNeighbor.lowerRes =
+                    r.ulog2 < uNeighbor.res.ulog2 || r.vlog2 < uNeighbor.res.vlog2 ||
+                    r.ulog2 < vNeighbor.res.ulog2 || r.vlog2 < vNeighbor.res.vlog2 ||
+                    uNeighbor.lowerRes || vNeighbor.lowerRes;
                 r.clamp(uNeighbor.res);
                 r.clamp(vNeighbor.res);
                 cornerNeighbor.res = r;

@@ -32,13 +32,12 @@ public:
     PtexMitchellFilter(PtexTexture* texture, float sharpness);
 
     void release() override;
-    void eval(float* result, int firstChan, int nChannels, int faceId, float u, float v, float uw1, float vw1,
-              float uw2, float vw2, float width = 1, float blur = 0) override;
+    void eval(float* result, int firstChan, int nChannels, int faceId, float u, float v, float uw1,
+              float vw1, float uw2, float vw2, float width = 1, float blur = 0) override;
 
     float getSharpness() const { return sharpness; }
     /// The kernel at distance x (>= 0): 0 from 2 on.
-    double kernel(double x) const
-    {
+    double kernel(double x) const {
         const double* c = coefficients;
         if (x < 1.0) return (c[0] * x + c[1]) * x * x + c[2];
         if (x < 2.0) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
@@ -57,7 +56,7 @@ protected:
         bool valid = false;
         bool lowerRes = false;  ///< coarser than the face it was compared with
         int faceId = -1;
-        int rotation = 0;       ///< quarter turns from the main face's frame
+        int rotation = 0;  ///< quarter turns from the main face's frame
         Res res;
     };
 
@@ -67,8 +66,7 @@ protected:
         FaceLookup items[kMaxCornerFaces];
         int count = 0;
         void clear() { count = 0; }
-        bool push(const FaceLookup& f)
-        {
+        bool push(const FaceLookup& f) {
             if (count >= kMaxCornerFaces) return false;
             items[count++] = f;
             return true;
@@ -80,25 +78,27 @@ protected:
     /// A rectangular view into a lookup's kernel table, placed on a face.
     struct KernelPart {
         bool valid = false;
-        int edge = 0;       ///< edge crossed by a piece beyond the face (0 for the main piece)
+        int edge = 0;  ///< edge crossed by a piece beyond the face (0 for the main piece)
         Res res;
-        int u = 0, v = 0;   ///< first cell's texel position
-        int uw = 0, vw = 0; ///< size in cells
+        int u = 0, v = 0;    ///< first cell's texel position
+        int uw = 0, vw = 0;  ///< size in cells
         double* weights = nullptr;
-        int stride = 0;     ///< doubles between rows of the table
+        int stride = 0;  ///< doubles between rows of the table
     };
 
     void analyzeNeighborhood(const FaceInfo& f);
     bool findNeighbor(const FaceInfo& f, int edge, FaceLookup& out, bool& outConstant);
     void lookup(Res res, double weight, float uWidth, float vWidth);
-    void splitKernel(KernelPart& main, KernelPart& uPart, KernelPart& vPart, KernelPart& cornerPart);
-    static void foldKernel(const KernelPart& source, KernelPart& target, int edge, double factor = 1.0);
+    void splitKernel(KernelPart& main, KernelPart& uPart, KernelPart& vPart,
+                     KernelPart& cornerPart);
+    static void foldKernel(const KernelPart& source, KernelPart& target, int edge,
+                           double factor = 1.0);
     void applyKernel(const KernelPart& piece, int faceId, int rotation);
     void applyConstant(const KernelPart& piece, const void* pixel);
     /// Accumulates the cells of the piece whose texels fall in [c0, c1) x [r0, r1)
     /// of an image at (dataU x dataV) packed in data, with (c0, r0) at its origin.
-    void applyPacked(const KernelPart& piece, int rotation, const void* data, int dataU, int c0, int r0, int c1,
-                     int r1);
+    void applyPacked(const KernelPart& piece, int rotation, const void* data, int dataU, int c0,
+                     int r0, int c1, int r1);
     bool validRes(Res r) const;
 
     // Field order as documented: texture first, the kernel's coefficients last.

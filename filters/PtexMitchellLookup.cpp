@@ -13,21 +13,54 @@ namespace {
 const int kMaxTaps = 8;     // per direction; the width clamps keep kernels within it
 const int kChanChunk = 16;  // channels accumulated per pass over a piece
 
-template <typename T> inline double sampleValue(const T* p) { return double(*p); }
-template <> inline double sampleValue<PtexHalf>(const PtexHalf* p) { return double(PtexHalf::toFloat(p->bits)); }
+template <typename T>
+inline double sampleValue(const T* p) {
+    return double(*p);
+}
+template <>
+inline double sampleValue<PtexHalf>(const PtexHalf* p) {
+    return double(PtexHalf::toFloat(p->bits));
+}
 
 // Where a piece's cell (x, y), in a W x H face in the main face's orientation,
 // lies in the rotated face's own texels: col = c0 + i*ci + j*cj, row = r0 + i*ri + j*rj
 // for cell (piece.u + i, piece.v + j).
 struct CellMap {
     int c0, ci, cj, r0, ri, rj;
-    CellMap(int rotation, int pu, int pv, int W, int H)
-    {
+    CellMap(int rotation, int pu, int pv, int W, int H) {
         switch (rotation & 3) {
-        case 0: c0 = pu; ci = 1; cj = 0; r0 = pv; ri = 0; rj = 1; break;
-        case 1: c0 = H - 1 - pv; ci = 0; cj = -1; r0 = pu; ri = 1; rj = 0; break;
-        case 2: c0 = W - 1 - pu; ci = -1; cj = 0; r0 = H - 1 - pv; ri = 0; rj = -1; break;
-        default: c0 = pv; ci = 0; cj = 1; r0 = W - 1 - pu; ri = -1; rj = 0; break;
+            case 0:
+                c0 = pu;
+                ci = 1;
+                cj = 0;
+                r0 = pv;
+                ri = 0;
+                rj = 1;
+                break;
+            case 1:
+                c0 = H - 1 - pv;
+                ci = 0;
+                cj = -1;
+                r0 = pu;
+                ri = 1;
+                rj = 0;
+                break;
+            case 2:
+                c0 = W - 1 - pu;
+                ci = -1;
+                cj = 0;
+                r0 = H - 1 - pv;
+                ri = 0;
+                rj = -1;
+                break;
+            default:
+                c0 = pv;
+                ci = 0;
+                cj = 1;
+                r0 = W - 1 - pu;
+                ri = -1;
+                rj = 0;
+                break;
         }
     }
 };
@@ -37,9 +70,9 @@ struct CellMap {
 // inside the rectangle (the common case) walk the texels by fixed strides, with
 // the channel count fixed for 1 to 4 channels so the sums stay in registers.
 template <typename T, int N>
-void accumulateInside(const double* weights, int stride, int uw, int vw, const CellMap& m, const T* data,
-                      int dataU, int c0, int r0, int nTxChan, int firstChan, int nChan, float* result)
-{
+void accumulateInside(const double* weights, int stride, int uw, int vw, const CellMap& m,
+                      const T* data, int dataU, int c0, int r0, int nTxChan, int firstChan,
+                      int nChan, float* result) {
     const long stepI = (long(m.ri) * dataU + m.ci) * nTxChan;
     const long stepJ = (long(m.rj) * dataU + m.cj) * nTxChan;
     const T* base = data + (long(m.r0 - r0) * dataU + (m.c0 - c0)) * nTxChan + firstChan;
@@ -73,19 +106,35 @@ void accumulateInside(const double* weights, int stride, int uw, int vw, const C
 }
 
 template <typename T>
-void accumulatePacked(const double* weights, int stride, int uw, int vw, const CellMap& m, const T* data, int dataU,
-                      int c0, int r0, int c1, int r1, int nTxChan, int firstChan, int nChan, float* result)
-{
+void accumulatePacked(const double* weights, int stride, int uw, int vw, const CellMap& m,
+                      const T* data, int dataU, int c0, int r0, int c1, int r1, int nTxChan,
+                      int firstChan, int nChan, float* result) {
     // The mapping is linear, so two opposite cells bound the piece.
     const int ca = m.c0, cb = m.c0 + (uw - 1) * m.ci + (vw - 1) * m.cj;
     const int ra = m.r0, rb = m.r0 + (uw - 1) * m.ri + (vw - 1) * m.rj;
-    if ((ca < cb ? ca : cb) >= c0 && (ca < cb ? cb : ca) < c1 && (ra < rb ? ra : rb) >= r0 && (ra < rb ? rb : ra) < r1) {
+    if ((ca < cb ? ca : cb) >= c0 && (ca < cb ? cb : ca) < c1 && (ra < rb ? ra : rb) >= r0 &&
+        (ra < rb ? rb : ra) < r1) {
         switch (nChan) {
-        case 1: accumulateInside<T, 1>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
-        case 2: accumulateInside<T, 2>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
-        case 3: accumulateInside<T, 3>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
-        case 4: accumulateInside<T, 4>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
-        default: accumulateInside<T, 0>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan, firstChan, nChan, result); break;
+            case 1:
+                accumulateInside<T, 1>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan,
+                                       firstChan, nChan, result);
+                break;
+            case 2:
+                accumulateInside<T, 2>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan,
+                                       firstChan, nChan, result);
+                break;
+            case 3:
+                accumulateInside<T, 3>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan,
+                                       firstChan, nChan, result);
+                break;
+            case 4:
+                accumulateInside<T, 4>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan,
+                                       firstChan, nChan, result);
+                break;
+            default:
+                accumulateInside<T, 0>(weights, stride, uw, vw, m, data, dataU, c0, r0, nTxChan,
+                                       firstChan, nChan, result);
+                break;
         }
         return;
     }
@@ -101,8 +150,9 @@ void accumulatePacked(const double* weights, int stride, int uw, int vw, const C
                 const int row = m.r0 + i * m.ri + j * m.rj;
                 if (col < c0 || col >= c1 || row < r0 || row >= r1) continue;
                 const double w = wrow[i];
-                const T* px = data + (size_t(row - r0) * size_t(dataU) + size_t(col - c0)) * size_t(nTxChan) +
-                              size_t(firstChan + k0);
+                const T* px =
+                    data + (size_t(row - r0) * size_t(dataU) + size_t(col - c0)) * size_t(nTxChan) +
+                    size_t(firstChan + k0);
                 for (int k = 0; k < nc; ++k) acc[k] += w * sampleValue(px + k);
             }
         }
@@ -111,15 +161,14 @@ void accumulatePacked(const double* weights, int stride, int uw, int vw, const C
 }
 
 template <typename T>
-void accumulateConstant(double sum, const T* pixel, int firstChan, int nChan, float* result)
-{
-    for (int k = 0; k < nChan; ++k) result[k] = float(double(result[k]) + sum * sampleValue(pixel + firstChan + k));
+void accumulateConstant(double sum, const T* pixel, int firstChan, int nChan, float* result) {
+    for (int k = 0; k < nChan; ++k)
+        result[k] = float(double(result[k]) + sum * sampleValue(pixel + firstChan + k));
 }
 
 }  // namespace
 
-void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW)
-{
+void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW) {
     if (!validRes(res)) return;
     const int resU = res.u(), resV = res.v();
     if (resU < 4 || resV < 4) {
@@ -163,7 +212,8 @@ void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW)
     nv -= sv;
     if (nu < 1 || nv < 1) return;
     // A kernel wider than a neighbour-sized face cannot be placed.
-    if (firstU < -resU || firstU + nu > 2 * resU || firstV < -resV || firstV + nv > 2 * resV) return;
+    if (firstU < -resU || firstU + nu > 2 * resU || firstV < -resV || firstV + nv > 2 * resV)
+        return;
 
     double sumU = 0.0, sumV = 0.0;
     for (int i = 0; i < nu; ++i) sumU += ku[su + i];
@@ -204,7 +254,8 @@ void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW)
             // scale the rest back up to the full weight.
             double cornerSum = 0.0;
             for (int j = 0; j < cornerPart.vw; ++j)
-                for (int i = 0; i < cornerPart.uw; ++i) cornerSum += cornerPart.weights[j * cornerPart.stride + i];
+                for (int i = 0; i < cornerPart.uw; ++i)
+                    cornerSum += cornerPart.weights[j * cornerPart.stride + i];
             const double rest = 1.0 - cornerSum / weight;
             if (rest > 1e-12 && std::isfinite(rest)) {
                 const double f = 1.0 / rest;
@@ -236,12 +287,13 @@ void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW)
 
     if (uPart.valid) applyKernel(uPart, uNeighbor.faceId, uNeighbor.rotation);
     if (vPart.valid) applyKernel(vPart, vNeighbor.faceId, vNeighbor.rotation);
-    if (cornerPart.valid && cornerNeighbor.valid) applyKernel(cornerPart, cornerNeighbor.faceId, cornerNeighbor.rotation);
+    if (cornerPart.valid && cornerNeighbor.valid)
+        applyKernel(cornerPart, cornerNeighbor.faceId, cornerNeighbor.rotation);
     applyKernel(mainPart, faceId, 0);
 }
 
-void PtexMitchellFilter::splitKernel(KernelPart& main, KernelPart& uPart, KernelPart& vPart, KernelPart& cornerPart)
-{
+void PtexMitchellFilter::splitKernel(KernelPart& main, KernelPart& uPart, KernelPart& vPart,
+                                     KernelPart& cornerPart) {
     uPart = KernelPart();
     vPart = KernelPart();
     cornerPart = KernelPart();
@@ -303,63 +355,85 @@ void PtexMitchellFilter::splitKernel(KernelPart& main, KernelPart& uPart, Kernel
     }
 }
 
-void PtexMitchellFilter::foldKernel(const KernelPart& source, KernelPart& target, int edge, double factor)
-{
+void PtexMitchellFilter::foldKernel(const KernelPart& source, KernelPart& target, int edge,
+                                    double factor) {
     if (!source.valid || !target.valid || target.uw < 1 || target.vw < 1) return;
     for (int j = 0; j < source.vw; ++j) {
         for (int i = 0; i < source.uw; ++i) {
             int ti, tj;
             switch (edge & 3) {
-            case 0: ti = i; tj = 0; break;
-            case 2: ti = i; tj = target.vw - 1; break;
-            case 1: ti = target.uw - 1; tj = j; break;
-            default: ti = 0; tj = j; break;
+                case 0:
+                    ti = i;
+                    tj = 0;
+                    break;
+                case 2:
+                    ti = i;
+                    tj = target.vw - 1;
+                    break;
+                case 1:
+                    ti = target.uw - 1;
+                    tj = j;
+                    break;
+                default:
+                    ti = 0;
+                    tj = j;
+                    break;
             }
             if (ti >= target.uw || tj >= target.vw) continue;
-            target.weights[tj * target.stride + ti] += factor * source.weights[j * source.stride + i];
+            target.weights[tj * target.stride + ti] +=
+                factor * source.weights[j * source.stride + i];
         }
     }
 }
 
-void PtexMitchellFilter::applyConstant(const KernelPart& piece, const void* pixel)
-{
+void PtexMitchellFilter::applyConstant(const KernelPart& piece, const void* pixel) {
     double sum = 0.0;
     for (int j = 0; j < piece.vw; ++j)
         for (int i = 0; i < piece.uw; ++i) sum += piece.weights[j * piece.stride + i];
     switch (dataType) {
-    case dt_uint8: accumulateConstant(sum, static_cast<const uint8_t*>(pixel), firstChan, nChan, result); break;
-    case dt_uint16: accumulateConstant(sum, static_cast<const uint16_t*>(pixel), firstChan, nChan, result); break;
-    case dt_half: accumulateConstant(sum, static_cast<const PtexHalf*>(pixel), firstChan, nChan, result); break;
-    default: accumulateConstant(sum, static_cast<const float*>(pixel), firstChan, nChan, result); break;
+        case dt_uint8:
+            accumulateConstant(sum, static_cast<const uint8_t*>(pixel), firstChan, nChan, result);
+            break;
+        case dt_uint16:
+            accumulateConstant(sum, static_cast<const uint16_t*>(pixel), firstChan, nChan, result);
+            break;
+        case dt_half:
+            accumulateConstant(sum, static_cast<const PtexHalf*>(pixel), firstChan, nChan, result);
+            break;
+        default:
+            accumulateConstant(sum, static_cast<const float*>(pixel), firstChan, nChan, result);
+            break;
     }
 }
 
-void PtexMitchellFilter::applyPacked(const KernelPart& piece, int rotation, const void* data, int dataU, int c0,
-                                     int r0, int c1, int r1)
-{
+void PtexMitchellFilter::applyPacked(const KernelPart& piece, int rotation, const void* data,
+                                     int dataU, int c0, int r0, int c1, int r1) {
     const CellMap m(rotation, piece.u, piece.v, piece.res.u(), piece.res.v());
     switch (dataType) {
-    case dt_uint8:
-        accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m, static_cast<const uint8_t*>(data), dataU,
-                         c0, r0, c1, r1, numChannels, firstChan, nChan, result);
-        break;
-    case dt_uint16:
-        accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m, static_cast<const uint16_t*>(data),
-                         dataU, c0, r0, c1, r1, numChannels, firstChan, nChan, result);
-        break;
-    case dt_half:
-        accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m, static_cast<const PtexHalf*>(data),
-                         dataU, c0, r0, c1, r1, numChannels, firstChan, nChan, result);
-        break;
-    default:
-        accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m, static_cast<const float*>(data), dataU,
-                         c0, r0, c1, r1, numChannels, firstChan, nChan, result);
-        break;
+        case dt_uint8:
+            accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m,
+                             static_cast<const uint8_t*>(data), dataU, c0, r0, c1, r1, numChannels,
+                             firstChan, nChan, result);
+            break;
+        case dt_uint16:
+            accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m,
+                             static_cast<const uint16_t*>(data), dataU, c0, r0, c1, r1, numChannels,
+                             firstChan, nChan, result);
+            break;
+        case dt_half:
+            accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m,
+                             static_cast<const PtexHalf*>(data), dataU, c0, r0, c1, r1, numChannels,
+                             firstChan, nChan, result);
+            break;
+        default:
+            accumulatePacked(piece.weights, piece.stride, piece.uw, piece.vw, m,
+                             static_cast<const float*>(data), dataU, c0, r0, c1, r1, numChannels,
+                             firstChan, nChan, result);
+            break;
     }
 }
 
-void PtexMitchellFilter::applyKernel(const KernelPart& piece, int face, int rotation)
-{
+void PtexMitchellFilter::applyKernel(const KernelPart& piece, int face, int rotation) {
     if (!piece.valid || piece.uw < 1 || piece.vw < 1) return;
     Res dres = (rotation & 1) ? piece.res.swappeduv() : piece.res;
     PtexFaceData* data = texture->getData(face, dres);
@@ -369,7 +443,8 @@ void PtexMitchellFilter::applyKernel(const KernelPart& piece, int face, int rota
         if (const void* pixel = data->getData()) applyConstant(piece, pixel);
     } else if (data->isTiled()) {
         const Res tres = data->tileRes();
-        if (tres.ulog2 >= 0 && tres.vlog2 >= 0 && tres.ulog2 <= dres.ulog2 && tres.vlog2 <= dres.vlog2) {
+        if (tres.ulog2 >= 0 && tres.vlog2 >= 0 && tres.ulog2 <= dres.ulog2 &&
+            tres.vlog2 <= dres.vlog2) {
             const int TU = tres.u(), TV = tres.v();
             const int ntu = dres.ntilesu(tres);
             // The texel rectangle the piece covers, in the face's own orientation.
@@ -414,7 +489,8 @@ void PtexMitchellFilter::applyKernel(const KernelPart& piece, int face, int rota
             }
         }
     } else if (data->res() == dres) {
-        if (const void* pixels = data->getData()) applyPacked(piece, rotation, pixels, dres.u(), 0, 0, dres.u(), dres.v());
+        if (const void* pixels = data->getData())
+            applyPacked(piece, rotation, pixels, dres.u(), 0, 0, dres.u(), dres.v());
     }
     data->release();
 }

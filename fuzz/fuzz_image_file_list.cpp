@@ -18,13 +18,11 @@
 
 namespace {
 
-void require(bool condition)
-{
+void require(bool condition) {
     if (!condition) std::abort();
 }
 
-void writeFile(const std::string& path, const void* data, size_t size)
-{
+void writeFile(const std::string& path, const void* data, size_t size) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return;
     if (size) std::fwrite(data, 1, size, file);
@@ -34,15 +32,15 @@ void writeFile(const std::string& path, const void* data, size_t size)
 // Kept in static storage without a destructor: the exit handler still needs it.
 char scratchDir[64];
 
-const std::string& scratch()
-{
+const std::string& scratch() {
     static const std::string dir = [] {
         std::strcpy(scratchDir, "/tmp/zt-fuzz-ifl-XXXXXX");
         if (!::mkdtemp(scratchDir)) std::abort();
         const std::string d = scratchDir;
         const std::string sub = d + "/sub";
         ::mkdir(sub.c_str(), 0700);
-        for (const char* name : {"/a.ptx", "/b.ptx", "/c d.ptx", "/sub/e.ptx"}) writeFile(d + name, "x", 1);
+        for (const char* name : {"/a.ptx", "/b.ptx", "/c d.ptx", "/sub/e.ptx"})
+            writeFile(d + name, "x", 1);
         const char nested[] = "a.ptx 2\nb.ptx\nlist.ifl\nnested.ifl\n";
         writeFile(d + "/nested.ifl", nested, sizeof nested - 1);
         const std::string deep = "sub/e.ptx 3 ; deep\r\n" + d + "/nested.ifl\n";
@@ -58,8 +56,7 @@ const std::string& scratch()
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 9) return 0;
     const std::string path = scratch() + "/list.ifl";
     writeFile(path, data + 9, size - 9);
@@ -70,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(&list.playbackRate, data + 5, 4);
 
     const bool loaded = list.loadList(path.c_str(), nullptr);
-    for (int32_t index : list.frames) require(index >= 0 && static_cast<size_t>(index) < list.fileNames.size());
+    for (int32_t index : list.frames)
+        require(index >= 0 && static_cast<size_t>(index) < list.fileNames.size());
     for (int frame : {-1000000, -7, -1, 0, 1, 2, 3, 50, 2147483647, -2147483647 - 1}) {
         const char* name = list.getFrameFileName(frame);
         if (!name) continue;

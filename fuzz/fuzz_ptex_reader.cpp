@@ -23,8 +23,7 @@
 
 namespace {
 
-void require(bool condition)
-{
+void require(bool condition) {
     if (!condition) std::abort();
 }
 
@@ -33,17 +32,14 @@ class MemoryInput : public PtexInputHandler {
 public:
     MemoryInput(const uint8_t* data, size_t size) : _data(data), _size(size) {}
 
-    Handle open(const char*) override
-    {
+    Handle open(const char*) override {
         ++opens;
         return new Stream{0};
     }
-    void seek(Handle handle, int64_t pos) override
-    {
+    void seek(Handle handle, int64_t pos) override {
         static_cast<Stream*>(handle)->pos = pos < 0 ? UINT64_MAX : uint64_t(pos);
     }
-    size_t read(void* buffer, size_t size, Handle handle) override
-    {
+    size_t read(void* buffer, size_t size, Handle handle) override {
         Stream* s = static_cast<Stream*>(handle);
         if (s->pos >= _size) return 0;
         size_t n = std::min<size_t>(size, _size - size_t(s->pos));
@@ -51,8 +47,7 @@ public:
         s->pos += n;
         return n;
     }
-    bool close(Handle handle) override
-    {
+    bool close(Handle handle) override {
         delete static_cast<Stream*>(handle);
         return true;
     }
@@ -70,8 +65,7 @@ private:
 
 class QuietErrors : public PtexErrorHandler {
 public:
-    void reportError(const char* error) override
-    {
+    void reportError(const char* error) override {
         require(error != nullptr);
         ++count;
     }
@@ -83,8 +77,7 @@ volatile uint32_t gSink = 0;
 
 // Reads every byte (8 at a time: the sanitizer checks each load) without
 // coverage tracing, which would dominate the run time on large faces.
-__attribute__((no_sanitize("coverage"))) void touch(const void* data, size_t bytes)
-{
+__attribute__((no_sanitize("coverage"))) void touch(const void* data, size_t bytes) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     uint64_t sum = 0;
     size_t i = 0;
@@ -97,10 +90,10 @@ __attribute__((no_sanitize("coverage"))) void touch(const void* data, size_t byt
     gSink = gSink + uint32_t(sum);
 }
 
-constexpr uint64_t TexelBudget = uint64_t(1) << 22;  // texels copied or reduced per input
-constexpr int64_t MaxCopyTexels = int64_t(1) << 20;  // largest face copied into our own buffer
-constexpr int64_t MaxAnisoTexels = int64_t(1) << 16; // largest face reduced in one direction only
-constexpr int Guard = 16;                           // guard bytes behind every copy buffer
+constexpr uint64_t TexelBudget = uint64_t(1) << 22;   // texels copied or reduced per input
+constexpr int64_t MaxCopyTexels = int64_t(1) << 20;   // largest face copied into our own buffer
+constexpr int64_t MaxAnisoTexels = int64_t(1) << 16;  // largest face reduced in one direction only
+constexpr int Guard = 16;                             // guard bytes behind every copy buffer
 constexpr uint8_t GuardByte = 0xA5;
 
 struct Reader {
@@ -110,18 +103,17 @@ struct Reader {
     uint64_t budget;
     std::vector<uint8_t> buffer;
 
-    Reader(PtexTexture* t, int n, int p, uint64_t b = TexelBudget) : tex(t), nchan(n), psize(p), budget(b) {}
+    Reader(PtexTexture* t, int n, int p, uint64_t b = TexelBudget)
+        : tex(t), nchan(n), psize(p), budget(b) {}
 
-    bool spend(int64_t texels)
-    {
+    bool spend(int64_t texels) {
         if (texels < 0 || uint64_t(texels) > budget) return false;
         budget -= uint64_t(texels);
         return true;
     }
 
     // Reads a face data handle completely (tiles too) and releases it.
-    void readHandle(PtexFaceData* fd, bool allowTiles)
-    {
+    void readHandle(PtexFaceData* fd, bool allowTiles) {
         require(fd != nullptr);
         Ptex::Res r = fd->res();
         std::vector<uint8_t> pixel(size_t(psize) + Guard, GuardByte);
@@ -159,8 +151,7 @@ struct Reader {
     }
 
     // getData into our buffer (packed or with a padded stride), guard checked.
-    void copyFace(int f, Ptex::Res res, bool atRes, int pad)
-    {
+    void copyFace(int f, Ptex::Res res, bool atRes, int pad) {
         if (res.ulog2 < 0 || res.vlog2 < 0 || res.ulog2 > 20 || res.vlog2 > 20) return;
         int64_t texels = int64_t(1) << (res.ulog2 + res.vlog2);
         if (texels > MaxCopyTexels || !spend(texels)) return;
@@ -168,21 +159,24 @@ struct Reader {
         int stride = pad ? int(row) + pad : 0;
         size_t bytes = (stride ? size_t(stride) : row) * size_t(res.v());
         buffer.assign(bytes + Guard, GuardByte);
-        if (atRes) tex->getData(f, buffer.data(), stride, res);
-        else tex->getData(f, buffer.data(), stride);
+        if (atRes)
+            tex->getData(f, buffer.data(), stride, res);
+        else
+            tex->getData(f, buffer.data(), stride);
         for (int i = 0; i < Guard; i++) require(buffer[bytes + size_t(i)] == GuardByte);
         touch(buffer.data(), bytes);
     }
 
-    void pixels(int f, Ptex::Res res, bool atRes)
-    {
+    void pixels(int f, Ptex::Res res, bool atRes) {
         float result[64 + 4];
         const int us[] = {0, res.u() - 1, -1, 1 << 30};
         for (int k = 0; k < 4; k++) {
             for (float& x : result) x = -7.0f;
             int n = std::min(nchan, 64);
-            if (atRes) tex->getPixel(f, us[k], us[3 - k], result, 0, n, res);
-            else tex->getPixel(f, us[k], us[3 - k], result, 0, n);
+            if (atRes)
+                tex->getPixel(f, us[k], us[3 - k], result, 0, n, res);
+            else
+                tex->getPixel(f, us[k], us[3 - k], result, 0, n);
             for (int i = n; i < 68; i++) require(result[i] == -7.0f);
         }
         // Channel ranges partly or wholly outside the texture.
@@ -195,15 +189,13 @@ struct Reader {
         tex->getPixel(f, 0, 0, result, 0, 0);
     }
 
-    void level(int f, Ptex::Res res)
-    {
+    void level(int f, Ptex::Res res) {
         readHandle(tex->getData(f, res), true);
         copyFace(f, res, true, 0);
         if (res.ulog2 >= 0 && res.vlog2 >= 0) pixels(f, res, true);
     }
 
-    void face(int f, int nfaces)
-    {
+    void face(int f, int nfaces) {
         const Ptex::FaceInfo& info = tex->getFaceInfo(f);
         for (int e = 0; e < 4; e++) require(info.adjfaces[e] >= -1 && info.adjfaces[e] < nfaces);
         Ptex::Res res = info.res;
@@ -231,8 +223,7 @@ struct Reader {
     }
 };
 
-void readMetaData(PtexMetaData* md)
-{
+void readMetaData(PtexMetaData* md) {
     require(md != nullptr);
     int n = md->numKeys();
     require(n >= 0);
@@ -257,14 +248,16 @@ void readMetaData(PtexMetaData* md)
         md->getValue(key, s);
         if (s) touch(s, std::strlen(s));
         int count = 0;
-#define ZENTO_READ_META(T)                                   \
-    {                                                        \
-        const T* v = nullptr;                                \
-        md->getValue(i, v, count);                           \
-        if (v) touch(v, size_t(count) * sizeof(T));          \
-        else require(count == 0);                            \
-        md->getValue(key, v, count);                         \
-        if (v) touch(v, size_t(count) * sizeof(T));          \
+#define ZENTO_READ_META(T)                          \
+    {                                               \
+        const T* v = nullptr;                       \
+        md->getValue(i, v, count);                  \
+        if (v)                                      \
+            touch(v, size_t(count) * sizeof(T));    \
+        else                                        \
+            require(count == 0);                    \
+        md->getValue(key, v, count);                \
+        if (v) touch(v, size_t(count) * sizeof(T)); \
     }
         ZENTO_READ_META(int8_t)
         ZENTO_READ_META(int16_t)
@@ -279,10 +272,10 @@ void readMetaData(PtexMetaData* md)
     md->release();
 }
 
-void filterFaces(PtexTexture* tex, int nfaces, int maxFaces)
-{
+void filterFaces(PtexTexture* tex, int nfaces, int maxFaces) {
     PtexFilter::Options box(PtexFilter::f_box), bicubic(PtexFilter::f_bicubic, true, 0.5f);
-    PtexFilter* filters[3] = {PtexFilter::getFilter(tex, box), PtexFilter::getFilter(tex, bicubic), nullptr};
+    PtexFilter* filters[3] = {PtexFilter::getFilter(tex, box), PtexFilter::getFilter(tex, bicubic),
+                              nullptr};
 #ifdef ZENTO_FUZZ_MITCHELL
     if (tex->meshType() == Ptex::mt_quad) {
         PtexFilter::Options mitchell(PtexFilter::FilterType(-1), false, 2.0f / 3.0f);
@@ -294,7 +287,8 @@ void filterFaces(PtexTexture* tex, int nfaces, int maxFaces)
     float result[64 + 4];
     for (int f = 0; f < std::min(nfaces, maxFaces); f++) {
         // A different point and footprint per face, small to wide.
-        float u = std::fmod(0.618034f * float(f + 1), 1.0f), v = std::fmod(0.414214f * float(f + 3), 1.0f);
+        float u = std::fmod(0.618034f * float(f + 1), 1.0f),
+              v = std::fmod(0.414214f * float(f + 3), 1.0f);
         float w = std::ldexp(1.0f, -(f % 9));
         for (int k = 0; k < 3; k++) {
             if (!filters[k]) continue;
@@ -319,8 +313,7 @@ void filterFaces(PtexTexture* tex, int nfaces, int maxFaces)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryInput input(data, size);
     QuietErrors errors;
     // The premultiply choice comes from the input's length so both paths are fuzzed.

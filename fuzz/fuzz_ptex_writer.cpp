@@ -31,13 +31,13 @@
 namespace {
 
 // Prints what differed (to help reading a crash) and aborts.
-#define REQUIRE(cond)                                                              \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            std::fprintf(stderr, "fuzz_ptex_writer: check failed: %s (line %d)\n", \
-                         #cond, __LINE__);                                         \
-            std::abort();                                                          \
-        }                                                                          \
+#define REQUIRE(cond)                                                                     \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
+            std::fprintf(stderr, "fuzz_ptex_writer: check failed: %s (line %d)\n", #cond, \
+                         __LINE__);                                                       \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)
 
 using Bytes = std::vector<uint8_t>;
@@ -54,10 +54,10 @@ struct Format {
 // What a face is expected to read back as.
 struct FaceModel {
     bool written = false;
-    bool constant = true;  // stored as a constant face
+    bool constant = true;      // stored as a constant face
     bool incremental = false;  // last written by an incremental edit
-    Ptex::FaceInfo info;   // as written (adjacency unfiltered)
-    Bytes texels;          // full-resolution data (constant faces: one pixel)
+    Ptex::FaceInfo info;       // as written (adjacency unfiltered)
+    Bytes texels;              // full-resolution data (constant faces: one pixel)
 };
 
 struct MetaModel {
@@ -69,8 +69,7 @@ struct MetaModel {
 class Rng {
 public:
     explicit Rng(uint32_t seed) : _s(seed | 1) {}
-    uint32_t next()
-    {
+    uint32_t next() {
         _s ^= _s << 13;
         _s ^= _s >> 17;
         _s ^= _s << 5;
@@ -84,58 +83,61 @@ private:
 // Fills texels in one of several styles: raw input bytes, random bits (float
 // and half NaNs and infinities included), a few distinct pixels, one pixel
 // everywhere (becomes a constant face), or a smooth ramp.
-Bytes makeTexels(FuzzedDataProvider& in, const Format& fmt, Ptex::Res res)
-{
+Bytes makeTexels(FuzzedDataProvider& in, const Format& fmt, Ptex::Res res) {
     size_t npix = size_t(res.size());
     Bytes data(npix * size_t(fmt.psize));
     const int style = in.ConsumeIntegralInRange<int>(0, 4);
     Rng rng(in.ConsumeIntegral<uint32_t>());
     switch (style) {
-    case 0: {
-        Bytes raw = in.ConsumeBytes<uint8_t>(std::min<size_t>(data.size(), 64));
-        if (raw.empty()) raw.push_back(0x3c);
-        for (size_t i = 0; i < data.size(); i++) data[i] = raw[i % raw.size()];
-        break;
-    }
-    case 1:
-        for (uint8_t& b : data) b = uint8_t(rng.next() >> 7);
-        break;
-    case 2:
-    case 3: {
-        Bytes palette(size_t(fmt.psize) * 3);
-        for (uint8_t& b : palette) b = uint8_t(rng.next() >> 9);
-        for (size_t p = 0; p < npix; p++) {
-            size_t which = style == 3 ? 0 : rng.next() % 3;
-            std::memcpy(&data[p * size_t(fmt.psize)], &palette[which * size_t(fmt.psize)], size_t(fmt.psize));
+        case 0: {
+            Bytes raw = in.ConsumeBytes<uint8_t>(std::min<size_t>(data.size(), 64));
+            if (raw.empty()) raw.push_back(0x3c);
+            for (size_t i = 0; i < data.size(); i++) data[i] = raw[i % raw.size()];
+            break;
         }
-        break;
-    }
-    default: {
-        std::vector<float> pixel(size_t(fmt.nchan));
-        for (int v = 0; v < res.v(); v++)
-            for (int u = 0; u < res.u(); u++) {
-                for (int c = 0; c < fmt.nchan; c++)
-                    pixel[size_t(c)] = float((u * (c + 1) + v * 3) % 97) / 96.0f;
-                Ptex::ConvertFromFloat(&data[(size_t(v) * size_t(res.u()) + size_t(u)) * size_t(fmt.psize)],
-                                       pixel.data(), fmt.dt, fmt.nchan);
+        case 1:
+            for (uint8_t& b : data) b = uint8_t(rng.next() >> 7);
+            break;
+        case 2:
+        case 3: {
+            Bytes palette(size_t(fmt.psize) * 3);
+            for (uint8_t& b : palette) b = uint8_t(rng.next() >> 9);
+            for (size_t p = 0; p < npix; p++) {
+                size_t which = style == 3 ? 0 : rng.next() % 3;
+                std::memcpy(&data[p * size_t(fmt.psize)], &palette[which * size_t(fmt.psize)],
+                            size_t(fmt.psize));
             }
-        break;
-    }
+            break;
+        }
+        default: {
+            std::vector<float> pixel(size_t(fmt.nchan));
+            for (int v = 0; v < res.v(); v++)
+                for (int u = 0; u < res.u(); u++) {
+                    for (int c = 0; c < fmt.nchan; c++)
+                        pixel[size_t(c)] = float((u * (c + 1) + v * 3) % 97) / 96.0f;
+                    Ptex::ConvertFromFloat(
+                        &data[(size_t(v) * size_t(res.u()) + size_t(u)) * size_t(fmt.psize)],
+                        pixel.data(), fmt.dt, fmt.nchan);
+                }
+            break;
+        }
     }
     return data;
 }
 
-Ptex::FaceInfo makeInfo(FuzzedDataProvider& in, const Format& fmt, int nfaces, size_t& bytesLeft)
-{
+Ptex::FaceInfo makeInfo(FuzzedDataProvider& in, const Format& fmt, int nfaces, size_t& bytesLeft) {
     // Mostly small faces; now and then one large enough for mip-maps of several
     // levels or for tiles.
     const int maxLog2 = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? 8 : 5;
     int8_t ul = int8_t(in.ConsumeIntegralInRange<int>(0, maxLog2));
-    int8_t vl = fmt.mt == Ptex::mt_triangle ? ul : int8_t(in.ConsumeIntegralInRange<int>(0, maxLog2));
+    int8_t vl =
+        fmt.mt == Ptex::mt_triangle ? ul : int8_t(in.ConsumeIntegralInRange<int>(0, maxLog2));
     // Keep the whole texture small: shrink faces once the byte budget is used.
     while ((size_t(1) << (ul + vl)) * size_t(fmt.psize) > bytesLeft && (ul > 0 || vl > 0)) {
-        if (ul >= vl && ul > 0) ul--;
-        else vl--;
+        if (ul >= vl && ul > 0)
+            ul--;
+        else
+            vl--;
         if (fmt.mt == Ptex::mt_triangle) ul = vl = std::min(ul, vl);
     }
     bytesLeft -= std::min(bytesLeft, (size_t(1) << (ul + vl)) * size_t(fmt.psize));
@@ -149,8 +151,7 @@ Ptex::FaceInfo makeInfo(FuzzedDataProvider& in, const Format& fmt, int nfaces, s
 }
 
 // The face info the reader must give back for a model face.
-Ptex::FaceInfo expectedInfo(const FaceModel& m, const Format& fmt, int nfaces)
-{
+Ptex::FaceInfo expectedInfo(const FaceModel& m, const Format& fmt, int nfaces) {
     if (!m.written) {
         Ptex::FaceInfo f;
         f.flags = Ptex::FaceInfo::flag_constant;
@@ -170,18 +171,17 @@ Ptex::FaceInfo expectedInfo(const FaceModel& m, const Format& fmt, int nfaces)
     return f;
 }
 
-Bytes premultiplied(const Bytes& data, const Format& fmt)
-{
+Bytes premultiplied(const Bytes& data, const Format& fmt) {
     Bytes out = data;
     if (fmt.hasAlpha())
-        PtexUtils::multalpha(out.data(), int(out.size() / size_t(fmt.psize)), fmt.dt, fmt.nchan, fmt.alpha);
+        PtexUtils::multalpha(out.data(), int(out.size() / size_t(fmt.psize)), fmt.dt, fmt.nchan,
+                             fmt.alpha);
     return out;
 }
 
 // The stored reductions of a face, as the writer makes them: from premultiplied
 // data, 2x2 (triangles: the triangle reduction) while both sides exceed 4 texels.
-std::vector<Bytes> expectedLevels(const FaceModel& m, const Format& fmt, bool mipmaps)
-{
+std::vector<Bytes> expectedLevels(const FaceModel& m, const Format& fmt, bool mipmaps) {
     std::vector<Bytes> levels;
     Ptex::Res res = m.info.res;
     Bytes current = premultiplied(m.texels, fmt);
@@ -192,8 +192,8 @@ std::vector<Bytes> expectedLevels(const FaceModel& m, const Format& fmt, bool mi
             PtexUtils::reduceTri(current.data(), res.u() * fmt.psize, res.u(), res.v(), dst.data(),
                                  next.u() * fmt.psize, fmt.dt, fmt.nchan);
         else
-            PtexUtils::reduce(current.data(), res.u() * fmt.psize, res.u(), res.v(), dst.data(), next.u() * fmt.psize,
-                              fmt.dt, fmt.nchan);
+            PtexUtils::reduce(current.data(), res.u() * fmt.psize, res.u(), res.v(), dst.data(),
+                              next.u() * fmt.psize, fmt.dt, fmt.nchan);
         levels.push_back(dst);
         current.swap(dst);
         res = next;
@@ -203,8 +203,7 @@ std::vector<Bytes> expectedLevels(const FaceModel& m, const Format& fmt, bool mi
 
 // The constant value: the average of the smallest stored level (premultiplied),
 // un-premultiplied; incremental edits average the full-resolution data.
-Bytes expectedConstant(const FaceModel& m, const Format& fmt, bool mipmaps)
-{
+Bytes expectedConstant(const FaceModel& m, const Format& fmt, bool mipmaps) {
     if (!m.written) return Bytes(size_t(fmt.psize), 0);
     if (m.constant) return m.texels;
     Ptex::Res res = m.info.res;
@@ -213,18 +212,20 @@ Bytes expectedConstant(const FaceModel& m, const Format& fmt, bool mipmaps)
         std::vector<Bytes> levels = expectedLevels(m, fmt, mipmaps);
         if (!levels.empty()) {
             smallest = levels.back();
-            res = Ptex::Res(int8_t(res.ulog2 - int(levels.size())), int8_t(res.vlog2 - int(levels.size())));
+            res = Ptex::Res(int8_t(res.ulog2 - int(levels.size())),
+                            int8_t(res.vlog2 - int(levels.size())));
         }
     }
     Bytes pixel(size_t(fmt.psize));
-    PtexUtils::average(smallest.data(), res.u() * fmt.psize, res.u(), res.v(), pixel.data(), fmt.dt, fmt.nchan);
+    PtexUtils::average(smallest.data(), res.u() * fmt.psize, res.u(), res.v(), pixel.data(), fmt.dt,
+                       fmt.nchan);
     if (fmt.hasAlpha()) PtexUtils::divalpha(pixel.data(), 1, fmt.dt, fmt.nchan, fmt.alpha);
     return pixel;
 }
 
 // Writes face f of the model through the writer (data possibly with a padded stride).
-void writeFace(FuzzedDataProvider& in, PtexWriter* w, const Format& fmt, FaceModel& m, int f, bool incremental)
-{
+void writeFace(FuzzedDataProvider& in, PtexWriter* w, const Format& fmt, FaceModel& m, int f,
+               bool incremental) {
     const Ptex::Res res = m.info.res;
     if (in.ConsumeIntegralInRange<int>(0, 3) == 0) {
         m.texels = makeTexels(in, fmt, Ptex::Res(0, 0));
@@ -232,13 +233,15 @@ void writeFace(FuzzedDataProvider& in, PtexWriter* w, const Format& fmt, FaceMod
         REQUIRE(w->writeConstantFace(f, m.info, m.texels.data()));
     } else {
         m.texels = makeTexels(in, fmt, res);
-        m.constant = PtexUtils::isConstant(m.texels.data(), res.u() * fmt.psize, res.u(), res.v(), fmt.psize);
+        m.constant = PtexUtils::isConstant(m.texels.data(), res.u() * fmt.psize, res.u(), res.v(),
+                                           fmt.psize);
         const size_t row = size_t(res.u()) * size_t(fmt.psize);
         const int pad = in.ConsumeBool() ? fmt.psize * in.ConsumeIntegralInRange<int>(1, 3) : 0;
         if (pad) {
             Bytes padded((row + size_t(pad)) * size_t(res.v()), 0xEE);
             for (int v = 0; v < res.v(); v++)
-                std::memcpy(&padded[size_t(v) * (row + size_t(pad))], &m.texels[size_t(v) * row], row);
+                std::memcpy(&padded[size_t(v) * (row + size_t(pad))], &m.texels[size_t(v) * row],
+                            row);
             REQUIRE(w->writeFace(f, m.info, padded.data(), int(row) + pad));
         } else {
             REQUIRE(w->writeFace(f, m.info, m.texels.data(), 0));
@@ -249,8 +252,7 @@ void writeFace(FuzzedDataProvider& in, PtexWriter* w, const Format& fmt, FaceMod
     m.incremental = incremental;
 }
 
-void addMeta(FuzzedDataProvider& in, PtexWriter* w, std::vector<MetaModel>& meta)
-{
+void addMeta(FuzzedDataProvider& in, PtexWriter* w, std::vector<MetaModel>& meta) {
     MetaModel e;
     e.key = in.ConsumeRandomLengthString(24);
     std::replace(e.key.begin(), e.key.end(), '\0', 'k');
@@ -266,16 +268,26 @@ void addMeta(FuzzedDataProvider& in, PtexWriter* w, std::vector<MetaModel>& meta
     e.bytes.resize(size_t(count) * size_t(elem));
     for (uint8_t& b : e.bytes) b = uint8_t(rng.next() >> 11);
     switch (e.type) {
-    case Ptex::mdt_string:
-        for (uint8_t& b : e.bytes) b = uint8_t(' ' + b % 95);
-        e.bytes.back() = 0;
-        w->writeMeta(e.key.c_str(), reinterpret_cast<const char*>(e.bytes.data()));
-        break;
-    case Ptex::mdt_int8: w->writeMeta(e.key.c_str(), reinterpret_cast<const int8_t*>(e.bytes.data()), count); break;
-    case Ptex::mdt_int16: w->writeMeta(e.key.c_str(), reinterpret_cast<const int16_t*>(e.bytes.data()), count); break;
-    case Ptex::mdt_int32: w->writeMeta(e.key.c_str(), reinterpret_cast<const int32_t*>(e.bytes.data()), count); break;
-    case Ptex::mdt_float: w->writeMeta(e.key.c_str(), reinterpret_cast<const float*>(e.bytes.data()), count); break;
-    case Ptex::mdt_double: w->writeMeta(e.key.c_str(), reinterpret_cast<const double*>(e.bytes.data()), count); break;
+        case Ptex::mdt_string:
+            for (uint8_t& b : e.bytes) b = uint8_t(' ' + b % 95);
+            e.bytes.back() = 0;
+            w->writeMeta(e.key.c_str(), reinterpret_cast<const char*>(e.bytes.data()));
+            break;
+        case Ptex::mdt_int8:
+            w->writeMeta(e.key.c_str(), reinterpret_cast<const int8_t*>(e.bytes.data()), count);
+            break;
+        case Ptex::mdt_int16:
+            w->writeMeta(e.key.c_str(), reinterpret_cast<const int16_t*>(e.bytes.data()), count);
+            break;
+        case Ptex::mdt_int32:
+            w->writeMeta(e.key.c_str(), reinterpret_cast<const int32_t*>(e.bytes.data()), count);
+            break;
+        case Ptex::mdt_float:
+            w->writeMeta(e.key.c_str(), reinterpret_cast<const float*>(e.bytes.data()), count);
+            break;
+        case Ptex::mdt_double:
+            w->writeMeta(e.key.c_str(), reinterpret_cast<const double*>(e.bytes.data()), count);
+            break;
     }
     for (MetaModel& old : meta)
         if (old.key == e.key) {
@@ -285,8 +297,7 @@ void addMeta(FuzzedDataProvider& in, PtexWriter* w, std::vector<MetaModel>& meta
     meta.push_back(e);
 }
 
-void checkMeta(PtexTexture* tex, const std::vector<MetaModel>& meta)
-{
+void checkMeta(PtexTexture* tex, const std::vector<MetaModel>& meta) {
     PtexMetaData* md = tex->getMetaData();
     REQUIRE(md != nullptr);
     REQUIRE(md->numKeys() == int(meta.size()));
@@ -298,26 +309,26 @@ void checkMeta(PtexTexture* tex, const std::vector<MetaModel>& meta)
         const void* value = nullptr;
         int count = 0;
         switch (e.type) {
-        case Ptex::mdt_string: {
-            const char* s = nullptr;
-            md->getValue(index, s);
-            value = s;
-            count = s ? int(std::strlen(s) + 1) : 0;
-            break;
-        }
-#define ZENTO_META_CASE(MDT, T)             \
-    case MDT: {                             \
-        const T* v = nullptr;               \
-        md->getValue(index, v, count);      \
-        value = v;                          \
-        count *= int(sizeof(T));            \
-        break;                              \
+            case Ptex::mdt_string: {
+                const char* s = nullptr;
+                md->getValue(index, s);
+                value = s;
+                count = s ? int(std::strlen(s) + 1) : 0;
+                break;
+            }
+#define ZENTO_META_CASE(MDT, T)        \
+    case MDT: {                        \
+        const T* v = nullptr;          \
+        md->getValue(index, v, count); \
+        value = v;                     \
+        count *= int(sizeof(T));       \
+        break;                         \
     }
-            ZENTO_META_CASE(Ptex::mdt_int8, int8_t)
-            ZENTO_META_CASE(Ptex::mdt_int16, int16_t)
-            ZENTO_META_CASE(Ptex::mdt_int32, int32_t)
-            ZENTO_META_CASE(Ptex::mdt_float, float)
-            ZENTO_META_CASE(Ptex::mdt_double, double)
+                ZENTO_META_CASE(Ptex::mdt_int8, int8_t)
+                ZENTO_META_CASE(Ptex::mdt_int16, int16_t)
+                ZENTO_META_CASE(Ptex::mdt_int32, int32_t)
+                ZENTO_META_CASE(Ptex::mdt_float, float)
+                ZENTO_META_CASE(Ptex::mdt_double, double)
 #undef ZENTO_META_CASE
         }
         REQUIRE(value != nullptr && size_t(count) == e.bytes.size());
@@ -327,17 +338,16 @@ void checkMeta(PtexTexture* tex, const std::vector<MetaModel>& meta)
 }
 
 // True if some stored face is reduced when mip-maps are made.
-bool anyLargeFace(const std::vector<FaceModel>& faces)
-{
+bool anyLargeFace(const std::vector<FaceModel>& faces) {
     for (const FaceModel& m : faces)
         if (m.written && !m.constant && m.info.res.ulog2 > 2 && m.info.res.vlog2 > 2) return true;
     return false;
 }
 
 void checkTexture(const std::string& path, const Format& fmt, const std::vector<FaceModel>& faces,
-                  const std::vector<MetaModel>& meta, bool mipmaps, Ptex::BorderMode ub, Ptex::BorderMode vb,
-                  Ptex::EdgeFilterMode efm, bool premultiply, bool afterIncremental)
-{
+                  const std::vector<MetaModel>& meta, bool mipmaps, Ptex::BorderMode ub,
+                  Ptex::BorderMode vb, Ptex::EdgeFilterMode efm, bool premultiply,
+                  bool afterIncremental) {
     Ptex::String error;
     PtexTexture* tex = PtexTexture::open(path.c_str(), error, premultiply);
     if (!tex) std::fprintf(stderr, "open: %s\n", error.c_str());
@@ -356,7 +366,8 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
         const FaceModel& m = faces[size_t(f)];
         const Ptex::FaceInfo& info = tex->getFaceInfo(f);
         const Ptex::FaceInfo exp = expectedInfo(m, fmt, nfaces);
-        const uint8_t flagsMask = uint8_t(~(Ptex::FaceInfo::flag_hasedits | Ptex::FaceInfo::flag_nbconstant));
+        const uint8_t flagsMask =
+            uint8_t(~(Ptex::FaceInfo::flag_hasedits | Ptex::FaceInfo::flag_nbconstant));
         REQUIRE(info.res == exp.res && info.adjedges == exp.adjedges);
         REQUIRE((info.flags & flagsMask) == exp.flags);
         if (info.flags & Ptex::FaceInfo::flag_nbconstant) REQUIRE(info.isConstant());
@@ -368,10 +379,13 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
         got.assign(bytes + 8, 0x5A);
         tex->getData(f, got.data(), 0);
         want.resize(bytes);
-        if (!m.written) std::fill(want.begin(), want.end(), 0);
-        else if (m.constant) PtexUtils::fill(m.texels.data(), want.data(), res.u() * fmt.psize, res.u(), res.v(),
-                                             fmt.psize);
-        else want = m.texels;
+        if (!m.written)
+            std::fill(want.begin(), want.end(), 0);
+        else if (m.constant)
+            PtexUtils::fill(m.texels.data(), want.data(), res.u() * fmt.psize, res.u(), res.v(),
+                            fmt.psize);
+        else
+            want = m.texels;
         if (premult) want = premultiplied(want, fmt);
         REQUIRE(std::memcmp(got.data(), want.data(), bytes) == 0);
         for (int i = 0; i < 8; i++) REQUIRE(got[bytes + size_t(i)] == 0x5A);
@@ -379,7 +393,8 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
         // getPixel converts the same texel to float.
         const int u = res.u() - 1, v = res.v() / 2;
         tex->getPixel(f, u, v, floats.data(), 0, fmt.nchan);
-        Ptex::ConvertToFloat(wantFloats.data(), &want[(size_t(v) * size_t(res.u()) + size_t(u)) * size_t(fmt.psize)],
+        Ptex::ConvertToFloat(wantFloats.data(),
+                             &want[(size_t(v) * size_t(res.u()) + size_t(u)) * size_t(fmt.psize)],
                              fmt.dt, fmt.nchan);
         REQUIRE(std::memcmp(floats.data(), wantFloats.data(), floats.size() * sizeof(float)) == 0);
 
@@ -399,9 +414,11 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
                 Ptex::Res r(int8_t(res.ulog2 - int(k) - 1), int8_t(res.vlog2 - int(k) - 1));
                 got.assign(levels[k].size(), 0);
                 tex->getData(f, got.data(), 0, r);
-                if (std::getenv("FUZZ_DEBUG") && std::memcmp(got.data(), levels[k].data(), got.size()) != 0)
-                    std::fprintf(stderr, "face %d/%d level %zu res %d %d mt %d edits %d incr %d\n", f, nfaces, k,
-                                 res.ulog2, res.vlog2, int(fmt.mt), int(tex->hasEdits()), int(afterIncremental));
+                if (std::getenv("FUZZ_DEBUG") &&
+                    std::memcmp(got.data(), levels[k].data(), got.size()) != 0)
+                    std::fprintf(stderr, "face %d/%d level %zu res %d %d mt %d edits %d incr %d\n",
+                                 f, nfaces, k, res.ulog2, res.vlog2, int(fmt.mt),
+                                 int(tex->hasEdits()), int(afterIncremental));
                 REQUIRE(std::memcmp(got.data(), levels[k].data(), got.size()) == 0);
             }
         }
@@ -414,15 +431,13 @@ void checkTexture(const std::string& path, const Format& fmt, const std::vector<
 // (libFuzzer may leave without running exit handlers).
 class Scratch {
 public:
-    Scratch()
-    {
+    Scratch() {
         char pattern[] = "/tmp/fuzz-ptex-writer-XXXXXX";
         REQUIRE(mkdtemp(pattern) != nullptr);
         _dir = pattern;
         path = _dir + "/t.ptx";
     }
-    ~Scratch()
-    {
+    ~Scratch() {
         unlink(path.c_str());
         unlink((path + ".new").c_str());
         rmdir(_dir.c_str());
@@ -438,8 +453,7 @@ private:
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     Format fmt;
     fmt.mt = in.ConsumeBool() ? Ptex::mt_quad : Ptex::mt_triangle;
@@ -456,7 +470,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Scratch scratch;
     const std::string& path = scratch.path;
     Ptex::String error;
-    PtexWriter* w = PtexWriter::open(path.c_str(), fmt.mt, fmt.dt, fmt.nchan, fmt.alpha, nfaces, error, mipmaps);
+    PtexWriter* w = PtexWriter::open(path.c_str(), fmt.mt, fmt.dt, fmt.nchan, fmt.alpha, nfaces,
+                                     error, mipmaps);
     REQUIRE(w != nullptr);
     w->setBorderModes(ub, vb);
     w->setEdgeFilterMode(efm);
@@ -494,7 +509,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     if (edit) {
         const bool incremental = edit == 1;
-        w = PtexWriter::edit(path.c_str(), incremental, fmt.mt, fmt.dt, fmt.nchan, fmt.alpha, nfaces, error, mipmaps);
+        w = PtexWriter::edit(path.c_str(), incremental, fmt.mt, fmt.dt, fmt.nchan, fmt.alpha,
+                             nfaces, error, mipmaps);
         if (!w) std::fprintf(stderr, "edit: %s\n", error.c_str());
         REQUIRE(w != nullptr);
         const int nedits = in.ConsumeIntegralInRange<int>(1, 2);

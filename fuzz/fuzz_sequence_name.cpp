@@ -17,13 +17,11 @@ int probes = 0;
 int acceptAt = -1;
 bool rewrite = false;
 
-void require(bool condition)
-{
+void require(bool condition) {
     if (!condition) std::abort();
 }
 
-bool check(char* path, int size, ZUtils::ProgressCallback*, bool flag)
-{
+bool check(char* path, int size, ZUtils::ProgressCallback*, bool flag) {
     require(!flag);
     require(std::memchr(path, 0, static_cast<size_t>(size)) != nullptr);
     if (probes++ != acceptAt) return false;
@@ -36,8 +34,7 @@ bool check(char* path, int size, ZUtils::ProgressCallback*, bool flag)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 7) return 0;
     int32_t number;
     std::memcpy(&number, data, 4);
@@ -49,13 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::vector<char> out(static_cast<size_t>(outSize) + 8, '\x7E');
     probes = 0;
-    makeSequenceFileName(pattern.c_str(), number, outSize > 0 ? out.data() : nullptr, outSize, nullptr, &check);
+    makeSequenceFileName(pattern.c_str(), number, outSize > 0 ? out.data() : nullptr, outSize,
+                         nullptr, &check);
     if (outSize <= 0) return 0;
     for (size_t i = static_cast<size_t>(outSize); i < out.size(); ++i) require(out[i] == '\x7E');
-    const char* end = static_cast<const char*>(std::memchr(out.data(), 0, static_cast<size_t>(outSize)));
+    const char* end =
+        static_cast<const char*>(std::memchr(out.data(), 0, static_cast<size_t>(outSize)));
     require(end != nullptr);
     require(probes <= 6);
-    const size_t kept = pattern.size() < static_cast<size_t>(outSize - 1) ? pattern.size() : static_cast<size_t>(outSize - 1);
+    const size_t kept = pattern.size() < static_cast<size_t>(outSize - 1)
+                            ? pattern.size()
+                            : static_cast<size_t>(outSize - 1);
     if (pattern.find_first_of("0123456789") == std::string::npos) {
         require(probes == 0);
         require(std::string(out.data()) == pattern.substr(0, kept));

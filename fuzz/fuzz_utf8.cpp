@@ -12,16 +12,15 @@
 
 namespace {
 
-void require(bool condition)
-{
+void require(bool condition) {
     if (!condition) std::abort();
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    const std::string text(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data),
+                           strnlen(reinterpret_cast<const char*>(data), size));
     const char* source = text.c_str();
 
     const bool hasSurrogateForms = text.find('\xED') != std::string::npos;
@@ -59,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const size_t again = utf8ToUtf16(back.c_str(), nullptr, 0);
         std::vector<char16_t> second(again + 1);
         utf8ToUtf16(back.c_str(), second.data(), second.size());
-        require(again == count && std::memcmp(second.data(), full.data(), count * sizeof(char16_t)) == 0);
+        require(again == count &&
+                std::memcmp(second.data(), full.data(), count * sizeof(char16_t)) == 0);
     }
     return 0;
 }

@@ -16,8 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void put(const fs::path& dir, int index, const std::string& bytes)
-{
+void put(const fs::path& dir, int index, const std::string& bytes) {
     fs::create_directories(dir);
     const fs::path file = dir / ("seed" + std::to_string(index));
     FILE* out = std::fopen(file.c_str(), "wb");
@@ -27,29 +26,26 @@ void put(const fs::path& dir, int index, const std::string& bytes)
 }
 
 template <class T>
-std::string raw(T value)
-{
+std::string raw(T value) {
     std::string bytes(sizeof value, '\0');
     std::memcpy(bytes.data(), &value, sizeof value);
     return bytes;
 }
 
 // Sequence name input: number, 16-bit buffer size, probe choice, pattern.
-std::string sequenceSeed(int32_t number, uint16_t size, uint8_t choice, const std::string& pattern)
-{
+std::string sequenceSeed(int32_t number, uint16_t size, uint8_t choice,
+                         const std::string& pattern) {
     return raw(number) + raw(size) + raw(choice) + pattern;
 }
 
 // List input: end condition, start frame, rate, list text.
-std::string listSeed(int8_t condition, int32_t start, float rate, const std::string& text)
-{
+std::string listSeed(int8_t condition, int32_t start, float rate, const std::string& text) {
     return raw(condition) + raw(start) + raw(rate) + text;
 }
 
 // Writer input: bytes of a small deterministic generator (the target reads them
 // as a texture description, so any bytes make some texture).
-std::string writerSeed(uint32_t seed, size_t length)
-{
+std::string writerSeed(uint32_t seed, size_t length) {
     std::string bytes(length, '\0');
     for (char& c : bytes) {
         seed ^= seed << 13;
@@ -73,29 +69,30 @@ struct PtexSeed {
     bool tiled;   // face 0 large enough to be stored in tiles
 };
 
-void fillFace(std::vector<uint8_t>& data, const PtexSeed& s, Ptex::Res res, int face)
-{
+void fillFace(std::vector<uint8_t>& data, const PtexSeed& s, Ptex::Res res, int face) {
     const int psize = Ptex::DataSize(s.dt) * s.nchan;
     data.resize(size_t(res.size()) * size_t(psize));
     std::vector<float> pixel(size_t(s.nchan));
     for (int v = 0; v < res.v(); v++)
         for (int u = 0; u < res.u(); u++) {
-            for (int c = 0; c < s.nchan; c++) pixel[size_t(c)] = float((u * (c + 1) + v * 5 + face * 7) % 31) / 30.0f;
-            Ptex::ConvertFromFloat(&data[(size_t(v) * size_t(res.u()) + size_t(u)) * size_t(psize)], pixel.data(), s.dt,
-                                   s.nchan);
+            for (int c = 0; c < s.nchan; c++)
+                pixel[size_t(c)] = float((u * (c + 1) + v * 5 + face * 7) % 31) / 30.0f;
+            Ptex::ConvertFromFloat(&data[(size_t(v) * size_t(res.u()) + size_t(u)) * size_t(psize)],
+                                   pixel.data(), s.dt, s.nchan);
         }
 }
 
-bool writePtexSeed(const std::string& path, const PtexSeed& s, bool edit)
-{
+bool writePtexSeed(const std::string& path, const PtexSeed& s, bool edit) {
     Ptex::String error;
-    PtexWriter* w = PtexWriter::open(path.c_str(), s.mt, s.dt, s.nchan, s.alpha, s.nfaces, error, s.mipmaps);
+    PtexWriter* w =
+        PtexWriter::open(path.c_str(), s.mt, s.dt, s.nchan, s.alpha, s.nfaces, error, s.mipmaps);
     if (!w) return false;
     const int psize = Ptex::DataSize(s.dt) * s.nchan;
     std::vector<uint8_t> data;
     for (int f = 0; f < s.nfaces; f++) {
         if (f == s.nfaces - 1 && s.nfaces > 2) continue;  // left unwritten
-        int8_t ul = int8_t(std::min(s.maxLog2, 1 + f)), vl = s.mt == Ptex::mt_triangle ? ul : int8_t(std::max(0, ul - f % 2));
+        int8_t ul = int8_t(std::min(s.maxLog2, 1 + f)),
+               vl = s.mt == Ptex::mt_triangle ? ul : int8_t(std::max(0, ul - f % 2));
         if (f == 0 && s.tiled) ul = vl = 7;
         int adj[4] = {(f + 1) % s.nfaces, -1, f > 0 ? f - 1 : -1, -1};
         int edges[4] = {2, 0, 0, 0};
@@ -127,7 +124,8 @@ bool writePtexSeed(const std::string& path, const PtexSeed& s, bool edit)
     w->release();
     if (!ok || !edit) return ok;
 
-    w = PtexWriter::edit(path.c_str(), true, s.mt, s.dt, s.nchan, s.alpha, s.nfaces, error, s.mipmaps);
+    w = PtexWriter::edit(path.c_str(), true, s.mt, s.dt, s.nchan, s.alpha, s.nfaces, error,
+                         s.mipmaps);
     if (!w) return false;
     int adj[4] = {-1, -1, -1, -1}, edges[4] = {0, 0, 0, 0};
     Ptex::FaceInfo info(Ptex::Res(2, 2), adj, edges);
@@ -144,8 +142,7 @@ bool writePtexSeed(const std::string& path, const PtexSeed& s, bool edit)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_seeds OUTDIR\n");
         return 2;
@@ -153,8 +150,8 @@ int main(int argc, char** argv)
     const fs::path root = argv[1];
 
     const std::vector<std::string> names = {
-        "abc", "caf\xC3\xA9.ptx", "\xF0\x9F\x98\x80", "\xC0\x80", "\xE9x", "\xF4\x80\x81\x81",
-        "\xED\xA0\x80\xED\xB0\x80", "\xFF\xFE\xF8\x88\x80\x80\x80",
+        "abc",   "caf\xC3\xA9.ptx",  "\xF0\x9F\x98\x80",         "\xC0\x80",
+        "\xE9x", "\xF4\x80\x81\x81", "\xED\xA0\x80\xED\xB0\x80", "\xFF\xFE\xF8\x88\x80\x80\x80",
     };
     for (size_t i = 0; i < names.size(); ++i) put(root / "fuzz_utf8", int(i), names[i]);
 
@@ -164,7 +161,8 @@ int main(int argc, char** argv)
         sequenceSeed(-5, 1024, 9, "wall_0001.ptx"),     sequenceSeed(INT32_MIN, 12, 2, "w1.ptx"),
         sequenceSeed(7, 1024, 6, "wall.ptx"),
     };
-    for (size_t i = 0; i < sequences.size(); ++i) put(root / "fuzz_sequence_name", int(i), sequences[i]);
+    for (size_t i = 0; i < sequences.size(); ++i)
+        put(root / "fuzz_sequence_name", int(i), sequences[i]);
 
     const std::vector<std::string> lists = {
         listSeed(0, 0, 1.0f, "a.ptx 3\nb.ptx\na.ptx\n"),
@@ -178,7 +176,8 @@ int main(int argc, char** argv)
 
     const size_t writerLengths[] = {16, 40, 64, 100, 160, 256, 400, 700, 1200, 2000};
     for (size_t i = 0; i < sizeof writerLengths / sizeof writerLengths[0]; ++i)
-        put(root / "fuzz_ptex_writer", int(i), writerSeed(uint32_t(0x9E3779B9u * (i + 1)), writerLengths[i]));
+        put(root / "fuzz_ptex_writer", int(i),
+            writerSeed(uint32_t(0x9E3779B9u * (i + 1)), writerLengths[i]));
 
 #ifdef ZENTO_FUZZ_PTEX_SEEDS
     const PtexSeed ptexSeeds[] = {
@@ -192,7 +191,8 @@ int main(int argc, char** argv)
     int index = 0;
     for (const PtexSeed& s : ptexSeeds) {
         for (bool edit : {false, true}) {
-            const fs::path file = root / "fuzz_ptex_reader" / ("seed" + std::to_string(index++) + ".ptx");
+            const fs::path file =
+                root / "fuzz_ptex_reader" / ("seed" + std::to_string(index++) + ".ptx");
             if (!writePtexSeed(file.string(), s, edit)) {
                 std::fprintf(stderr, "make_seeds: could not write %s\n", file.c_str());
                 return 1;

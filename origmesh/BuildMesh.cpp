@@ -9,8 +9,8 @@
 std::unique_ptr<OrigMeshInterface> buildOrigMesh(
     int meshType, double time, const ZUtils::ZentoPluginParameter* vertices,
     const ZUtils::ZentoPluginParameter* origFaces,
-    const ZUtils::ZentoPluginParameter* origFacesDegree,
-    const ZUtils::ZentoPluginParameter* faces, int reverseVertices) {
+    const ZUtils::ZentoPluginParameter* origFacesDegree, const ZUtils::ZentoPluginParameter* faces,
+    int reverseVertices) {
     try {
         std::unique_ptr<OrigMesh> mesh;
         if (meshType == 1) {
@@ -18,8 +18,7 @@ std::unique_ptr<OrigMeshInterface> buildOrigMesh(
         } else {
             mesh.reset(new OrigTriMesh);
         }
-        const bool ok = mesh->setVertices(time, vertices) &&
-                        mesh->setOrigFaces(time, origFaces) &&
+        const bool ok = mesh->setVertices(time, vertices) && mesh->setOrigFaces(time, origFaces) &&
                         mesh->setFacesDegree(time, origFacesDegree) &&
                         mesh->setNumOrigFaces(time, origFacesDegree) &&
                         mesh->setFaces(time, faces) && mesh->setNumFaces(time, faces) &&
@@ -35,7 +34,7 @@ std::unique_ptr<OrigMeshInterface> buildOrigMesh(
 std::unique_ptr<OrigMeshInterface> buildOrigMesh(int meshType, double time,
                                                  ZUtils::ZentoParameterList& params,
                                                  int reverseVertices) {
-    return buildOrigMesh(meshType, time, params.getParam("vertices"),
-                         params.getParam("origFaces"), params.getParam("origFacesDegree"),
-                         params.getParam("faces"), reverseVertices);
+    return buildOrigMesh(meshType, time, params.getParam("vertices"), params.getParam("origFaces"),
+                         params.getParam("origFacesDegree"), params.getParam("faces"),
+                         reverseVertices);
 }

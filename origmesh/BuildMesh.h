@@ -35,8 +35,8 @@ class ZentoPluginParameter;
 std::unique_ptr<OrigMeshInterface> buildOrigMesh(
     int meshType, double time, const ZUtils::ZentoPluginParameter* vertices,
     const ZUtils::ZentoPluginParameter* origFaces,
-    const ZUtils::ZentoPluginParameter* origFacesDegree,
-    const ZUtils::ZentoPluginParameter* faces, int reverseVertices);
+    const ZUtils::ZentoPluginParameter* origFacesDegree, const ZUtils::ZentoPluginParameter* faces,
+    int reverseVertices);
 
 std::unique_ptr<OrigMeshInterface> buildOrigMesh(int meshType, double time,
                                                  ZUtils::ZentoParameterList& params,

@@ -11,10 +11,22 @@ namespace {
 // (a, b) in the half's basis turned into Ptex face directions.
 void rotateDelta(int rot, float a, float b, float& du, float& dv) {
     switch (rot) {
-        case 1: du = -b; dv = a; break;
-        case 2: du = -a; dv = -b; break;
-        case 3: du = b; dv = -a; break;
-        default: du = a; dv = b; break;
+        case 1:
+            du = -b;
+            dv = a;
+            break;
+        case 2:
+            du = -a;
+            dv = -b;
+            break;
+        case 3:
+            du = b;
+            dv = -a;
+            break;
+        default:
+            du = a;
+            dv = b;
+            break;
     }
 }
 
@@ -101,10 +113,22 @@ bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
     out.quad = quadType;
     if (quadType) {
         switch (rot) {
-            case 1: out.u = 1.0f - st.t; out.v = st.s; break;
-            case 2: out.u = 1.0f - st.s; out.v = 1.0f - st.t; break;
-            case 3: out.u = st.t; out.v = 1.0f - st.s; break;
-            default: out.u = st.s; out.v = st.t; break;
+            case 1:
+                out.u = 1.0f - st.t;
+                out.v = st.s;
+                break;
+            case 2:
+                out.u = 1.0f - st.s;
+                out.v = 1.0f - st.t;
+                break;
+            case 3:
+                out.u = st.t;
+                out.v = 1.0f - st.s;
+                break;
+            default:
+                out.u = st.s;
+                out.v = st.t;
+                break;
         }
     } else {
         out.u = st.s;

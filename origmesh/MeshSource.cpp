@@ -12,8 +12,8 @@ MeshSource::MeshSource(const OrigMeshInterface& model, int reverse)
       numFaces_(model.getNumFaces()),
       numVertices_(model.getNumVertices()) {}
 
-MeshSource::MeshSource(const ZUtils::MeshInfoInterface& host, FaceStartTable& table,
-                       double time, int reverse)
+MeshSource::MeshSource(const ZUtils::MeshInfoInterface& host, FaceStartTable& table, double time,
+                       int reverse)
     : host_(&host),
       table_(&table),
       time_(time),

@@ -20,7 +20,9 @@ bool OrigMesh::setOrigFaces(double time, const ZUtils::ZentoPluginParameter* par
     return origFaces != nullptr;
 }
 
-bool OrigMesh::setFacesDegree(double, const ZUtils::ZentoPluginParameter*) { return true; }
+bool OrigMesh::setFacesDegree(double, const ZUtils::ZentoPluginParameter*) {
+    return true;
+}
 
 bool OrigMesh::setNumOrigFaces(double time, const ZUtils::ZentoPluginParameter* param) {
     if (!param) return false;

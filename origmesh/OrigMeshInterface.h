@@ -49,5 +49,5 @@ public:
     virtual int getNumOrigFaces() const = 0;  // valid origFace values: [0, this)
     virtual int getNumFaces() const = 0;      // valid renderFace values: [0, this)
     virtual int getNumVertices() const = 0;
-    virtual int getMeshType() const = 0;      // Ptex mesh type the model serves
+    virtual int getMeshType() const = 0;  // Ptex mesh type the model serves
 };

@@ -8,7 +8,7 @@ bool OrigTriMesh::build(int reverse) {
 }
 
 Vector3f OrigTriMesh::getFaceCenter(int origFace) const {
-    const Vector3f sum = getFaceVertex(origFace, 0) + getFaceVertex(origFace, 1) +
-                         getFaceVertex(origFace, 2);
+    const Vector3f sum =
+        getFaceVertex(origFace, 0) + getFaceVertex(origFace, 1) + getFaceVertex(origFace, 2);
     return {float(double(sum.x) / 3.0), float(double(sum.y) / 3.0), float(double(sum.z) / 3.0)};
 }

@@ -30,6 +30,5 @@ PlaneCoords solveInPlane(const ZUtils::Vector3f& e1, const ZUtils::Vector3f& e2,
 bool insideTriangle(const ZUtils::Vector3f& p, const ZUtils::Vector3f& a0,
                     const ZUtils::Vector3f& a1, const ZUtils::Vector3f& a2);
 
-bool insideQuad(const ZUtils::Vector3f& p, const ZUtils::Vector3f& c0,
-                const ZUtils::Vector3f& c1, const ZUtils::Vector3f& c2,
-                const ZUtils::Vector3f& c3);
+bool insideQuad(const ZUtils::Vector3f& p, const ZUtils::Vector3f& c0, const ZUtils::Vector3f& c1,
+                const ZUtils::Vector3f& c2, const ZUtils::Vector3f& c3);

@@ -2,9 +2,13 @@
 
 #include "plugin/TexFacet.h"
 
-Plugin* UserPluginDesc::newPlugin(ZUtils::ZentoPluginHost*) { return new TexFacet(this); }
+Plugin* UserPluginDesc::newPlugin(ZUtils::ZentoPluginHost*) {
+    return new TexFacet(this);
+}
 
-void UserPluginDesc::deletePlugin(Plugin* plugin) { delete plugin; }
+void UserPluginDesc::deletePlugin(Plugin* plugin) {
+    delete plugin;
+}
 
 int LibDesc::registerPlugins(ZUtils::ZentoPluginHost* host) {
     if (host) host->addPluginDesc(pluginDesc_);

@@ -20,7 +20,8 @@ inline constexpr const char* TEXFACET_LIBRARY_DESCRIPTION = "Ptex texture for Ze
 
 class UserPluginDesc : public ZUtils::ZentoPluginDesc {
 public:
-    explicit UserPluginDesc(ZUtils::ZentoParameterListDesc* paramListDesc) : ZentoPluginDesc(paramListDesc) {}
+    explicit UserPluginDesc(ZUtils::ZentoParameterListDesc* paramListDesc)
+        : ZentoPluginDesc(paramListDesc) {}
 
     PluginID getPluginID() const override { return TEXFACET_PLUGIN_ID; }
     Plugin* newPlugin(ZUtils::ZentoPluginHost* host) override;

@@ -5,8 +5,8 @@
 // while it is constructed; the plugin descriptor, pointing at it; the library
 // descriptor, which getLibDesc returns. The shared Ptex cache holder is
 // constant-initialised and so exists before all of them.
-#include "plugin/Descriptors.h"
 #include "plugin/LibEntry.h"
+#include "plugin/Descriptors.h"
 #include "plugin/ParameterTable.h"
 
 namespace {
@@ -17,7 +17,13 @@ LibDesc g_libDesc(&g_pluginDesc);
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) PluginLibDesc* getLibDesc() { return &g_libDesc; }
+extern "C" __attribute__((visibility("default"))) PluginLibDesc* getLibDesc() {
+    return &g_libDesc;
+}
 
-UserPluginDesc& texFacetPluginDesc() { return g_pluginDesc; }
-ZUtils::ZentoParameterListDesc& texFacetParamListDesc() { return g_paramListDesc; }
+UserPluginDesc& texFacetPluginDesc() {
+    return g_pluginDesc;
+}
+ZUtils::ZentoParameterListDesc& texFacetParamListDesc() {
+    return g_paramListDesc;
+}

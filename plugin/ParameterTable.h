@@ -42,5 +42,5 @@ public:
     TexFacetParamListDesc() { registerTexFacetParameters(*this); }
 };
 
-void bindTexFacetParameters(ZUtils::ZentoParameterList* list, PtexParams& params, ImageFileList& imageList,
-                            ZUtils::TextureInterface* self);
+void bindTexFacetParameters(ZUtils::ZentoParameterList* list, PtexParams& params,
+                            ImageFileList& imageList, ZUtils::TextureInterface* self);

@@ -49,7 +49,9 @@ public:
     void textureLoaded() override {}
 
     // Runs the host library's base frameBegin (the first step of frameBegin).
-    void baseFrameBegin(ZUtils::ZentoRenderer* renderer) { ZentoPluginInterface::frameBegin(renderer); }
+    void baseFrameBegin(ZUtils::ZentoRenderer* renderer) {
+        ZentoPluginInterface::frameBegin(renderer);
+    }
 
     ResultTables resultTables;  // one per render thread while a render runs
     int assetPathFlag = 0;      // from the renderer at renderBegin

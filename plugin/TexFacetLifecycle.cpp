@@ -25,12 +25,15 @@ void texFacetFrameBegin(TexFacet& tex, ZUtils::ZentoRenderer* renderer) {
     tex.baseFrameBegin(renderer);
     // The thread count may have changed since render begin: one table per thread of this frame.
     const int threads = renderer ? renderer->getRenderSetup().threadCount : 0;
-    if (!tex.resultTables.exist() || tex.resultTables.count() != threads) tex.resultTables.create(threads);
+    if (!tex.resultTables.exist() || tex.resultTables.count() != threads)
+        tex.resultTables.create(threads);
     tex.resultTables.clear();
     tex.load(renderer);
 }
 
-void texFacetFrameEnd(TexFacet& tex, ZUtils::ZentoRenderer*) { tex.releaseTexture(); }
+void texFacetFrameEnd(TexFacet& tex, ZUtils::ZentoRenderer*) {
+    tex.releaseTexture();
+}
 
 void texFacetRenderEnd(TexFacet& tex, ZUtils::ZentoRenderer*) {
     tex.resultTables.destroy();
@@ -41,9 +44,10 @@ void texFacetRenderEnd(TexFacet& tex, ZUtils::ZentoRenderer*) {
 ZUtils::AColor texFacetGetTexColor(TexFacet& tex, const ZUtils::ShadeContext& sc) {
     const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
     // Key 0 marks empty entries, so it is never looked up or stored.
-    const bool cached = tex.resultTables.exist() && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
-                        sc.threadIndex >= 0 && sc.threadIndex < tex.resultTables.count() &&
-                        sc.resultSlot >= 0 && sc.resultSlot < INT_MAX && sc.resultKey != 0;
+    const bool cached = tex.resultTables.exist() &&
+                        !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) && sc.threadIndex >= 0 &&
+                        sc.threadIndex < tex.resultTables.count() && sc.resultSlot >= 0 &&
+                        sc.resultSlot < INT_MAX && sc.resultKey != 0;
     try {
         if (cached) {
             const ResultTable& t = tex.resultTables.table(sc.threadIndex);

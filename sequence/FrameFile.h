@@ -29,8 +29,7 @@ struct FrameFileRequest {
 
 namespace frame_file_detail {
 
-inline void copyCut(char* buffer, int bufferSize, const char* text)
-{
+inline void copyCut(char* buffer, int bufferSize, const char* text) {
     const size_t room = static_cast<size_t>(bufferSize - 1);
     const size_t length = strnlen(text, room);
     std::memcpy(buffer, text, length);
@@ -40,9 +39,8 @@ inline void copyCut(char* buffer, int bufferSize, const char* text)
 }  // namespace frame_file_detail
 
 template <class InstanceCheck>
-void chooseFrameFile(const FrameFileRequest& request, ImageFileList& list, char* buffer, int bufferSize,
-                     ZUtils::ProgressCallback* progress, InstanceCheck&& check)
-{
+void chooseFrameFile(const FrameFileRequest& request, ImageFileList& list, char* buffer,
+                     int bufferSize, ZUtils::ProgressCallback* progress, InstanceCheck&& check) {
     if (!buffer || bufferSize <= 0) return;
     std::memset(buffer, 0, static_cast<size_t>(bufferSize));
     if (request.useImageSequence == 0) {
@@ -50,8 +48,8 @@ void chooseFrameFile(const FrameFileRequest& request, ImageFileList& list, char*
         check(buffer, bufferSize, progress);
     } else {
         makeSequenceFileName(request.ptexFile ? request.ptexFile : "",
-                             sequenceNumber(request.imageNumber, request.imageOffset), buffer, bufferSize,
-                             progress);
+                             sequenceNumber(request.imageNumber, request.imageOffset), buffer,
+                             bufferSize, progress);
     }
     if (isImageFileList(buffer) && list.loadList(buffer, progress)) {
         if (const char* entry = list.getFrameFileName(request.frameNumber))

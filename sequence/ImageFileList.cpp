@@ -9,15 +9,20 @@
 
 namespace {
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Appends count copies; when there is no room the capacity becomes the new element
 // count rounded up to the next multiple of the step (a multiple gets one more step).
 template <class T>
-void appendGrowing(std::vector<T>& list, const T& value, size_t count)
-{
+void appendGrowing(std::vector<T>& list, const T& value, size_t count) {
     const size_t newCount = list.size() + count;
     if (newCount > list.capacity())
         list.reserve((newCount / ImageFileList::kGrowStep + 1) * ImageFileList::kGrowStep);
@@ -26,8 +31,7 @@ void appendGrowing(std::vector<T>& list, const T& value, size_t count)
 
 // Reads one line into line (size bytes with its NUL), keeping at most size - 1
 // characters and skipping the rest of a longer line. False when nothing was left.
-bool readLine(FILE* file, char* line, int size)
-{
+bool readLine(FILE* file, char* line, int size) {
     int length = 0;
     bool any = false;
     int c;
@@ -40,22 +44,19 @@ bool readLine(FILE* file, char* line, int size)
     return any;
 }
 
-bool canRead(const char* path)
-{
+bool canRead(const char* path) {
     FILE* file = std::fopen(path, "r");
     if (!file) return false;
     std::fclose(file);
     return true;
 }
 
-void copyPath(char* destination, const char* source)
-{
+void copyPath(char* destination, const char* source) {
     std::snprintf(destination, ImageFileList::kPathSize, "%s", source);
 }
 
 // Repeat count at the end of the line (cut off there); 1 when there is none.
-int takeRepeatCount(char* line)
-{
+int takeRepeatCount(char* line) {
     int i = static_cast<int>(std::strlen(line)) - 1;
     while (i >= 1 && isBlank(line[i])) --i;
     const int digitsEnd = i;
@@ -76,18 +77,18 @@ int takeRepeatCount(char* line)
 
 }  // namespace
 
-bool isImageFileList(const char* path)
-{
+bool isImageFileList(const char* path) {
     if (!path || !*path) return false;
     const char* dot = std::strrchr(path, '.');
     if (!dot) return false;
     return asciiLower(dot[1]) == 'i' && asciiLower(dot[2]) == 'f' && asciiLower(dot[3]) == 'l';
 }
 
-ImageFileList::~ImageFileList() { clearList(); }
+ImageFileList::~ImageFileList() {
+    clearList();
+}
 
-void ImageFileList::emptyLists(bool releaseStorage)
-{
+void ImageFileList::emptyLists(bool releaseStorage) {
     if (releaseStorage) {
         std::vector<int32_t>().swap(frames);
         std::vector<ZUtils::CharString>().swap(fileNames);
@@ -97,8 +98,7 @@ void ImageFileList::emptyLists(bool releaseStorage)
     }
 }
 
-void ImageFileList::clearList()
-{
+void ImageFileList::clearList() {
     if (!loaded) return;
     loaded = false;
     std::memset(listPath, 0, sizeof listPath);
@@ -106,16 +106,14 @@ void ImageFileList::clearList()
     emptyLists(true);
 }
 
-void ImageFileList::resetList()
-{
+void ImageFileList::resetList() {
     clearList();
     std::memset(listPath, 0, sizeof listPath);
     dirLength = -1;
     emptyLists(true);
 }
 
-bool ImageFileList::loadList(const char* path, ZUtils::ProgressCallback* progress)
-{
+bool ImageFileList::loadList(const char* path, ZUtils::ProgressCallback* progress) {
     if (!path) path = "";
     if (listPath[0] && std::strcmp(path, listPath) == 0) {
         if (loaded) return true;
@@ -143,16 +141,14 @@ bool ImageFileList::loadList(const char* path, ZUtils::ProgressCallback* progres
     return loaded;
 }
 
-void ImageFileList::failOpen(const char* path, bool included)
-{
+void ImageFileList::failOpen(const char* path, bool included) {
     if (included)
         std::snprintf(errorText_, sizeof errorText_, "Error opening included file \"%s\"", path);
     else
         std::snprintf(errorText_, sizeof errorText_, "Error opening file");
 }
 
-bool ImageFileList::parseListFile(ImageFileList& current, const char* path, int depth)
-{
+bool ImageFileList::parseListFile(ImageFileList& current, const char* path, int depth) {
     if (!path) path = "";
     if (!readLists_.insert(path).second) return true;
     copyPath(current.listPath, path);
@@ -175,8 +171,7 @@ bool ImageFileList::parseListFile(ImageFileList& current, const char* path, int 
     return ok;
 }
 
-bool ImageFileList::parseLine(ImageFileList& current, char* line, int depth)
-{
+bool ImageFileList::parseLine(ImageFileList& current, char* line, int depth) {
     line[std::strcspn(line, ";\r\n")] = 0;
 
     const int count = takeRepeatCount(line);
@@ -208,8 +203,7 @@ bool ImageFileList::parseLine(ImageFileList& current, char* line, int depth)
     return true;
 }
 
-int ImageFileList::getDirLength(ImageFileList& current)
-{
+int ImageFileList::getDirLength(ImageFileList& current) {
     if (current.dirLength >= 0) return current.dirLength;
     int length = 0;
     for (int i = 0; i < kPathSize && current.listPath[i]; ++i)
@@ -218,13 +212,13 @@ int ImageFileList::getDirLength(ImageFileList& current)
     return length;
 }
 
-const char* ImageFileList::getFrameFileName(int frame) const
-{
+const char* ImageFileList::getFrameFileName(int frame) const {
     const int64_t n = static_cast<int64_t>(frames.size());
     if (n == 0 || endCondition < 0 || endCondition > 2) return nullptr;
 
     // The difference wraps as 32-bit arithmetic does; the product is held in range.
-    const int32_t offset = static_cast<int32_t>(static_cast<uint32_t>(frame) - static_cast<uint32_t>(startFrame));
+    const int32_t offset =
+        static_cast<int32_t>(static_cast<uint32_t>(frame) - static_cast<uint32_t>(startFrame));
     const float product = static_cast<float>(offset) * playbackRate;
     int64_t t;
     if (std::isnan(product))

@@ -7,11 +7,12 @@
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Decimal text of n into text (at least 12 bytes); returns its length.
-int formatNumber(int n, char* text)
-{
+int formatNumber(int n, char* text) {
     // Work on the magnitude in 64 bits so INT_MIN has a value.
     int64_t magnitude = n < 0 ? -static_cast<int64_t>(n) : n;
     char reversed[12];
@@ -29,8 +30,7 @@ int formatNumber(int n, char* text)
 
 // out[0..start) stays; then the sign, zeros, the digits and the tail, cut at limit.
 void writeCandidate(char* out, int limit, int start, const char* number, int numberLength,
-                    int zeros, const char* tail)
-{
+                    int zeros, const char* tail) {
     int pos = start;
     const char* digits = number;
     if (*digits == '-') {
@@ -47,8 +47,7 @@ void writeCandidate(char* out, int limit, int start, const char* number, int num
 }  // namespace
 
 void makeSequenceFileName(const char* pattern, int sequenceNumber, char* out, int outSize,
-                          ZUtils::ProgressCallback* progress, AssetCheck check)
-{
+                          ZUtils::ProgressCallback* progress, AssetCheck check) {
     if (!out || outSize <= 0) return;
     if (!pattern) pattern = "";
     const int limit = outSize - 1;
@@ -84,13 +83,11 @@ void makeSequenceFileName(const char* pattern, int sequenceNumber, char* out, in
 }
 
 void makeSequenceFileName(const char* pattern, int sequenceNumber, char* out, int outSize,
-                          ZUtils::ProgressCallback* progress)
-{
+                          ZUtils::ProgressCallback* progress) {
     makeSequenceFileName(pattern, sequenceNumber, out, outSize, progress, &ZUtils::checkAssetPath);
 }
 
-int sequenceNumber(int imageNumber, int imageOffset)
-{
+int sequenceNumber(int imageNumber, int imageOffset) {
     const int64_t sum = static_cast<int64_t>(imageNumber) + imageOffset;
     if (sum > INT_MAX) return INT_MAX;
     if (sum < INT_MIN) return INT_MIN;

@@ -7,7 +7,8 @@ namespace {
 
 // Largest value that is still overlong for a sequence of (index + 2) bytes. The last
 // entry makes every 8-byte sequence invalid.
-constexpr uint64_t kOverlongMax[7] = {0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF, 0xFFFFFFFF};
+constexpr uint64_t kOverlongMax[7] = {0x7F,      0x7FF,      0xFFFF,    0x1FFFFF,
+                                      0x3FFFFFF, 0x7FFFFFFF, 0xFFFFFFFF};
 
 // Raw bytes travel through UTF-16 as U+100000 + byte.
 constexpr uint32_t kEscapeFirst = 0x100000;
@@ -15,13 +16,16 @@ constexpr uint32_t kEscapeLast = 0x1000FF;
 constexpr char16_t kEscapeHigh = 0xDBC0;
 constexpr char16_t kLowBase = 0xDC00;
 
-bool isHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(uint32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(uint32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 }  // namespace
 
-size_t utf8ToUtf16(const char* source, char16_t* destination, size_t capacity)
-{
+size_t utf8ToUtf16(const char* source, char16_t* destination, size_t capacity) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(source ? source : "");
     size_t count = 0;
     // count never exceeds capacity while writing, so the subtraction cannot wrap.
@@ -82,8 +86,7 @@ size_t utf8ToUtf16(const char* source, char16_t* destination, size_t capacity)
     return count;
 }
 
-size_t utf16ToUtf8(const char16_t* source, char* destination, size_t capacity)
-{
+size_t utf16ToUtf8(const char16_t* source, char* destination, size_t capacity) {
     static const char16_t kEmpty[1] = {0};
     const char16_t* s = source ? source : kEmpty;
     size_t count = 0;

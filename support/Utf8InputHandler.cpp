@@ -9,12 +9,13 @@
 
 namespace {
 
-FILE* asFile(PtexInputHandler::Handle handle) { return static_cast<FILE*>(handle); }
+FILE* asFile(PtexInputHandler::Handle handle) {
+    return static_cast<FILE*>(handle);
+}
 
 }  // namespace
 
-PtexInputHandler::Handle Utf8InputHandler::open(const char* path)
-{
+PtexInputHandler::Handle Utf8InputHandler::open(const char* path) {
     if (!path) {
         errno = ENOENT;
         return nullptr;
@@ -30,8 +31,7 @@ PtexInputHandler::Handle Utf8InputHandler::open(const char* path)
     return file;
 }
 
-void Utf8InputHandler::seek(Handle handle, int64_t pos)
-{
+void Utf8InputHandler::seek(Handle handle, int64_t pos) {
     if (!handle) return;
 #ifdef _WIN32
     _fseeki64(asFile(handle), pos, SEEK_SET);
@@ -40,20 +40,17 @@ void Utf8InputHandler::seek(Handle handle, int64_t pos)
 #endif
 }
 
-size_t Utf8InputHandler::read(void* buffer, size_t size, Handle handle)
-{
+size_t Utf8InputHandler::read(void* buffer, size_t size, Handle handle) {
     if (!handle || !buffer || size == 0) return 0;
     return std::fread(buffer, size, 1, asFile(handle)) == 1 ? size : 0;
 }
 
-bool Utf8InputHandler::close(Handle handle)
-{
+bool Utf8InputHandler::close(Handle handle) {
     if (!handle) return false;
     return std::fclose(asFile(handle)) == 0;
 }
 
-const char* Utf8InputHandler::lastError()
-{
+const char* Utf8InputHandler::lastError() {
     // Per thread, so concurrent failures on other threads cannot change the text.
     thread_local char text[256];
     const int error = errno;
@@ -63,13 +60,13 @@ const char* Utf8InputHandler::lastError()
 #elif defined(_GNU_SOURCE)
     return strerror_r(error, text, sizeof text);
 #else
-    if (strerror_r(error, text, sizeof text) != 0) std::snprintf(text, sizeof text, "error %d", error);
+    if (strerror_r(error, text, sizeof text) != 0)
+        std::snprintf(text, sizeof text, "error %d", error);
     return text;
 #endif
 }
 
-PtexInputHandler* sharedUtf8InputHandler()
-{
+PtexInputHandler* sharedUtf8InputHandler() {
     // Built in static storage and never destroyed: a cache released during exit may
     // still close its files through it.
     alignas(Utf8InputHandler) static unsigned char storage[sizeof(Utf8InputHandler)];

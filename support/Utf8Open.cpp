@@ -4,8 +4,7 @@
 
 #include <cerrno>
 
-FILE* utf8Open(const char* path, const char* mode)
-{
+FILE* utf8Open(const char* path, const char* mode) {
     // Fixed stack scratch rather than a runtime-sized block: a hostile name cannot
     // exhaust the stack, and nothing touches the heap.
     char16_t widePath[kMaxWideUnits + 2];
@@ -21,8 +20,7 @@ FILE* utf8Open(const char* path, const char* mode)
     return wideOpen(widePath, wideMode);
 }
 
-FILE* wideOpen(const char16_t* path, const char16_t* mode)
-{
+FILE* wideOpen(const char16_t* path, const char16_t* mode) {
 #ifdef _WIN32
     return _wfopen(reinterpret_cast<const wchar_t*>(path), reinterpret_cast<const wchar_t*>(mode));
 #else

@@ -19,7 +19,8 @@
 
 #include <cstdarg>
 
-int boundedSprintf(char* buffer, int size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+int boundedSprintf(char* buffer, int size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 int boundedVsprintf(char* buffer, int size, const char* format, va_list args);
 
 void debugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -24,15 +24,25 @@ void* allocateAlignedOrReport(std::size_t size, std::align_val_t alignment) {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return allocateOrReport(size); }
-void* operator new[](std::size_t size) { return allocateOrReport(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAlignedOrReport(size, alignment); }
+void* operator new(std::size_t size) {
+    return allocateOrReport(size);
+}
+void* operator new[](std::size_t size) {
+    return allocateOrReport(size);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return allocateAlignedOrReport(size, alignment);
+}
 void* operator new[](std::size_t size, std::align_val_t alignment) {
     return allocateAlignedOrReport(size, alignment);
 }
 
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return moduleAllocate(size ? size : 1); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return moduleAllocate(size ? size : 1); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return moduleAllocate(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return moduleAllocate(size ? size : 1);
+}
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
     return allocateAlignedOrNull(size, alignment);
 }
@@ -40,15 +50,39 @@ void* operator new[](std::size_t size, std::align_val_t alignment, const std::no
     return allocateAlignedOrNull(size, alignment);
 }
 
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(p);
+}

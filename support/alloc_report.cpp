@@ -27,7 +27,9 @@ AllocateFunction setAllocateFunction(AllocateFunction allocate) {
     return g_allocate.exchange(allocate ? allocate : &std::malloc);
 }
 
-void* moduleAllocate(size_t size) { return g_allocate.load(std::memory_order_relaxed)(size); }
+void* moduleAllocate(size_t size) {
+    return g_allocate.load(std::memory_order_relaxed)(size);
+}
 
 AlignedAllocateFunction setAlignedAllocateFunction(AlignedAllocateFunction allocate) {
     return g_allocateAligned.exchange(allocate ? allocate : &alignedFromHeap);
@@ -37,7 +39,9 @@ void* moduleAllocateAligned(size_t size, size_t alignment) {
     return g_allocateAligned.load(std::memory_order_relaxed)(size, alignment);
 }
 
-const char* lastAllocationFailureMessage() { return t_message; }
+const char* lastAllocationFailureMessage() {
+    return t_message;
+}
 
 void reportAllocationFailure(uint64_t size) {
     debugPrintf("[operator new] failed (size is %llu)\n", static_cast<unsigned long long>(size));
@@ -46,14 +50,17 @@ void reportAllocationFailure(uint64_t size) {
     const FreeHeapFigures free = getFreeHeapMemory();
 
     char* message = t_message;
-    int length = boundedSprintf(message, ALLOC_MESSAGE_BUFFER_SIZE,
-                                "Memory allocation failure; %llu bytes requested; %llu bytes already in heap; "
-                                "%llu bytes free heap space.",
-                                static_cast<unsigned long long>(size), static_cast<unsigned long long>(total),
-                                static_cast<unsigned long long>(free.freeBytes));
-    if (length < 0) length = ALLOC_MESSAGE_BUFFER_SIZE - 1;  // cut; cannot happen with these figures
+    int length = boundedSprintf(
+        message, ALLOC_MESSAGE_BUFFER_SIZE,
+        "Memory allocation failure; %llu bytes requested; %llu bytes already in heap; "
+        "%llu bytes free heap space.",
+        static_cast<unsigned long long>(size), static_cast<unsigned long long>(total),
+        static_cast<unsigned long long>(free.freeBytes));
+    if (length < 0)
+        length = ALLOC_MESSAGE_BUFFER_SIZE - 1;  // cut; cannot happen with these figures
     if (!heap.isSound()) {
-        boundedSprintf(message + length, ALLOC_MESSAGE_BUFFER_SIZE - length, " Heap is reported damaged.\n");
+        boundedSprintf(message + length, ALLOC_MESSAGE_BUFFER_SIZE - length,
+                       " Heap is reported damaged.\n");
     }
     throw message;
 }

@@ -33,12 +33,24 @@ void* countedAllocate(std::size_t size) {
 }
 }  // namespace
 
-void* operator new(std::size_t size) { return countedAllocate(size); }
-void* operator new[](std::size_t size) { return countedAllocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size) {
+    return countedAllocate(size);
+}
+void* operator new[](std::size_t size) {
+    return countedAllocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -46,7 +58,9 @@ using namespace ZUtils;
 
 constexpr int kPoints = 256;
 
-std::string testdata(const std::string& rel) { return std::string(ZENTO_TESTDATA_DIR) + "/" + rel; }
+std::string testdata(const std::string& rel) {
+    return std::string(ZENTO_TESTDATA_DIR) + "/" + rel;
+}
 
 struct World {
     omtest::Polygons mesh;
@@ -58,9 +72,10 @@ struct World {
 
     World() {
         const std::string ptx = testdata("ptex/grid_rgba8.ptx");
-        if (!omtest::loadObj(testdata("mesh/grid4x4.obj"), mesh) || !std::ifstream(ptx).good()) return;
-        host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(), int(mesh.degrees.size()),
-                         mesh.indices.data(), int(mesh.indices.size()));
+        if (!omtest::loadObj(testdata("mesh/grid4x4.obj"), mesh) || !std::ifstream(ptx).good())
+            return;
+        host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(),
+                         int(mesh.degrees.size()), mesh.indices.data(), int(mesh.indices.size()));
         renderer.getRenderSetup().threadCount = 2;
         for (int bicubic = 0; bicubic < 2; ++bicubic) {
             for (int own = 0; own < 2; ++own) {
@@ -71,10 +86,14 @@ struct World {
                 list.getParam("filter_type")->setInt(bicubic ? 4 : 2);
                 list.getParam("sharpness")->setFloat(0.5f);
                 if (own) {
-                    list.getParam("vertices")->setVectorList(mesh.vertices.data(), int(mesh.vertices.size()));
-                    list.getParam("origFaces")->setIntList(mesh.indices.data(), int(mesh.indices.size()));
-                    list.getParam("origFacesDegree")->setIntList(mesh.degrees.data(), int(mesh.degrees.size()));
-                    list.getParam("faces")->setIntList(host.triangleIndices(), host.numTriangles() * 3);
+                    list.getParam("vertices")
+                        ->setVectorList(mesh.vertices.data(), int(mesh.vertices.size()));
+                    list.getParam("origFaces")
+                        ->setIntList(mesh.indices.data(), int(mesh.indices.size()));
+                    list.getParam("origFacesDegree")
+                        ->setIntList(mesh.degrees.data(), int(mesh.degrees.size()));
+                    list.getParam("faces")->setIntList(host.triangleIndices(),
+                                                       host.numTriangles() * 3);
                 }
                 static_cast<TexFacet*>(p)->renderBegin(&renderer);
                 static_cast<TexFacet*>(p)->frameBegin(&renderer);

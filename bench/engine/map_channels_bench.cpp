@@ -19,8 +19,12 @@ class Constant : public ZUtils::TextureInterface {
 public:
     ZUtils::InterfaceID getInterfaceID() const override { return ZUtils::EXT_TEXTURE; }
     PluginBase* getPlugin() override { return nullptr; }
-    ZUtils::AColor getTexColor(const ZUtils::ShadeContext&) override { return ZUtils::AColor(0.5f, 0.5f, 0.5f, 1); }
-    void getTexColorBounds(ZUtils::AColor& l, ZUtils::AColor& u) override { l = u = ZUtils::AColor(); }
+    ZUtils::AColor getTexColor(const ZUtils::ShadeContext&) override {
+        return ZUtils::AColor(0.5f, 0.5f, 0.5f, 1);
+    }
+    void getTexColorBounds(ZUtils::AColor& l, ZUtils::AColor& u) override {
+        l = u = ZUtils::AColor();
+    }
 };
 
 void mapChannels(benchmark::State& state) {

@@ -62,8 +62,9 @@ struct Fixture {
     explicit Fixture(Mesh m) : mesh(std::move(m)) {
         host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(),
                          int(mesh.degrees.size()), mesh.indices.data(), int(mesh.indices.size()));
-        ZUtils::ZentoPluginParameter v("vertices", ZUtils::TYPE_VECTOR), o("origFaces", ZUtils::TYPE_INT),
-            d("origFacesDegree", ZUtils::TYPE_INT), f("faces", ZUtils::TYPE_INT);
+        ZUtils::ZentoPluginParameter v("vertices", ZUtils::TYPE_VECTOR),
+            o("origFaces", ZUtils::TYPE_INT), d("origFacesDegree", ZUtils::TYPE_INT),
+            f("faces", ZUtils::TYPE_INT);
         v.setVectorList(mesh.vertices.data(), int(mesh.vertices.size()));
         o.setIntList(mesh.indices.data(), int(mesh.indices.size()));
         d.setIntList(mesh.degrees.data(), int(mesh.degrees.size()));
@@ -101,10 +102,22 @@ void run(benchmark::State& state, Fixture& fx, bool viaHost) {
     state.SetItemsProcessed(int64_t(state.iterations()));
 }
 
-void BM_QuadsOwnModel(benchmark::State& s) { static Fixture fx(quadGrid(100)); run(s, fx, false); }
-void BM_QuadsHost(benchmark::State& s) { static Fixture fx(quadGrid(100)); run(s, fx, true); }
-void BM_PentagonsOwnModel(benchmark::State& s) { static Fixture fx(pentagons(2000)); run(s, fx, false); }
-void BM_PentagonsHost(benchmark::State& s) { static Fixture fx(pentagons(2000)); run(s, fx, true); }
+void BM_QuadsOwnModel(benchmark::State& s) {
+    static Fixture fx(quadGrid(100));
+    run(s, fx, false);
+}
+void BM_QuadsHost(benchmark::State& s) {
+    static Fixture fx(quadGrid(100));
+    run(s, fx, true);
+}
+void BM_PentagonsOwnModel(benchmark::State& s) {
+    static Fixture fx(pentagons(2000));
+    run(s, fx, false);
+}
+void BM_PentagonsHost(benchmark::State& s) {
+    static Fixture fx(pentagons(2000));
+    run(s, fx, true);
+}
 
 BENCHMARK(BM_QuadsOwnModel);
 BENCHMARK(BM_QuadsHost);

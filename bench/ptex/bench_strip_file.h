@@ -20,14 +20,13 @@
 
 namespace BenchStrip {
 
-inline std::string scratchPath(const char* name)
-{
+inline std::string scratchPath(const char* name) {
     const char* tmp = getenv("TMPDIR");
-    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-" + std::to_string(getpid()) + ".ptx";
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-" + std::to_string(getpid()) +
+           ".ptx";
 }
 
-inline std::vector<uint8_t> faceImage(int face)
-{
+inline std::vector<uint8_t> faceImage(int face) {
     std::vector<uint8_t> img(256 * 256 * 4);
     uint32_t s = 2654435761u * uint32_t(face + 1);
     for (int v = 0; v < 256; v++)
@@ -43,9 +42,9 @@ inline std::vector<uint8_t> faceImage(int face)
 }
 
 inline bool writeStrip(const std::string& path, int nfaces, bool mipmaps,
-                       const std::vector<std::vector<uint8_t>>& imgs, Ptex::String& error)
-{
-    PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, nfaces, error, mipmaps);
+                       const std::vector<std::vector<uint8_t>>& imgs, Ptex::String& error) {
+    PtexWriter* w =
+        PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, nfaces, error, mipmaps);
     if (!w) return false;
     for (int f = 0; f < nfaces; f++) {
         Ptex::FaceInfo info(Ptex::Res(8, 8));

@@ -28,21 +28,32 @@
 namespace {
 thread_local uint64_t tAllocs = 0;
 }
-void* operator new(std::size_t n)
-{
+void* operator new(std::size_t n) {
     tAllocs++;
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new[](std::size_t n) {
+    return operator new(n);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
-inline float PtexUtilsClamp(float x, float lo, float hi) { return x < lo ? lo : (x > hi ? hi : x); }
+inline float PtexUtilsClamp(float x, float lo, float hi) {
+    return x < lo ? lo : (x > hi ? hi : x);
+}
 
 const int kGrid = 16;  // 256 faces
 const int kLog2 = 8;   // 256 x 256 texels
@@ -60,16 +71,15 @@ struct TextureFixture {
     PtexTexture* tex = nullptr;
     std::vector<Query> queries;
 
-    explicit TextureFixture(const char* name) : path((std::filesystem::temp_directory_path() / name).string()) {}
-    ~TextureFixture()
-    {
+    explicit TextureFixture(const char* name)
+        : path((std::filesystem::temp_directory_path() / name).string()) {}
+    ~TextureFixture() {
         if (tex) tex->release();
         if (cache) cache->release();
         std::remove(path.c_str());
     }
     // Opens the written file; a failure ends the program.
-    void open(bool written)
-    {
+    void open(bool written) {
         if (!written) {
             std::fprintf(stderr, "bench-ptex-filters: cannot write %s\n", path.c_str());
             std::exit(1);
@@ -86,11 +96,11 @@ struct TextureFixture {
 
 // Quad texture: the 16 x 16 grid described at the top.
 struct Fixture : TextureFixture {
-    Fixture() : TextureFixture("zento-bench-filters.ptx")
-    {
+    Fixture() : TextureFixture("zento-bench-filters.ptx") {
         open(write());
         std::mt19937 rng(12345);
-        std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f), ang(0.0f, 6.2831853f);
+        std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-2.0f, 2.0f),
+            ang(0.0f, 6.2831853f);
         const float texel = 1.0f / float(1 << kLog2);
         // Coherent runs, as neighbouring shading points of one surface give:
         // 64 queries per run stepping about a texel along a direction on one face.
@@ -110,7 +120,8 @@ struct Fixture : TextureFixture {
                 q.u = u;
                 q.v = v;
                 // 0.25 .. 4 texels
-                const float w = texel * std::exp2(PtexUtilsClamp(base + 0.2f * (pos(rng) - 0.5f), -2.0f, 2.0f));
+                const float w =
+                    texel * std::exp2(PtexUtilsClamp(base + 0.2f * (pos(rng) - 0.5f), -2.0f, 2.0f));
                 if (aniso) {
                     const float a = dir, r = 1 + 3 * pos(rng);
                     q.uw1 = w * r * std::cos(a);
@@ -127,10 +138,10 @@ struct Fixture : TextureFixture {
             }
         }
     }
-    bool write() const
-    {
+    bool write() const {
         Ptex::String err;
-        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, kGrid * kGrid, err);
+        PtexWriter* w =
+            PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, kGrid * kGrid, err);
         if (!w) return false;
         const int N = 1 << kLog2;
         std::vector<uint8_t> data(size_t(N) * N * 4);
@@ -161,8 +172,7 @@ struct Fixture : TextureFixture {
     }
 };
 
-Fixture& fixture()
-{
+Fixture& fixture() {
     static Fixture f;
     return f;
 }
@@ -170,17 +180,18 @@ Fixture& fixture()
 // Triangle texture: 128 pairs of 128 x 128 RGBA8 triangles, each pair sharing
 // its diagonal edge; coherent runs of queries with footprints of 0.25 to 4 texels.
 struct TriFixture : TextureFixture {
-    TriFixture() : TextureFixture("zento-bench-filters-tri.ptx")
-    {
+    TriFixture() : TextureFixture("zento-bench-filters-tri.ptx") {
         const int nfaces = 256, log2 = 7, N = 1 << log2;
         Ptex::String err;
-        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_triangle, Ptex::dt_uint8, 4, 3, nfaces, err);
+        PtexWriter* w =
+            PtexWriter::open(path.c_str(), Ptex::mt_triangle, Ptex::dt_uint8, 4, 3, nfaces, err);
         if (!w) std::exit(1);
         std::vector<uint8_t> data(size_t(N) * N * 4);
         for (int f = 0; f < nfaces; f++) {
             int adj[4] = {-1, f ^ 1, -1, -1}, edges[4] = {0, 1, 0, 0};
             Ptex::FaceInfo info(Ptex::Res{int8_t(log2), int8_t(log2)}, adj, edges);
-            for (size_t i = 0; i < data.size(); i++) data[i] = uint8_t((i * 13 + size_t(f) * 7 + i / 512) & 0xff);
+            for (size_t i = 0; i < data.size(); i++)
+                data[i] = uint8_t((i * 13 + size_t(f) * 7 + i / 512) & 0xff);
             w->writeFace(f, info, data.data());
         }
         const bool ok = w->close(err);
@@ -192,29 +203,32 @@ struct TriFixture : TextureFixture {
         for (int run = 0; run < 128; run++) {
             const int face = int(rng() % nfaces);
             float u = pos(rng), v = pos(rng);
-            const float du = (pos(rng) - 0.5f) * 2 / float(N), dv = (pos(rng) - 0.5f) * 2 / float(N);
+            const float du = (pos(rng) - 0.5f) * 2 / float(N),
+                        dv = (pos(rng) - 0.5f) * 2 / float(N);
             const float w = std::exp2(lw(rng)) / float(N);
             for (int i = 0; i < 64; i++) {
                 u = u + du - std::floor(u + du);
                 v = v + dv - std::floor(v + dv);
                 float qu = u, qv = v;
-                if (qu + qv > 1) { qu = 1 - qu; qv = 1 - qv; }
+                if (qu + qv > 1) {
+                    qu = 1 - qu;
+                    qv = 1 - qv;
+                }
                 queries.push_back(Query{face, qu, qv, w, 0, 0, w});
             }
         }
     }
 };
 
-TriFixture& triFixture()
-{
+TriFixture& triFixture() {
     static TriFixture f;
     return f;
 }
 
 // Evaluates the fixture's queries in order (each thread from its own place),
 // after one warming pass over all of them; counts heap allocations per eval.
-void runQueries(benchmark::State& state, const TextureFixture& fx, const PtexFilter::Options& opts)
-{
+void runQueries(benchmark::State& state, const TextureFixture& fx,
+                const PtexFilter::Options& opts) {
     PtexFilter* filter = PtexFilter::getFilter(fx.tex, opts);
     const std::vector<Query>& qs = fx.queries;
     float r[4];
@@ -231,22 +245,24 @@ void runQueries(benchmark::State& state, const TextureFixture& fx, const PtexFil
     const uint64_t allocs = tAllocs - allocs0;
     filter->release();
     state.SetItemsProcessed(int64_t(evals));
-    state.counters["allocs_per_eval"] =
-        benchmark::Counter(evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
+    state.counters["allocs_per_eval"] = benchmark::Counter(
+        evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
 }
 
-void BM_TriFilter(benchmark::State& state, PtexFilter::FilterType type)
-{
+void BM_TriFilter(benchmark::State& state, PtexFilter::FilterType type) {
     runQueries(state, triFixture(), PtexFilter::Options(type));
 }
 
-void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp)
-{
+void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp) {
     runQueries(state, fixture(), PtexFilter::Options(type, lerp, 0.5f));
 }
 
-#define FILTER_BENCH(name, type, lerp)                                                                   \
-    BENCHMARK_CAPTURE(BM_Filter, name, PtexFilter::type, lerp)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5)
+#define FILTER_BENCH(name, type, lerp)                         \
+    BENCHMARK_CAPTURE(BM_Filter, name, PtexFilter::type, lerp) \
+        ->Threads(1)                                           \
+        ->Threads(2)                                           \
+        ->UseRealTime()                                        \
+        ->MinTime(0.5)
 
 FILTER_BENCH(point, f_point, false);
 FILTER_BENCH(bilinear, f_bilinear, false);
@@ -255,8 +271,16 @@ FILTER_BENCH(gaussian, f_gaussian, false);
 FILTER_BENCH(gaussian_lerp, f_gaussian, true);
 FILTER_BENCH(bicubic, f_bicubic, false);
 FILTER_BENCH(mitchell_lerp, f_mitchell, true);
-BENCHMARK_CAPTURE(BM_TriFilter, point_tri, PtexFilter::f_point)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5);
-BENCHMARK_CAPTURE(BM_TriFilter, triangle, PtexFilter::f_box)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5);
+BENCHMARK_CAPTURE(BM_TriFilter, point_tri, PtexFilter::f_point)
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime()
+    ->MinTime(0.5);
+BENCHMARK_CAPTURE(BM_TriFilter, triangle, PtexFilter::f_box)
+    ->Threads(1)
+    ->Threads(2)
+    ->UseRealTime()
+    ->MinTime(0.5);
 
 }  // namespace
 

@@ -22,15 +22,13 @@ const int NumFaces = 200;
 // The test files, written once per process with our writer, removed at exit.
 struct Files {
     std::string paths[2];
-    ~Files()
-    {
+    ~Files() {
         for (const std::string& p : paths)
             if (!p.empty()) std::remove(p.c_str());
     }
 } files;
 
-const std::string& testFile(bool mipmaps)
-{
+const std::string& testFile(bool mipmaps) {
     std::string& p = files.paths[mipmaps ? 1 : 0];
     if (!p.empty()) return p;
     p = BenchStrip::scratchPath(mipmaps ? "bench-ptex-read-mip" : "bench-ptex-read");
@@ -52,11 +50,8 @@ struct FreshTexture {
     PtexCache* cache;
     PtexTexture* tex;
     explicit FreshTexture(const std::string& path)
-        : cache(PtexCache::create(0, 0)), tex(cache->get(path.c_str(), err))
-    {
-    }
-    ~FreshTexture()
-    {
+        : cache(PtexCache::create(0, 0)), tex(cache->get(path.c_str(), err)) {}
+    ~FreshTexture() {
         if (tex) tex->release();
         cache->release();
     }
@@ -66,8 +61,7 @@ struct FreshTexture {
 
 // Opening through a new cache each iteration (header, face infos, constant
 // data, level info and edit scan; nothing else is loaded).
-void openThroughNewCache(benchmark::State& state, const std::string& path)
-{
+void openThroughNewCache(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
         FreshTexture t(path);
         if (!t.tex) {
@@ -78,20 +72,21 @@ void openThroughNewCache(benchmark::State& state, const std::string& path)
     }
 }
 
-void BM_OpenThroughNewCache(benchmark::State& state) { openThroughNewCache(state, testFile(true)); }
+void BM_OpenThroughNewCache(benchmark::State& state) {
+    openThroughNewCache(state, testFile(true));
+}
 BENCHMARK(BM_OpenThroughNewCache);
 
 // The same with a small golden file (16 faces): the 200-face file's time is
 // dominated by inflating its 4000-byte face info table.
-void BM_OpenGoldenThroughNewCache(benchmark::State& state)
-{
+void BM_OpenGoldenThroughNewCache(benchmark::State& state) {
     openThroughNewCache(state, std::string(ZENTO_TESTDATA_DIR) + "/ptex/grid_rgba8.ptx");
 }
 BENCHMARK(BM_OpenGoldenThroughNewCache);
 
 // Cold reads from a fresh cache per iteration: read(tex) returns the bytes it read.
-template <class Read> void readCold(benchmark::State& state, const std::string& path, Read read)
-{
+template <class Read>
+void readCold(benchmark::State& state, const std::string& path, Read read) {
     int64_t bytes = 0;
     for (auto _ : state) {
         FreshTexture t(path);
@@ -104,8 +99,7 @@ template <class Read> void readCold(benchmark::State& state, const std::string& 
     state.SetBytesProcessed(bytes);
 }
 
-void readAllFaces(benchmark::State& state, PtexInflate::Backend backend)
-{
+void readAllFaces(benchmark::State& state, PtexInflate::Backend backend) {
     PtexInflate::setBackend(backend);
     std::vector<uint8_t> buf(256 * 256 * 4);
     readCold(state, testFile(false), [&](PtexTexture* t) {
@@ -115,18 +109,18 @@ void readAllFaces(benchmark::State& state, PtexInflate::Backend backend)
     });
     PtexInflate::setBackend(PtexInflate::Backend::Fast);
 }
-void BM_ReadAllFacesLibdeflate(benchmark::State& state)
-{
+void BM_ReadAllFacesLibdeflate(benchmark::State& state) {
     if (!PtexInflate::haveLibdeflate()) state.SkipWithError("built without libdeflate");
     readAllFaces(state, PtexInflate::Backend::Fast);
 }
-void BM_ReadAllFacesZlib(benchmark::State& state) { readAllFaces(state, PtexInflate::Backend::Zlib); }
+void BM_ReadAllFacesZlib(benchmark::State& state) {
+    readAllFaces(state, PtexInflate::Backend::Zlib);
+}
 BENCHMARK(BM_ReadAllFacesLibdeflate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAllFacesZlib)->Unit(benchmark::kMillisecond);
 
 // Stored reductions (levels 1..6 of every face) read cold.
-void BM_ReadStoredLevels(benchmark::State& state)
-{
+void BM_ReadStoredLevels(benchmark::State& state) {
     std::vector<uint8_t> buf(128 * 128 * 4);
     readCold(state, testFile(true), [&](PtexTexture* t) {
         int64_t bytes = 0;
@@ -142,13 +136,13 @@ void BM_ReadStoredLevels(benchmark::State& state)
 BENCHMARK(BM_ReadStoredLevels)->Unit(benchmark::kMillisecond);
 
 // Anisotropic reductions computed on demand (from level 0 and stored levels).
-void BM_ReadDynamicReductions(benchmark::State& state)
-{
+void BM_ReadDynamicReductions(benchmark::State& state) {
     std::vector<uint8_t> buf(256 * 128 * 4);
     readCold(state, testFile(true), [&](PtexTexture* t) {
         int64_t bytes = 0;
         for (int f = 0; f < NumFaces; f += 4) {
-            const Ptex::Res rs[] = {Ptex::Res(8, 7), Ptex::Res(7, 8), Ptex::Res(6, 3), Ptex::Res(2, 5)};
+            const Ptex::Res rs[] = {Ptex::Res(8, 7), Ptex::Res(7, 8), Ptex::Res(6, 3),
+                                    Ptex::Res(2, 5)};
             for (Ptex::Res r : rs) {
                 t->getData(f, buf.data(), 0, r);
                 bytes += r.size() * 4;
@@ -160,8 +154,7 @@ void BM_ReadDynamicReductions(benchmark::State& state)
 BENCHMARK(BM_ReadDynamicReductions)->Unit(benchmark::kMillisecond);
 
 // Warm reads: everything loaded, getData only copies.
-void BM_ReadAllFacesWarm(benchmark::State& state)
-{
+void BM_ReadAllFacesWarm(benchmark::State& state) {
     FreshTexture t(testFile(false));
     std::vector<uint8_t> buf(256 * 256 * 4);
     for (int f = 0; t.tex && f < NumFaces; f++) t.tex->getData(f, buf.data(), 0);
@@ -174,8 +167,7 @@ void BM_ReadAllFacesWarm(benchmark::State& state)
 BENCHMARK(BM_ReadAllFacesWarm)->Unit(benchmark::kMillisecond);
 
 // Raw inflation of one 64 KiB planar tile.
-void inflateTile(benchmark::State& state, bool zlib)
-{
+void inflateTile(benchmark::State& state, bool zlib) {
     std::vector<uint8_t> img = faceImage(3);
     img.resize(128 * 128 * 4);
     uLongf zs = compressBound(uLong(img.size()));
@@ -189,8 +181,12 @@ void inflateTile(benchmark::State& state, bool zlib)
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(img.size()));
 }
-void BM_InflateTileZlib(benchmark::State& state) { inflateTile(state, true); }
-void BM_InflateTileLibdeflate(benchmark::State& state) { inflateTile(state, false); }
+void BM_InflateTileZlib(benchmark::State& state) {
+    inflateTile(state, true);
+}
+void BM_InflateTileLibdeflate(benchmark::State& state) {
+    inflateTile(state, false);
+}
 BENCHMARK(BM_InflateTileZlib);
 BENCHMARK(BM_InflateTileLibdeflate);
 

@@ -42,7 +42,12 @@ void BM_RenderExample(benchmark::State& state) {
     state.counters["rays/s"] = benchmark::Counter(double(rays), benchmark::Counter::kIsRate);
     state.counters["points/s"] = benchmark::Counter(double(points), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_RenderExample)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_RenderExample)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 
 }  // namespace
 

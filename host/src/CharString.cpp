@@ -16,7 +16,6 @@ struct CharString::Rep {
     char* text() { return reinterpret_cast<char*>(this + 1); }
 };
 
-
 CharString::CharString(const char* text) {
     if (text) set(text);
 }
@@ -34,7 +33,9 @@ CharString::CharString(const CharString& other) noexcept : rep_(other.rep_) {
     if (rep_) rep_->refs.fetch_add(1, std::memory_order_relaxed);
 }
 
-CharString::CharString(CharString&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
+CharString::CharString(CharString&& other) noexcept : rep_(other.rep_) {
+    other.rep_ = nullptr;
+}
 
 CharString& CharString::operator=(const CharString& other) noexcept {
     Rep* incoming = other.rep_;  // read first: `other` may be this object
@@ -58,13 +59,21 @@ CharString& CharString::operator=(const char* text) {
     return *this;
 }
 
-CharString::~CharString() { clear(); }
+CharString::~CharString() {
+    clear();
+}
 
-const char* CharString::ptr() const noexcept { return rep_ ? rep_->text() : nullptr; }
+const char* CharString::ptr() const noexcept {
+    return rep_ ? rep_->text() : nullptr;
+}
 
-size_t CharString::length() const noexcept { return rep_ ? rep_->length : 0; }
+size_t CharString::length() const noexcept {
+    return rep_ ? rep_->length : 0;
+}
 
-int CharString::useCount() const noexcept { return rep_ ? rep_->refs.load(std::memory_order_relaxed) : 0; }
+int CharString::useCount() const noexcept {
+    return rep_ ? rep_->refs.load(std::memory_order_relaxed) : 0;
+}
 
 void CharString::set(const char* text) {
     // Build the new text first: `text` may point into the current block.
@@ -84,7 +93,8 @@ void CharString::clear() noexcept {
 bool operator==(const CharString& a, const CharString& b) noexcept {
     if (a.rep_ == b.rep_) return true;
     if (!a.rep_ || !b.rep_) return false;
-    return a.rep_->length == b.rep_->length && std::memcmp(a.rep_->text(), b.rep_->text(), a.rep_->length) == 0;
+    return a.rep_->length == b.rep_->length &&
+           std::memcmp(a.rep_->text(), b.rep_->text(), a.rep_->length) == 0;
 }
 
 }  // namespace ZUtils

@@ -106,7 +106,9 @@ bool HostMesh::fillHit(ShadeContext& sc, int renderFace, float b1, float b2) {
     return true;
 }
 
-int HostMesh::getNumOrigFaces(double) const { return int(degrees_.size()); }
+int HostMesh::getNumOrigFaces(double) const {
+    return int(degrees_.size());
+}
 
 int HostMesh::getFaceDegree(double, int origFace) const {
     if (origFace < 0 || origFace >= int(degrees_.size())) return 0;
@@ -134,9 +136,13 @@ Vector3f HostMesh::getVertex(double, int index) const {
     return vertices_[size_t(index)];
 }
 
-int HostMesh::getNumVertices(double) const { return int(vertices_.size()); }
+int HostMesh::getNumVertices(double) const {
+    return int(vertices_.size());
+}
 
-int HostMesh::getNumFaces(double) const { return numTriangles(); }
+int HostMesh::getNumFaces(double) const {
+    return numTriangles();
+}
 
 int HostMesh::getTriangleVertexIndex(double, int renderFace, int k) const {
     if (renderFace < 0 || renderFace >= numTriangles() || k < 0 || k > 2) return -1;

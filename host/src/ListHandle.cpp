@@ -20,7 +20,9 @@ ListHandle::ListHandle(const ListHandle& other) noexcept : block_(other.block_) 
     if (block_) block_->refs.fetch_add(1, std::memory_order_relaxed);
 }
 
-ListHandle::ListHandle(ListHandle&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+ListHandle::ListHandle(ListHandle&& other) noexcept : block_(other.block_) {
+    other.block_ = nullptr;
+}
 
 ListHandle& ListHandle::operator=(const ListHandle& other) noexcept {
     Block* incoming = other.block_;  // read first: `other` may be this object
@@ -39,7 +41,9 @@ ListHandle& ListHandle::operator=(ListHandle&& other) noexcept {
     return *this;
 }
 
-ListHandle::~ListHandle() { reset(); }
+ListHandle::~ListHandle() {
+    reset();
+}
 
 ListHandle ListHandle::allocate(size_t bytes) {
     const size_t total = sizeof(Block) + (bytes ? bytes : 1);
@@ -50,11 +54,17 @@ ListHandle ListHandle::allocate(size_t bytes) {
     return handle;
 }
 
-void* ListHandle::data() const noexcept { return block_ ? block_->data() : nullptr; }
+void* ListHandle::data() const noexcept {
+    return block_ ? block_->data() : nullptr;
+}
 
-size_t ListHandle::bytes() const noexcept { return block_ ? block_->bytes : 0; }
+size_t ListHandle::bytes() const noexcept {
+    return block_ ? block_->bytes : 0;
+}
 
-int ListHandle::useCount() const noexcept { return block_ ? block_->refs.load(std::memory_order_relaxed) : 0; }
+int ListHandle::useCount() const noexcept {
+    return block_ ? block_->refs.load(std::memory_order_relaxed) : 0;
+}
 
 void ListHandle::reset() noexcept {
     if (block_ && block_->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {

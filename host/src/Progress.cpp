@@ -11,9 +11,12 @@ namespace ZUtils {
 
 const char* progressLevelName(ProgressLevel level) {
     switch (level) {
-    case ProgressLevel::Warning: return "warning";
-    case ProgressLevel::Info: return "info";
-    case ProgressLevel::Verbose: return "verbose";
+        case ProgressLevel::Warning:
+            return "warning";
+        case ProgressLevel::Info:
+            return "info";
+        case ProgressLevel::Verbose:
+            return "verbose";
     }
     return "unknown";
 }
@@ -77,7 +80,9 @@ struct RecordingProgressCallback::Impl {
 
 RecordingProgressCallback::RecordingProgressCallback() : impl_(new Impl) {}
 
-RecordingProgressCallback::~RecordingProgressCallback() { delete impl_; }
+RecordingProgressCallback::~RecordingProgressCallback() {
+    delete impl_;
+}
 
 size_t RecordingProgressCallback::count() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);

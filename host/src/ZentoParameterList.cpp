@@ -28,15 +28,24 @@ struct Output {
 // The registered default as the parameter's value at time 0.
 void setDefault(ZentoPluginParameter& p, const ZentoParamDef& def) {
     switch (def.kind) {
-    case ParamKind::String:
-        if (def.defaultString) p.setString(def.defaultString, 0.0);
-        break;
-    case ParamKind::Int: p.setInt(def.defaultInt, 0.0); break;
-    case ParamKind::Float: p.setFloat(def.defaultFloat, 0.0); break;
-    case ParamKind::Bool: p.setBool(def.defaultBool, 0.0); break;
-    case ParamKind::Texture: p.setColor(def.defaultColor, 0.0); break;
-    case ParamKind::Generic:
-    case ParamKind::OutputTexture: break;  // no value until the host sets one
+        case ParamKind::String:
+            if (def.defaultString) p.setString(def.defaultString, 0.0);
+            break;
+        case ParamKind::Int:
+            p.setInt(def.defaultInt, 0.0);
+            break;
+        case ParamKind::Float:
+            p.setFloat(def.defaultFloat, 0.0);
+            break;
+        case ParamKind::Bool:
+            p.setBool(def.defaultBool, 0.0);
+            break;
+        case ParamKind::Texture:
+            p.setColor(def.defaultColor, 0.0);
+            break;
+        case ParamKind::Generic:
+        case ParamKind::OutputTexture:
+            break;  // no value until the host sets one
     }
 }
 
@@ -79,7 +88,9 @@ ZentoParameterList::ZentoParameterList(const ZentoParameterListDesc* desc) : imp
     }
 }
 
-ZentoParameterList::~ZentoParameterList() { delete impl_; }
+ZentoParameterList::~ZentoParameterList() {
+    delete impl_;
+}
 
 int ZentoParameterList::setParamCache(const char* name, CharString* member) {
     return impl_->bind(name, MemberKind::Text, member);
@@ -114,10 +125,18 @@ void ZentoParameterList::cacheParams(double time, const TracePoint& point) {
     for (const Binding& b : impl_->bindings) {
         const ZentoPluginParameter& p = *impl_->params[static_cast<size_t>(b.param)];
         switch (b.kind) {
-        case MemberKind::Text: *static_cast<CharString*>(b.member) = p.readString(time); break;
-        case MemberKind::Int: *static_cast<int*>(b.member) = p.readInt(time); break;
-        case MemberKind::Float: *static_cast<float*>(b.member) = p.readFloat(time); break;
-        case MemberKind::Texture: *static_cast<TextureInterface**>(b.member) = p.readTexture(time); break;
+            case MemberKind::Text:
+                *static_cast<CharString*>(b.member) = p.readString(time);
+                break;
+            case MemberKind::Int:
+                *static_cast<int*>(b.member) = p.readInt(time);
+                break;
+            case MemberKind::Float:
+                *static_cast<float*>(b.member) = p.readFloat(time);
+                break;
+            case MemberKind::Texture:
+                *static_cast<TextureInterface**>(b.member) = p.readTexture(time);
+                break;
         }
     }
     ++impl_->caches;
@@ -137,18 +156,23 @@ int ZentoParameterList::setParameter(ZentoPluginParameter* parameter) {
     return mine->assignValueFrom(*parameter) ? 1 : 0;
 }
 
-int ZentoParameterList::getNumParams() const { return static_cast<int>(impl_->params.size()); }
+int ZentoParameterList::getNumParams() const {
+    return static_cast<int>(impl_->params.size());
+}
 
 ZentoPluginParameter* ZentoParameterList::getParamByIndex(int index) {
     if (index < 0 || index >= getNumParams()) return nullptr;
     return impl_->params[static_cast<size_t>(index)].get();
 }
 
-int ZentoParameterList::getNumBindings() const { return static_cast<int>(impl_->bindings.size()); }
+int ZentoParameterList::getNumBindings() const {
+    return static_cast<int>(impl_->bindings.size());
+}
 
 const char* ZentoParameterList::getBindingName(int index) const {
     if (index < 0 || index >= getNumBindings()) return nullptr;
-    return impl_->params[static_cast<size_t>(impl_->bindings[static_cast<size_t>(index)].param)]->getName();
+    return impl_->params[static_cast<size_t>(impl_->bindings[static_cast<size_t>(index)].param)]
+        ->getName();
 }
 
 TextureInterface* ZentoParameterList::getOutputTexture(const char* name) const {
@@ -159,9 +183,17 @@ TextureInterface* ZentoParameterList::getOutputTexture(const char* name) const {
     return nullptr;
 }
 
-int ZentoParameterList::getNumCaches() const { return impl_->caches; }
-double ZentoParameterList::getCacheTime() const { return impl_->cacheTime; }
-TracePoint ZentoParameterList::getCachePoint() const { return impl_->cachePoint; }
-const ZentoParameterListDesc* ZentoParameterList::getDesc() const { return impl_->desc; }
+int ZentoParameterList::getNumCaches() const {
+    return impl_->caches;
+}
+double ZentoParameterList::getCacheTime() const {
+    return impl_->cacheTime;
+}
+TracePoint ZentoParameterList::getCachePoint() const {
+    return impl_->cachePoint;
+}
+const ZentoParameterListDesc* ZentoParameterList::getDesc() const {
+    return impl_->desc;
+}
 
 }  // namespace ZUtils

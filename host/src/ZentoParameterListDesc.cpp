@@ -23,8 +23,8 @@ struct Entry {
 struct ZentoParameterListDesc::Impl {
     std::deque<Entry> entries;  // a deque keeps the views' pointers stable
 
-    int add(const char* name, ParamKind kind, ZentoParameterType type, int count, const char* description,
-            const char* hints, const char* defaultString) {
+    int add(const char* name, ParamKind kind, ZentoParameterType type, int count,
+            const char* description, const char* hints, const char* defaultString) {
         Entry& e = entries.emplace_back();
         e.name = name ? name : "";
         e.def.name = e.name.c_str();
@@ -49,15 +49,18 @@ struct ZentoParameterListDesc::Impl {
 
 ZentoParameterListDesc::ZentoParameterListDesc() : impl_(new Impl) {}
 
-ZentoParameterListDesc::~ZentoParameterListDesc() { delete impl_; }
+ZentoParameterListDesc::~ZentoParameterListDesc() {
+    delete impl_;
+}
 
 int ZentoParameterListDesc::addParamString(const char* name, const char* defaultValue, int count,
                                            const char* description, const char* hints) {
-    return impl_->add(name, ParamKind::String, TYPE_STRING, count, description, hints, defaultValue);
+    return impl_->add(name, ParamKind::String, TYPE_STRING, count, description, hints,
+                      defaultValue);
 }
 
-int ZentoParameterListDesc::addParamInt(const char* name, int defaultValue, int count, const char* description,
-                                        const char* hints) {
+int ZentoParameterListDesc::addParamInt(const char* name, int defaultValue, int count,
+                                        const char* description, const char* hints) {
     const int i = impl_->add(name, ParamKind::Int, TYPE_INT, count, description, hints, nullptr);
     impl_->entries[static_cast<size_t>(i)].def.defaultInt = defaultValue;
     return i;
@@ -65,13 +68,14 @@ int ZentoParameterListDesc::addParamInt(const char* name, int defaultValue, int 
 
 int ZentoParameterListDesc::addParamFloat(const char* name, float defaultValue, int count,
                                           const char* description, const char* hints) {
-    const int i = impl_->add(name, ParamKind::Float, TYPE_FLOAT, count, description, hints, nullptr);
+    const int i =
+        impl_->add(name, ParamKind::Float, TYPE_FLOAT, count, description, hints, nullptr);
     impl_->entries[static_cast<size_t>(i)].def.defaultFloat = defaultValue;
     return i;
 }
 
-int ZentoParameterListDesc::addParamBool(const char* name, bool defaultValue, int count, const char* description,
-                                         const char* hints) {
+int ZentoParameterListDesc::addParamBool(const char* name, bool defaultValue, int count,
+                                         const char* description, const char* hints) {
     const int i = impl_->add(name, ParamKind::Bool, TYPE_BOOL, count, description, hints, nullptr);
     impl_->entries[static_cast<size_t>(i)].def.defaultBool = defaultValue;
     return i;
@@ -79,30 +83,38 @@ int ZentoParameterListDesc::addParamBool(const char* name, bool defaultValue, in
 
 int ZentoParameterListDesc::addParamTexture(const char* name, const AColor& defaultValue, int count,
                                             const char* description, const char* hints) {
-    const int i = impl_->add(name, ParamKind::Texture, TYPE_TEXTURE, count, description, hints, nullptr);
+    const int i =
+        impl_->add(name, ParamKind::Texture, TYPE_TEXTURE, count, description, hints, nullptr);
     impl_->entries[static_cast<size_t>(i)].def.defaultColor = defaultValue;
     return i;
 }
 
-int ZentoParameterListDesc::addParam(const char* name, ZentoParameterType type, int count, const char* description,
-                                     const char* hints) {
+int ZentoParameterListDesc::addParam(const char* name, ZentoParameterType type, int count,
+                                     const char* description, const char* hints) {
     return impl_->add(name, ParamKind::Generic, type, count, description, hints, nullptr);
 }
 
-int ZentoParameterListDesc::addOutputParamTexture(const char* name, const char* description, const char* hints) {
-    return impl_->add(name, ParamKind::OutputTexture, TYPE_OUTPUT_TEXTURE, PARAM_COUNT_SINGLE, description, hints,
-                      nullptr);
+int ZentoParameterListDesc::addOutputParamTexture(const char* name, const char* description,
+                                                  const char* hints) {
+    return impl_->add(name, ParamKind::OutputTexture, TYPE_OUTPUT_TEXTURE, PARAM_COUNT_SINGLE,
+                      description, hints, nullptr);
 }
 
 int ZentoParameterListDesc::registerParameters(ZentoPluginHost* host, ZentoPluginDesc* desc) {
     return host ? host->onParametersRegistered(desc, this) : 0;
 }
 
-ZentoParameterList* ZentoParameterListDesc::newParameterList() { return new ZentoParameterList(this); }
+ZentoParameterList* ZentoParameterListDesc::newParameterList() {
+    return new ZentoParameterList(this);
+}
 
-void ZentoParameterListDesc::deleteParameterList(ZentoParameterList* list) { delete list; }
+void ZentoParameterListDesc::deleteParameterList(ZentoParameterList* list) {
+    delete list;
+}
 
-int ZentoParameterListDesc::getNumParams() const { return static_cast<int>(impl_->entries.size()); }
+int ZentoParameterListDesc::getNumParams() const {
+    return static_cast<int>(impl_->entries.size());
+}
 
 const ZentoParamDef* ZentoParameterListDesc::getParamDef(int index) const {
     if (index < 0 || index >= getNumParams()) return nullptr;

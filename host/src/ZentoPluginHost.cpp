@@ -122,7 +122,8 @@ PluginLibDesc* ZentoPluginHost::loadLibrary(const char* path) {
     }
     PluginLibDesc* lib = entry();
     if (!lib || !registerLibDesc(lib)) {
-        if (!lib) impl_->lastError = std::string(path) + ": " + PLUGIN_ENTRY_NAME + " returned null";
+        if (!lib)
+            impl_->lastError = std::string(path) + ": " + PLUGIN_ENTRY_NAME + " returned null";
         ::dlclose(handle);
         return nullptr;
     }
@@ -167,9 +168,13 @@ void ZentoPluginHost::unloadAll() {
     while (!impl_->libraries.empty()) unloadLibrary(impl_->libraries.back().lib);
 }
 
-const char* ZentoPluginHost::getLastError() const { return impl_->lastError.c_str(); }
+const char* ZentoPluginHost::getLastError() const {
+    return impl_->lastError.c_str();
+}
 
-int ZentoPluginHost::getNumLibraries() const { return static_cast<int>(impl_->libraries.size()); }
+int ZentoPluginHost::getNumLibraries() const {
+    return static_cast<int>(impl_->libraries.size());
+}
 
 PluginLibDesc* ZentoPluginHost::getLibrary(int index) const {
     if (index < 0 || index >= getNumLibraries()) return nullptr;
@@ -181,7 +186,9 @@ const char* ZentoPluginHost::getLibraryPath(int index) const {
     return impl_->libraries[static_cast<size_t>(index)].path.c_str();
 }
 
-int ZentoPluginHost::getNumPluginDescs() const { return static_cast<int>(impl_->descs.size()); }
+int ZentoPluginHost::getNumPluginDescs() const {
+    return static_cast<int>(impl_->descs.size());
+}
 
 ZentoPluginDesc* ZentoPluginHost::getPluginDesc(int index) const {
     if (index < 0 || index >= getNumPluginDescs()) return nullptr;

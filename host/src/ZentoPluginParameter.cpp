@@ -28,9 +28,13 @@ struct Keyframe {
     Value value;
 };
 
-bool isNumeric(ZentoParameterType t) { return t == TYPE_INT || t == TYPE_FLOAT || t == TYPE_BOOL; }
+bool isNumeric(ZentoParameterType t) {
+    return t == TYPE_INT || t == TYPE_FLOAT || t == TYPE_BOOL;
+}
 
-float lerp(float a, float b, double alpha) { return static_cast<float>(a + (b - a) * alpha); }
+float lerp(float a, float b, double alpha) {
+    return static_cast<float>(a + (b - a) * alpha);
+}
 
 Vector3f lerp(const Vector3f& a, const Vector3f& b, double alpha) {
     return {lerp(a.x, b.x, alpha), lerp(a.y, b.y, alpha), lerp(a.z, b.z, alpha)};
@@ -48,7 +52,8 @@ ListValue<T> listOf(const ListHandle& handle, int count) {
 template <class T>
 ListHandle copyList(const T* values, int count) {
     ListHandle handle = ListHandle::allocate(sizeof(T) * static_cast<size_t>(count));
-    if (count > 0 && values) std::memcpy(handle.data(), values, sizeof(T) * static_cast<size_t>(count));
+    if (count > 0 && values)
+        std::memcpy(handle.data(), values, sizeof(T) * static_cast<size_t>(count));
     return handle;
 }
 
@@ -102,32 +107,48 @@ struct ZentoPluginParameter::Impl {
     bool linear() const { return interpolation == Interpolation::Linear; }
 };
 
-ZentoPluginParameter::ZentoPluginParameter(const char* name, ZentoParameterType type) : impl_(new Impl) {
+ZentoPluginParameter::ZentoPluginParameter(const char* name, ZentoParameterType type)
+    : impl_(new Impl) {
     impl_->name = name ? name : "";
     impl_->type = type;
 }
 
-ZentoPluginParameter::ZentoPluginParameter(const ZentoPluginParameter& other) : impl_(new Impl(*other.impl_)) {}
+ZentoPluginParameter::ZentoPluginParameter(const ZentoPluginParameter& other)
+    : impl_(new Impl(*other.impl_)) {}
 
 ZentoPluginParameter& ZentoPluginParameter::operator=(const ZentoPluginParameter& other) {
     if (this != &other) *impl_ = *other.impl_;
     return *this;
 }
 
-ZentoPluginParameter::~ZentoPluginParameter() { delete impl_; }
+ZentoPluginParameter::~ZentoPluginParameter() {
+    delete impl_;
+}
 
-const char* ZentoPluginParameter::getName() const { return impl_->name.c_str(); }
-ZentoParameterType ZentoPluginParameter::getType() const { return impl_->type; }
-void ZentoPluginParameter::setInterpolation(Interpolation mode) { impl_->interpolation = mode; }
-Interpolation ZentoPluginParameter::getInterpolation() const { return impl_->interpolation; }
-int ZentoPluginParameter::numKeyframes() const { return static_cast<int>(impl_->keys.size()); }
+const char* ZentoPluginParameter::getName() const {
+    return impl_->name.c_str();
+}
+ZentoParameterType ZentoPluginParameter::getType() const {
+    return impl_->type;
+}
+void ZentoPluginParameter::setInterpolation(Interpolation mode) {
+    impl_->interpolation = mode;
+}
+Interpolation ZentoPluginParameter::getInterpolation() const {
+    return impl_->interpolation;
+}
+int ZentoPluginParameter::numKeyframes() const {
+    return static_cast<int>(impl_->keys.size());
+}
 
 double ZentoPluginParameter::getKeyframeTime(int index) const {
     if (index < 0 || index >= numKeyframes()) return 0.0;
     return impl_->keys[static_cast<size_t>(index)].time;
 }
 
-void ZentoPluginParameter::clearKeyframes() { impl_->keys.clear(); }
+void ZentoPluginParameter::clearKeyframes() {
+    impl_->keys.clear();
+}
 
 bool ZentoPluginParameter::setInt(int value, double time) {
     if (!isNumeric(impl_->type)) return false;
@@ -145,7 +166,9 @@ bool ZentoPluginParameter::setFloat(float value, double time) {
     return true;
 }
 
-bool ZentoPluginParameter::setBool(bool value, double time) { return setInt(value ? 1 : 0, time); }
+bool ZentoPluginParameter::setBool(bool value, double time) {
+    return setInt(value ? 1 : 0, time);
+}
 
 bool ZentoPluginParameter::setColor(const AColor& value, double time) {
     if (impl_->type != TYPE_COLOR && impl_->type != TYPE_TEXTURE) return false;
@@ -245,7 +268,8 @@ AColor ZentoPluginParameter::readColor(double time) const {
     if (!impl_->bracket(time, a, b, alpha)) return AColor();
     if (!impl_->linear() || a == b) return a->value.color;
     const AColor &x = a->value.color, &y = b->value.color;
-    return AColor(lerp(x.r, y.r, alpha), lerp(x.g, y.g, alpha), lerp(x.b, y.b, alpha), lerp(x.a, y.a, alpha));
+    return AColor(lerp(x.r, y.r, alpha), lerp(x.g, y.g, alpha), lerp(x.b, y.b, alpha),
+                  lerp(x.a, y.a, alpha));
 }
 
 Vector3f ZentoPluginParameter::readVector(double time) const {

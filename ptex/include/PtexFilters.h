@@ -33,25 +33,27 @@
 class PTEXAPI PtexSeparableKernel {
 public:
     static constexpr int kmax = 10;  ///< capacity of each weight buffer
-    Ptex::Res res;               ///< resolution the indices refer to
-    int u, v;                    ///< first column and row (may lie outside while splitting)
-    int uw, vw;                  ///< number of columns and rows
-    float* ku;                   ///< first column weight
-    float* kv;                   ///< first row weight
+    Ptex::Res res;                   ///< resolution the indices refer to
+    int u, v;                        ///< first column and row (may lie outside while splitting)
+    int uw, vw;                      ///< number of columns and rows
+    float* ku;                       ///< first column weight
+    float* kv;                       ///< first row weight
     float kubuff[kmax];
     float kvbuff[kmax];
-    int rot;                     ///< quarter turns applied since the kernel was built
+    int rot;  ///< quarter turns applied since the kernel was built
 
     PtexSeparableKernel() : res(0, 0), u(0), v(0), uw(0), vw(0), ku(kubuff), kv(kvbuff), rot(0) {}
-    PtexSeparableKernel(const PtexSeparableKernel& k) { set(k.res, k.u, k.v, k.uw, k.vw, k.ku, k.kv, k.rot); }
-    PtexSeparableKernel& operator=(const PtexSeparableKernel& k)
-    {
+    PtexSeparableKernel(const PtexSeparableKernel& k) {
+        set(k.res, k.u, k.v, k.uw, k.vw, k.ku, k.kv, k.rot);
+    }
+    PtexSeparableKernel& operator=(const PtexSeparableKernel& k) {
         if (this != &k) set(k.res, k.u, k.v, k.uw, k.vw, k.ku, k.kv, k.rot);
         return *this;
     }
 
     /// Copies the weights into the own buffers (counts are limited to kmax).
-    void set(Ptex::Res res_, int u_, int v_, int uw_, int vw_, const float* ku_, const float* kv_, int rot_ = 0);
+    void set(Ptex::Res res_, int u_, int v_, int uw_, int vw_, const float* ku_, const float* kv_,
+             int rot_ = 0);
     /// Drops weights exactly 0 at both ends of ku and kv.
     void stripZeros();
     /// (sum of ku) * (sum of kv).
@@ -102,8 +104,8 @@ class PTEXAPI PtexPointFilter : public PtexFilter {
 public:
     explicit PtexPointFilter(PtexTexture* tx);
     void release() override;
-    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1, float vw1,
-              float uw2, float vw2, float width = 1, float blur = 0) override;
+    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1,
+              float vw1, float uw2, float vw2, float width = 1, float blur = 0) override;
 
 protected:
     ~PtexPointFilter() override {}
@@ -115,8 +117,8 @@ class PTEXAPI PtexPointFilterTri : public PtexFilter {
 public:
     explicit PtexPointFilterTri(PtexTexture* tx);
     void release() override;
-    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1, float vw1,
-              float uw2, float vw2, float width = 1, float blur = 0) override;
+    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1,
+              float vw1, float uw2, float vw2, float width = 1, float blur = 0) override;
 
 protected:
     ~PtexPointFilterTri() override {}
@@ -132,8 +134,8 @@ public:
     static constexpr int kMaxChan = 64;
 
     void release() override;
-    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1, float vw1,
-              float uw2, float vw2, float width = 1, float blur = 0) override;
+    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1,
+              float vw1, float uw2, float vw2, float width = 1, float blur = 0) override;
 
 protected:
     PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Options& opts);
@@ -144,11 +146,13 @@ protected:
     virtual void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
                              Ptex::Res faceRes) = 0;
 
-    void evalChunk(float* result, int firstchan, int nchan, bool firstChunk, int faceid, float u, float v,
-                   float uw, float vw, float width, float blur, const Ptex::FaceInfo& f);
+    void evalChunk(float* result, int firstchan, int nchan, bool firstChunk, int faceid, float u,
+                   float v, float uw, float vw, float width, float blur, const Ptex::FaceInfo& f);
     void splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int depth);
-    void applyAcrossEdge(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid, int depth);
-    void applyToCorner(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid, int depth);
+    void applyAcrossEdge(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid,
+                         int depth);
+    void applyToCorner(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid,
+                       int depth);
     void applyToCornerFace(PtexSeparableKernel& k, const Ptex::FaceInfo& f, int eid, int cfaceid,
                            const Ptex::FaceInfo& cf, int ceid, int depth);
     void apply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f);
@@ -158,33 +162,37 @@ protected:
     // cache-line aligned (the whole object then is too), so filters of different
     // threads never share a line of per-call state
     alignas(64) float _result[kMaxChan];  ///< accumulation of the current pass
-    float _weight;            ///< normalising total of the current pass
-    int _firstChanOffset;     ///< byte offset of the first evaluated sample in a pixel
-    int _nchan;               ///< channels evaluated in the current pass
-    int _ntxchan;             ///< channels of the texture (pixel stride in samples)
+    float _weight;                        ///< normalising total of the current pass
+    int _firstChanOffset;                 ///< byte offset of the first evaluated sample in a pixel
+    int _nchan;                           ///< channels evaluated in the current pass
+    int _ntxchan;                         ///< channels of the texture (pixel stride in samples)
     int _numFaces;
     Ptex::DataType _dt;
     Ptex::BorderMode _uMode, _vMode;
     Ptex::EdgeFilterMode _efm;
-    bool _tanvecPass;         ///< the current pass holds the first two evaluated channels
+    bool _tanvecPass;  ///< the current pass holds the first two evaluated channels
 };
 
 /// Box filter: area-weighted texels at a level where the footprint is 1-2 texels.
 class PTEXAPI PtexBoxFilter : public PtexSeparableFilter {
 public:
-    PtexBoxFilter(PtexTexture* tx, const PtexFilter::Options& opts) : PtexSeparableFilter(tx, opts) {}
+    PtexBoxFilter(PtexTexture* tx, const PtexFilter::Options& opts)
+        : PtexSeparableFilter(tx, opts) {}
 
 protected:
-    void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes) override;
+    void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                     Ptex::Res faceRes) override;
 };
 
 /// Bilinear interpolation between the four nearest texel centres of the level.
 class PTEXAPI PtexBilinearFilter : public PtexSeparableFilter {
 public:
-    PtexBilinearFilter(PtexTexture* tx, const PtexFilter::Options& opts) : PtexSeparableFilter(tx, opts) {}
+    PtexBilinearFilter(PtexTexture* tx, const PtexFilter::Options& opts)
+        : PtexSeparableFilter(tx, opts) {}
 
 protected:
-    void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes) override;
+    void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                     Ptex::Res faceRes) override;
 };
 
 /// Filters with a kernel function K(x) of support |x| < 2 filter widths, with
@@ -194,19 +202,17 @@ public:
     typedef float KernelFn(float x, const float* c);
 
     PtexWidth4Filter(PtexTexture* tx, const PtexFilter::Options& opts, KernelFn k)
-        : PtexSeparableFilter(tx, opts), _k(k)
-    {
-    }
+        : PtexSeparableFilter(tx, opts), _k(k) {}
 
     /// Two-unit cubic Hermite used for wide footprints.
-    static float blendWeight(float x)
-    {
+    static float blendWeight(float x) {
         float ax = x < 0 ? -x : x;
         return ax < 1 ? (2 * ax - 3) * x * x + 1 : 0.0f;
     }
 
 protected:
-    void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes) override;
+    void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                     Ptex::Res faceRes) override;
     /// One direction of the kernel; returns the level.
     int buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, float uw, int faceLog2);
 
@@ -217,7 +223,8 @@ protected:
 /// Gaussian: K(x) = exp(-2 x^2).
 class PTEXAPI PtexGaussianFilter : public PtexWidth4Filter {
 public:
-    PtexGaussianFilter(PtexTexture* tx, const PtexFilter::Options& opts) : PtexWidth4Filter(tx, opts, kernelFn) {}
+    PtexGaussianFilter(PtexTexture* tx, const PtexFilter::Options& opts)
+        : PtexWidth4Filter(tx, opts, kernelFn) {}
     static float kernelFn(float x, const float* c);
 };
 
@@ -238,16 +245,16 @@ public:
 
     PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts);
     void release() override;
-    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1, float vw1,
-              float uw2, float vw2, float width = 1, float blur = 0) override;
+    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1,
+              float vw1, float uw2, float vw2, float width = 1, float blur = 0) override;
 
     /// The footprint region and ellipse in one face's coordinates.
     struct Kernel {
         Ptex::Res res;
-        float u, v;            ///< centre
-        float u1, v1, w1;      ///< lower bounds of the barycentric coordinates
-        float u2, v2, w2;      ///< upper bounds
-        float A, B, C;         ///< ellipse A u^2 + B u v + C v^2 (in kernel units)
+        float u, v;        ///< centre
+        float u1, v1, w1;  ///< lower bounds of the barycentric coordinates
+        float u2, v2, w2;  ///< upper bounds
+        float A, B, C;     ///< ellipse A u^2 + B u v + C v^2 (in kernel units)
         /// Re-expresses the kernel in the frame of the neighbour across edge e,
         /// met at its edge a; false for an invalid edge pair.
         bool reorient(int e, int a);
@@ -255,8 +262,8 @@ public:
 
 protected:
     ~PtexTriangleFilter() override {}
-    void buildKernel(Kernel& k, float u, float v, float uw1, float vw1, float uw2, float vw2, float width,
-                     float blur, Ptex::Res faceRes) const;
+    void buildKernel(Kernel& k, float u, float v, float uw1, float vw1, float uw2, float vw2,
+                     float width, float blur, Ptex::Res faceRes) const;
     void splitAndApply(Kernel& k, int faceid, const Ptex::FaceInfo& f, int depth);
     void applyAcrossEdge(Kernel& k, const Ptex::FaceInfo& f, int eid, int depth);
     void apply(Kernel& k, int faceid, const Ptex::FaceInfo& f);

@@ -19,10 +19,12 @@ struct PtexHalf {
     PtexHalf(float val) : bits(fromFloat(val)) {}
     PtexHalf(double val) : bits(fromFloat(float(val))) {}
     operator float() const { return toFloat(bits); }
-    PtexHalf& operator=(float val) { bits = fromFloat(val); return *this; }
+    PtexHalf& operator=(float val) {
+        bits = fromFloat(val);
+        return *this;
+    }
 
-    static float toFloat(uint16_t h)
-    {
+    static float toFloat(uint16_t h) {
         uint32_t sign = uint32_t(h & 0x8000u) << 16;
         uint32_t exp = (h >> 10) & 0x1fu;
         uint32_t mant = h & 0x3ffu;
@@ -35,8 +37,7 @@ struct PtexHalf {
         return std::bit_cast<float>(sign | ((exp + 112u) << 23) | (mant << 13));
     }
 
-    static uint16_t fromFloat(float f)
-    {
+    static uint16_t fromFloat(float f) {
         if (f == 0.0f) return 0;
         uint32_t b = std::bit_cast<uint32_t>(f);
         uint32_t sign = (b >> 16) & 0x8000u;

@@ -52,7 +52,12 @@ struct PTEXAPI Ptex {
 
     /// Element type of a metadata entry.
     enum MetaDataType {
-        mdt_string = 0, mdt_int8 = 1, mdt_int16 = 2, mdt_int32 = 3, mdt_float = 4, mdt_double = 5
+        mdt_string = 0,
+        mdt_int8 = 1,
+        mdt_int16 = 2,
+        mdt_int32 = 3,
+        mdt_float = 4,
+        mdt_double = 5
     };
 
     typedef std::string String;
@@ -66,22 +71,19 @@ struct PTEXAPI Ptex {
     static const char* MetaDataTypeName(MetaDataType mdt);
 
     /// Bytes per sample: 1, 2, 2, 4.
-    static int DataSize(DataType dt)
-    {
+    static int DataSize(DataType dt) {
         static const int sizes[] = {1, 2, 2, 4};
         return (unsigned(dt) < 4u) ? sizes[dt] : 0;
     }
 
     /// The sample value meaning 1.0: 255, 65535, 1, 1.
-    static float OneValue(DataType dt)
-    {
+    static float OneValue(DataType dt) {
         static const float one[] = {255.0f, 65535.0f, 1.0f, 1.0f};
         return (unsigned(dt) < 4u) ? one[dt] : 1.0f;
     }
 
     /// 1 / OneValue(dt) as a float.
-    static float OneValueInv(DataType dt)
-    {
+    static float OneValueInv(DataType dt) {
         static const float inv[] = {1.0f / 255.0f, 1.0f / 65535.0f, 1.0f, 1.0f};
         return (unsigned(dt) < 4u) ? inv[dt] : 1.0f;
     }
@@ -112,8 +114,7 @@ struct PTEXAPI Ptex {
         bool operator>=(const Res& r) const { return ulog2 >= r.ulog2 && vlog2 >= r.vlog2; }
         Res swappeduv() const { return Res(vlog2, ulog2); }
         void swapuv() { *this = swappeduv(); }
-        void clamp(const Res& r)
-        {
+        void clamp(const Res& r) {
             if (ulog2 > r.ulog2) ulog2 = r.ulog2;
             if (vlog2 > r.vlog2) vlog2 = r.vlog2;
         }
@@ -125,9 +126,9 @@ struct PTEXAPI Ptex {
     /// Per-face information: resolution, adjacency and flags. The memory layout
     /// is the 20-byte file record (res, adjedges, flags, adjfaces[4]).
     struct FaceInfo {
-        Res res;           ///< face resolution
-        uint8_t adjedges;  ///< 2 bits per edge: the neighbour's edge id across edge e
-        uint8_t flags;     ///< flag_* bits
+        Res res;              ///< face resolution
+        uint8_t adjedges;     ///< 2 bits per edge: the neighbour's edge id across edge e
+        uint8_t flags;        ///< flag_* bits
         int32_t adjfaces[4];  ///< neighbour face across each edge, -1 for none
 
         enum {
@@ -137,14 +138,14 @@ struct PTEXAPI Ptex {
             flag_subface = 8      ///< quad subface of a non-quad polygon
         };
 
-        FaceInfo() : res(), adjedges(0), flags(0) { adjfaces[0] = adjfaces[1] = adjfaces[2] = adjfaces[3] = -1; }
-        FaceInfo(Res res_) : res(res_), adjedges(0), flags(0)
-        {
+        FaceInfo() : res(), adjedges(0), flags(0) {
+            adjfaces[0] = adjfaces[1] = adjfaces[2] = adjfaces[3] = -1;
+        }
+        FaceInfo(Res res_) : res(res_), adjedges(0), flags(0) {
             adjfaces[0] = adjfaces[1] = adjfaces[2] = adjfaces[3] = -1;
         }
         FaceInfo(Res res_, int adjfaces_[4], int adjedges_[4], bool isSubface = false)
-            : res(res_), adjedges(0), flags(isSubface ? uint8_t(flag_subface) : uint8_t(0))
-        {
+            : res(res_), adjedges(0), flags(isSubface ? uint8_t(flag_subface) : uint8_t(0)) {
             setadjfaces(adjfaces_[0], adjfaces_[1], adjfaces_[2], adjfaces_[3]);
             setadjedges(adjedges_[0], adjedges_[1], adjedges_[2], adjedges_[3]);
         }
@@ -155,12 +156,13 @@ struct PTEXAPI Ptex {
         bool isNeighborhoodConstant() const { return (flags & flag_nbconstant) != 0; }
         bool hasEdits() const { return (flags & flag_hasedits) != 0; }
         bool isSubface() const { return (flags & flag_subface) != 0; }
-        void setadjfaces(int f0, int f1, int f2, int f3)
-        {
-            adjfaces[0] = f0; adjfaces[1] = f1; adjfaces[2] = f2; adjfaces[3] = f3;
+        void setadjfaces(int f0, int f1, int f2, int f3) {
+            adjfaces[0] = f0;
+            adjfaces[1] = f1;
+            adjfaces[2] = f2;
+            adjfaces[3] = f3;
         }
-        void setadjedges(int e0, int e1, int e2, int e3)
-        {
+        void setadjedges(int e0, int e1, int e2, int e3) {
             adjedges = uint8_t((e0 & 3) | ((e1 & 3) << 2) | ((e2 & 3) << 4) | ((e3 & 3) << 6));
         }
     };
@@ -277,7 +279,8 @@ public:
 
     /// Sets result[0..nchannels) to 0, then converts channels firstchan.. of
     /// texel (u, v) of the full-resolution data (clipped to the channel count).
-    virtual void getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels) = 0;
+    virtual void getPixel(int faceid, int u, int v, float* result, int firstchan,
+                          int nchannels) = 0;
     /// The same at resolution res.
     virtual void getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels,
                           Ptex::Res res) = 0;
@@ -322,7 +325,8 @@ public:
     /// maxFiles <= 0: 100 open files; maxMem 0: no memory limit; premultiply
     /// applies to every texture; the handlers are not owned.
     static PtexCache* create(int maxFiles, size_t maxMem, bool premultiply = false,
-                             PtexInputHandler* inputHandler = 0, PtexErrorHandler* errorHandler = 0);
+                             PtexInputHandler* inputHandler = 0,
+                             PtexErrorHandler* errorHandler = 0);
 
     /// Destroys the cache and every texture in it at once.
     virtual void release() = 0;
@@ -361,9 +365,9 @@ public:
                             int alphachan, int nfaces, Ptex::String& error, bool genmipmaps = true);
     /// Existing file: incremental appends edit blocks; otherwise the file is
     /// rewritten on close keeping every face not rewritten.
-    static PtexWriter* edit(const char* path, bool incremental, Ptex::MeshType mt, Ptex::DataType dt,
-                            int nchannels, int alphachan, int nfaces, Ptex::String& error,
-                            bool genmipmaps = true);
+    static PtexWriter* edit(const char* path, bool incremental, Ptex::MeshType mt,
+                            Ptex::DataType dt, int nchannels, int alphachan, int nfaces,
+                            Ptex::String& error, bool genmipmaps = true);
     /// Rewrites a file that has edits without them.
     static bool applyEdits(const char* path, Ptex::String& error);
 
@@ -380,7 +384,8 @@ public:
     virtual void writeMeta(PtexMetaData* data) = 0;
     /// Full-resolution data, row-major u fastest, interleaved; stride in bytes
     /// (0 = packed). All-identical data is stored as a constant face.
-    virtual bool writeFace(int faceid, const Ptex::FaceInfo& info, const void* data, int stride = 0) = 0;
+    virtual bool writeFace(int faceid, const Ptex::FaceInfo& info, const void* data,
+                           int stride = 0) = 0;
     /// One pixel; info.res is kept as the face's logical res.
     virtual bool writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data) = 0;
     /// Generates reductions and writes the file; false and an error text on failure.
@@ -408,17 +413,19 @@ public:
     };
 
     struct Options {
-        int __structSize;    ///< sizeof(Options), set by the constructor
-        FilterType filter;   ///< filter kind
-        bool lerp;           ///< blend towards the next coarser level
-        float sharpness;     ///< bicubic sharpness (f_bicubic only)
-        bool noedgeblend;    ///< never read neighbouring faces
+        int __structSize;   ///< sizeof(Options), set by the constructor
+        FilterType filter;  ///< filter kind
+        bool lerp;          ///< blend towards the next coarser level
+        float sharpness;    ///< bicubic sharpness (f_bicubic only)
+        bool noedgeblend;   ///< never read neighbouring faces
 
-        Options(FilterType filter_ = f_box, bool lerp_ = 0, float sharpness_ = 0, bool noedgeblend_ = 0)
-            : __structSize(int(sizeof(Options))), filter(filter_), lerp(lerp_), sharpness(sharpness_),
-              noedgeblend(noedgeblend_)
-        {
-        }
+        Options(FilterType filter_ = f_box, bool lerp_ = 0, float sharpness_ = 0,
+                bool noedgeblend_ = 0)
+            : __structSize(int(sizeof(Options))),
+              filter(filter_),
+              lerp(lerp_),
+              sharpness(sharpness_),
+              noedgeblend(noedgeblend_) {}
     };
 
     /// Creates a filter for the texture (the caller keeps the texture alive).
@@ -430,8 +437,9 @@ public:
     virtual void release() = 0;
 
     /// Writes min(nchannels, numChannels - firstchan) values to result.
-    virtual void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1,
-                      float vw1, float uw2, float vw2, float width = 1, float blur = 0) = 0;
+    virtual void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v,
+                      float uw1, float vw1, float uw2, float vw2, float width = 1,
+                      float blur = 0) = 0;
 };
 
 /// Non-copyable owning pointer that calls release() on destruction.
@@ -441,8 +449,7 @@ class PtexPtr {
 
 public:
     PtexPtr(T* ptr = 0) : _ptr(ptr) {}
-    ~PtexPtr()
-    {
+    ~PtexPtr() {
         if (_ptr) _ptr->release();
     }
     PtexPtr(const PtexPtr&) = delete;
@@ -451,15 +458,13 @@ public:
     operator T*() const { return _ptr; }
     T* operator->() const { return _ptr; }
     T* get() const { return _ptr; }
-    void swap(PtexPtr& p)
-    {
+    void swap(PtexPtr& p) {
         T* t = _ptr;
         _ptr = p._ptr;
         p._ptr = t;
     }
     /// Releases the old object and takes ptr.
-    void reset(T* ptr = 0)
-    {
+    void reset(T* ptr = 0) {
         if (_ptr) _ptr->release();
         _ptr = ptr;
     }

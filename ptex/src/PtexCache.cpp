@@ -5,20 +5,21 @@
 
 namespace PtexInternal {
 
-ReaderCache::ReaderCache(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* io, PtexErrorHandler* err)
-    : _maxFiles(maxFiles <= 0 ? 100 : maxFiles), _maxMem(maxMem), _premultiply(premultiply), _io(io), _err(err)
-{
-}
+ReaderCache::ReaderCache(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* io,
+                         PtexErrorHandler* err)
+    : _maxFiles(maxFiles <= 0 ? 100 : maxFiles),
+      _maxMem(maxMem),
+      _premultiply(premultiply),
+      _io(io),
+      _err(err) {}
 
-ReaderCache::~ReaderCache()
-{
+ReaderCache::~ReaderCache() {
     _byTexture.clear();
     _lru.clear();
     _entries.clear();  // destroys every reader (closing its file)
 }
 
-void ReaderCache::setSearchPath(const char* path)
-{
+void ReaderCache::setSearchPath(const char* path) {
     std::lock_guard<std::mutex> lock(_lock);
     _searchPath = path ? path : "";
     _searchDirs.clear();
@@ -31,8 +32,7 @@ void ReaderCache::setSearchPath(const char* path)
     }
 }
 
-bool ReaderCache::resolve(const std::string& path, std::string& resolved, Ptex::String& error)
-{
+bool ReaderCache::resolve(const std::string& path, std::string& resolved, Ptex::String& error) {
     resolved = path;
     if (_io || path.empty() || path[0] == '/') return true;
     std::vector<std::string> dirs;
@@ -53,8 +53,7 @@ bool ReaderCache::resolve(const std::string& path, std::string& resolved, Ptex::
     return false;
 }
 
-PtexTexture* ReaderCache::get(const char* path, Ptex::String& error)
-{
+PtexTexture* ReaderCache::get(const char* path, Ptex::String& error) {
     if (!path) {
         error = "Can't find ptex file: (null)";
         return nullptr;
@@ -67,7 +66,8 @@ PtexTexture* ReaderCache::get(const char* path, Ptex::String& error)
             // A refused allocation leaves no half-made entry behind.
             try {
                 auto entry = std::make_unique<Entry>();
-                entry->reader = std::make_unique<PtexReader>(_io, _err, _premultiply, &_counters, this);
+                entry->reader =
+                    std::make_unique<PtexReader>(_io, _err, _premultiply, &_counters, this);
                 _byTexture[entry->reader.get()] = entry.get();
                 slot->second = std::move(entry);
             } catch (...) {
@@ -128,8 +128,7 @@ PtexTexture* ReaderCache::get(const char* path, Ptex::String& error)
     return e->reader.get();
 }
 
-void ReaderCache::decrefLocked(Entry* e)
-{
+void ReaderCache::decrefLocked(Entry* e) {
     if (e->refcount <= 0) return;
     if (--e->refcount > 0) return;
     if (e->pendingPurge || e->failed) {
@@ -142,8 +141,7 @@ void ReaderCache::decrefLocked(Entry* e)
     e->inLru = true;
 }
 
-void ReaderCache::releaseReader(PtexReader* reader)
-{
+void ReaderCache::releaseReader(PtexReader* reader) {
     std::lock_guard<std::mutex> lock(_lock);
     auto it = _byTexture.find(reader);
     if (it == _byTexture.end()) return;
@@ -151,8 +149,7 @@ void ReaderCache::releaseReader(PtexReader* reader)
     enforceLimitsLocked();
 }
 
-void ReaderCache::enforceLimitsLocked()
-{
+void ReaderCache::enforceLimitsLocked() {
     if (_maxMem && _counters.memUsed.load(std::memory_order_relaxed) > _maxMem) {
         for (Entry* e : _lru) {
             e->reader->prune();
@@ -167,8 +164,7 @@ void ReaderCache::enforceLimitsLocked()
     }
 }
 
-void ReaderCache::purgeLocked(Entry* e)
-{
+void ReaderCache::purgeLocked(Entry* e) {
     if (e->refcount > 0) {
         e->pendingPurge = true;
         return;
@@ -182,29 +178,25 @@ void ReaderCache::purgeLocked(Entry* e)
     e->pendingPurge = false;
 }
 
-void ReaderCache::purge(PtexTexture* texture)
-{
+void ReaderCache::purge(PtexTexture* texture) {
     std::lock_guard<std::mutex> lock(_lock);
     auto it = _byTexture.find(texture);
     if (it != _byTexture.end()) purgeLocked(it->second);
 }
 
-void ReaderCache::purge(const char* path)
-{
+void ReaderCache::purge(const char* path) {
     if (!path) return;
     std::lock_guard<std::mutex> lock(_lock);
     auto it = _entries.find(path);
     if (it != _entries.end()) purgeLocked(it->second.get());
 }
 
-void ReaderCache::purgeAll()
-{
+void ReaderCache::purgeAll() {
     std::lock_guard<std::mutex> lock(_lock);
     for (auto& kv : _entries) purgeLocked(kv.second.get());
 }
 
-void ReaderCache::getStats(Stats& stats)
-{
+void ReaderCache::getStats(Stats& stats) {
     std::lock_guard<std::mutex> lock(_lock);
     stats.memUsed = _counters.memUsed.load();
     stats.peakMemUsed = _counters.peakMemUsed.load();
@@ -217,8 +209,7 @@ void ReaderCache::getStats(Stats& stats)
 
 }  // namespace PtexInternal
 
-PtexCache* PtexCache::create(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* inputHandler,
-                             PtexErrorHandler* errorHandler)
-{
+PtexCache* PtexCache::create(int maxFiles, size_t maxMem, bool premultiply,
+                             PtexInputHandler* inputHandler, PtexErrorHandler* errorHandler) {
     return new PtexInternal::ReaderCache(maxFiles, maxMem, premultiply, inputHandler, errorHandler);
 }

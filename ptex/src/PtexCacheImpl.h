@@ -25,7 +25,8 @@ namespace PtexInternal {
 
 class ReaderCache : public PtexCache {
 public:
-    ReaderCache(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* io, PtexErrorHandler* err);
+    ReaderCache(int maxFiles, size_t maxMem, bool premultiply, PtexInputHandler* io,
+                PtexErrorHandler* err);
     ~ReaderCache() override;
 
     void release() override { delete this; }
@@ -43,12 +44,12 @@ public:
 private:
     struct Entry {
         std::unique_ptr<PtexReader> reader;
-        int refcount = 0;        // guarded by _lock
-        bool failed = false;     // guarded by _lock
+        int refcount = 0;     // guarded by _lock
+        bool failed = false;  // guarded by _lock
         bool pendingPurge = false;
         bool inLru = false;
         std::list<Entry*>::iterator lru;
-        std::mutex openLock;     // serialises opening this entry's file
+        std::mutex openLock;  // serialises opening this entry's file
     };
 
     bool resolve(const std::string& path, std::string& resolved, Ptex::String& error);

@@ -12,8 +12,7 @@ namespace PtexInternal {
 namespace {
 thread_local std::string t_lastError;
 
-void setErrno(int err)
-{
+void setErrno(int err) {
     char buf[256];
     // GNU strerror_r returns the message pointer (maybe not buf)
     const char* msg = strerror_r(err, buf, sizeof(buf));
@@ -28,11 +27,12 @@ struct File {
     char buf[8192];
 };
 
-FILE* fileOf(PtexInputHandler::Handle handle) { return static_cast<File*>(handle)->fp; }
+FILE* fileOf(PtexInputHandler::Handle handle) {
+    return static_cast<File*>(handle)->fp;
+}
 }  // namespace
 
-PtexInputHandler::Handle DefaultInputHandler::open(const char* path)
-{
+PtexInputHandler::Handle DefaultInputHandler::open(const char* path) {
     File* f = new (std::nothrow) File;
     if (!f) {
         setErrno(ENOMEM);
@@ -49,26 +49,25 @@ PtexInputHandler::Handle DefaultInputHandler::open(const char* path)
     return f;
 }
 
-void DefaultInputHandler::seek(Handle handle, int64_t pos)
-{
+void DefaultInputHandler::seek(Handle handle, int64_t pos) {
     if (handle) fseeko(fileOf(handle), off_t(pos), SEEK_SET);
 }
 
-size_t DefaultInputHandler::read(void* buffer, size_t size, Handle handle)
-{
+size_t DefaultInputHandler::read(void* buffer, size_t size, Handle handle) {
     if (!handle) return 0;
     if (size == 0) return 0;
     size_t n = std::fread(buffer, size, 1, fileOf(handle));
     if (n != 1) {
-        if (std::ferror(fileOf(handle))) setErrno(errno);
-        else t_lastError = "unexpected end of file";
+        if (std::ferror(fileOf(handle)))
+            setErrno(errno);
+        else
+            t_lastError = "unexpected end of file";
         return 0;
     }
     return size;
 }
 
-bool DefaultInputHandler::close(Handle handle)
-{
+bool DefaultInputHandler::close(Handle handle) {
     if (!handle) return false;
     File* f = static_cast<File*>(handle);
     const bool ok = std::fclose(f->fp) == 0;
@@ -78,10 +77,11 @@ bool DefaultInputHandler::close(Handle handle)
     return ok;
 }
 
-const char* DefaultInputHandler::lastError() { return t_lastError.c_str(); }
+const char* DefaultInputHandler::lastError() {
+    return t_lastError.c_str();
+}
 
-DefaultInputHandler& DefaultInputHandler::instance()
-{
+DefaultInputHandler& DefaultInputHandler::instance() {
     static DefaultInputHandler handler;
     return handler;
 }

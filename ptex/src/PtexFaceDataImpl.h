@@ -24,7 +24,9 @@ class FaceData : public PtexFaceData {
 public:
     ~FaceData() override {}
     void release() override {}
-    void getPixel(int u, int v, void* result) override { std::memcpy(result, pixel(u, v), size_t(_pixelsize)); }
+    void getPixel(int u, int v, void* result) override {
+        std::memcpy(result, pixel(u, v), size_t(_pixelsize));
+    }
     /// Pointer to the raw pixel (u, v); (u, v) must be inside res() (any for constant).
     virtual const void* pixel(int u, int v) = 0;
     /// Estimated bytes held by this object (for the cache's memory limit).
@@ -40,11 +42,8 @@ class ConstantFace : public FaceData {
 public:
     /// Refers to a pixel kept alive by the texture (none until set()).
     ConstantFace(int pixelsize = 0, const uint8_t* external = nullptr)
-        : FaceData(pixelsize), _data(const_cast<uint8_t*>(external))
-    {
-    }
-    void set(int pixelsize, const uint8_t* external)
-    {
+        : FaceData(pixelsize), _data(const_cast<uint8_t*>(external)) {}
+    void set(int pixelsize, const uint8_t* external) {
         _pixelsize = pixelsize;
         _data = const_cast<uint8_t*>(external);
     }
@@ -75,22 +74,21 @@ class PackedFace : public FaceData {
 public:
     /// Takes a buffer of res.size() * pixelsize bytes.
     PackedFace(Ptex::Res res, int pixelsize, std::unique_ptr<uint8_t[]> data)
-        : FaceData(pixelsize), _res(res), _data(std::move(data))
-    {
-    }
+        : FaceData(pixelsize), _res(res), _data(std::move(data)) {}
     bool isConstant() override { return false; }
     Ptex::Res res() override { return _res; }
     void* getData() override { return _data.get(); }
     bool isTiled() override { return false; }
     Ptex::Res tileRes() override { return _res; }
     PtexFaceData* getTile(int) override { return nullptr; }
-    const void* pixel(int u, int v) override
-    {
+    const void* pixel(int u, int v) override {
         // masked so that even a bad request stays inside the data
         size_t uu = size_t(u & (_res.u() - 1)), vv = size_t(v & (_res.v() - 1));
         return _data.get() + (vv * size_t(_res.u()) + uu) * size_t(_pixelsize);
     }
-    size_t memUsed() const override { return sizeof(*this) + size_t(_res.size()) * size_t(_pixelsize); }
+    size_t memUsed() const override {
+        return sizeof(*this) + size_t(_res.size()) * size_t(_pixelsize);
+    }
 
 private:
     Ptex::Res _res;

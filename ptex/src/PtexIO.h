@@ -83,10 +83,13 @@ struct FaceDataHeader {
     uint32_t data;
 
     FaceDataHeader() : data(0) {}
-    FaceDataHeader(uint32_t blocksize, Encoding enc) : data((blocksize & 0x3fffffffu) | (uint32_t(enc) << 30)) {}
+    FaceDataHeader(uint32_t blocksize, Encoding enc)
+        : data((blocksize & 0x3fffffffu) | (uint32_t(enc) << 30)) {}
     uint32_t blocksize() const { return data & 0x3fffffffu; }
     Encoding encoding() const { return Encoding((data >> 30) & 3u); }
-    void set(uint32_t blocksize, Encoding enc) { data = (blocksize & 0x3fffffffu) | (uint32_t(enc) << 30); }
+    void set(uint32_t blocksize, Encoding enc) {
+        data = (blocksize & 0x3fffffffu) | (uint32_t(enc) << 30);
+    }
 };
 static_assert(sizeof(FaceDataHeader) == FaceDataHeaderSize);
 
@@ -110,13 +113,14 @@ struct EditMetaDataHeader {
 static_assert(sizeof(EditMetaDataHeader) == EditMetaDataHeaderSize);
 
 /// Unaligned little-endian access (the host is little-endian).
-inline uint32_t readU32(const void* p)
-{
+inline uint32_t readU32(const void* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
     return v;
 }
-inline void writeU32(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void writeU32(void* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 }  // namespace PtexIO
 

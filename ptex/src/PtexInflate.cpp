@@ -18,8 +18,7 @@ struct ZlibState {
     z_stream strm{};
     bool ok = false;
     ZlibState() { ok = inflateInit(&strm) == Z_OK; }
-    ~ZlibState()
-    {
+    ~ZlibState() {
         if (ok) inflateEnd(&strm);
     }
 };
@@ -27,8 +26,7 @@ struct ZlibState {
 #ifdef PTEX_HAVE_LIBDEFLATE
 struct DeflateState {
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-    ~DeflateState()
-    {
+    ~DeflateState() {
         if (d) libdeflate_free_decompressor(d);
     }
 };
@@ -38,8 +36,7 @@ struct DeflateState {
 
 namespace PtexInflate {
 
-bool inflateZlib(const void* src, size_t srcsize, void* dst, size_t dstsize)
-{
+bool inflateZlib(const void* src, size_t srcsize, void* dst, size_t dstsize) {
     if (srcsize > UINT_MAX || dstsize > UINT_MAX) return false;
     thread_local ZlibState state;
     if (!state.ok) return false;
@@ -53,13 +50,13 @@ bool inflateZlib(const void* src, size_t srcsize, void* dst, size_t dstsize)
     return r == Z_STREAM_END && s.total_out == dstsize;
 }
 
-bool inflateLibdeflate(const void* src, size_t srcsize, void* dst, size_t dstsize)
-{
+bool inflateLibdeflate(const void* src, size_t srcsize, void* dst, size_t dstsize) {
 #ifdef PTEX_HAVE_LIBDEFLATE
     thread_local DeflateState state;
     if (!state.d) return false;
     // a null actual-size pointer makes libdeflate demand exactly dstsize bytes
-    return libdeflate_zlib_decompress(state.d, src, srcsize, dst, dstsize, nullptr) == LIBDEFLATE_SUCCESS;
+    return libdeflate_zlib_decompress(state.d, src, srcsize, dst, dstsize, nullptr) ==
+           LIBDEFLATE_SUCCESS;
 #else
     (void)src;
     (void)srcsize;
@@ -69,8 +66,7 @@ bool inflateLibdeflate(const void* src, size_t srcsize, void* dst, size_t dstsiz
 #endif
 }
 
-bool haveLibdeflate()
-{
+bool haveLibdeflate() {
 #ifdef PTEX_HAVE_LIBDEFLATE
     return true;
 #else
@@ -82,10 +78,11 @@ namespace {
 std::atomic<bool> g_useZlib{false};
 }
 
-void setBackend(Backend b) { g_useZlib.store(b == Backend::Zlib, std::memory_order_relaxed); }
+void setBackend(Backend b) {
+    g_useZlib.store(b == Backend::Zlib, std::memory_order_relaxed);
+}
 
-bool inflate(const void* src, size_t srcsize, void* dst, size_t dstsize)
-{
+bool inflate(const void* src, size_t srcsize, void* dst, size_t dstsize) {
 #ifdef PTEX_HAVE_LIBDEFLATE
     if (g_useZlib.load(std::memory_order_relaxed)) return inflateZlib(src, srcsize, dst, dstsize);
     return inflateLibdeflate(src, srcsize, dst, dstsize);

@@ -23,7 +23,9 @@ void setBackend(Backend b);
 
 /// Deflate can expand at most about 1032:1; a larger claimed ratio is corrupt data
 /// and must be refused before allocating the output.
-inline bool plausible(size_t srcsize, size_t dstsize) { return dstsize <= srcsize * 1032 + 64; }
+inline bool plausible(size_t srcsize, size_t dstsize) {
+    return dstsize <= srcsize * 1032 + 64;
+}
 
 }  // namespace PtexInflate
 

@@ -15,8 +15,7 @@ constexpr uint32_t MaxValueSize = 1u << 30;
 
 MetaData::~MetaData() {}
 
-std::unique_ptr<uint64_t[]> MetaData::allocValue(const uint8_t* src, uint32_t size)
-{
+std::unique_ptr<uint64_t[]> MetaData::allocValue(const uint8_t* src, uint32_t size) {
     size_t words = size_t(size) / 8 + 1;  // always room for a terminating NUL
     std::unique_ptr<uint64_t[]> buf(new uint64_t[words]);
     std::memset(buf.get(), 0, words * 8);
@@ -24,8 +23,7 @@ std::unique_ptr<uint64_t[]> MetaData::allocValue(const uint8_t* src, uint32_t si
     return buf;
 }
 
-MetaData::Entry* MetaData::entryFor(const std::string& key)
-{
+MetaData::Entry* MetaData::entryFor(const std::string& key) {
     auto it = _index.find(key);
     if (it != _index.end()) return _entries[size_t(it->second)].get();
     _index.emplace(key, int(_entries.size()));
@@ -35,13 +33,13 @@ MetaData::Entry* MetaData::entryFor(const std::string& key)
     return _entries.back().get();
 }
 
-bool MetaData::addRecords(const uint8_t* data, size_t size, bool mainBlock)
-{
+bool MetaData::addRecords(const uint8_t* data, size_t size, bool mainBlock) {
     size_t p = 0;
     while (p < size) {
         uint8_t keysize = data[p++];
         if (keysize == 0 || size - p < size_t(keysize) + 5) return false;
-        std::string key(reinterpret_cast<const char*>(data + p), keysize - 1);  // last byte is the NUL
+        std::string key(reinterpret_cast<const char*>(data + p),
+                        keysize - 1);  // last byte is the NUL
         key.resize(std::strlen(key.c_str()));
         p += keysize;
         uint8_t type = data[p++];
@@ -54,15 +52,16 @@ bool MetaData::addRecords(const uint8_t* data, size_t size, bool mainBlock)
         e->datasize = datasize;
         e->large = false;
         e->storage = allocValue(data + p, datasize);
-        e->data.store(reinterpret_cast<const uint8_t*>(e->storage.get()), std::memory_order_relaxed);
+        e->data.store(reinterpret_cast<const uint8_t*>(e->storage.get()),
+                      std::memory_order_relaxed);
         _memUsed += datasize;
         p += datasize;
     }
     return true;
 }
 
-bool MetaData::addLargeRecords(const uint8_t* data, size_t size, uint64_t datapos, uint64_t dataend)
-{
+bool MetaData::addLargeRecords(const uint8_t* data, size_t size, uint64_t datapos,
+                               uint64_t dataend) {
     size_t p = 0;
     uint64_t pos = datapos;
     while (p < size) {
@@ -92,35 +91,30 @@ bool MetaData::addLargeRecords(const uint8_t* data, size_t size, uint64_t datapo
     return true;
 }
 
-int MetaData::indexOf(const char* key) const
-{
+int MetaData::indexOf(const char* key) const {
     if (!key) return -1;
     auto it = _index.find(key);
     return it == _index.end() ? -1 : it->second;
 }
 
-bool MetaData::isLarge(int index) const
-{
+bool MetaData::isLarge(int index) const {
     return index >= 0 && size_t(index) < _entries.size() && _entries[size_t(index)]->large;
 }
 
-void MetaData::getKey(int index, const char*& key, Ptex::MetaDataType& type)
-{
+void MetaData::getKey(int index, const char*& key, Ptex::MetaDataType& type) {
     if (index < 0 || size_t(index) >= _entries.size()) return;
     key = _entries[size_t(index)]->key.c_str();
     type = _entries[size_t(index)]->type;
 }
 
-bool MetaData::findKey(const char* key, int& index, Ptex::MetaDataType& type)
-{
+bool MetaData::findKey(const char* key, int& index, Ptex::MetaDataType& type) {
     index = indexOf(key);
     if (index < 0) return false;
     type = _entries[size_t(index)]->type;
     return true;
 }
 
-const uint8_t* MetaData::value(int index, Ptex::MetaDataType type, int elemsize, int& count)
-{
+const uint8_t* MetaData::value(int index, Ptex::MetaDataType type, int elemsize, int& count) {
     count = 0;
     if (index < 0 || size_t(index) >= _entries.size()) return nullptr;
     Entry* e = _entries[size_t(index)].get();
@@ -133,7 +127,8 @@ const uint8_t* MetaData::value(int index, Ptex::MetaDataType type, int elemsize,
             std::unique_ptr<uint64_t[]> buf;
             bool got = e->datasize == 0 || _reader->readCompressed(e->pos, e->zipsize, e->datasize);
             if (got) buf = allocValue(nullptr, e->datasize);
-            if (got && (e->datasize == 0 || _reader->inflateCompressed(e->zipsize, buf.get(), e->datasize))) {
+            if (got && (e->datasize == 0 ||
+                        _reader->inflateCompressed(e->zipsize, buf.get(), e->datasize))) {
                 e->storage = std::move(buf);
                 d = reinterpret_cast<const uint8_t*>(e->storage.get());
                 _reader->addMem(int64_t(e->datasize));
@@ -146,19 +141,21 @@ const uint8_t* MetaData::value(int index, Ptex::MetaDataType type, int elemsize,
     return d;
 }
 
-void MetaData::getValue(const char* key, const char*& v) { getValue(indexOf(key), v); }
-void MetaData::getValue(int index, const char*& v)
-{
+void MetaData::getValue(const char* key, const char*& v) {
+    getValue(indexOf(key), v);
+}
+void MetaData::getValue(int index, const char*& v) {
     int count;
     v = reinterpret_cast<const char*>(value(index, Ptex::mdt_string, 1, count));
 }
 
-#define PTEX_META_GETTER(T, MDT)                                                                     \
-    void MetaData::getValue(const char* key, const T*& v, int& count) { getValue(indexOf(key), v, count); } \
-    void MetaData::getValue(int index, const T*& v, int& count)                                    \
-    {                                                                                              \
-        v = reinterpret_cast<const T*>(value(index, MDT, int(sizeof(T)), count));                  \
-        if (!v) count = 0;                                                                         \
+#define PTEX_META_GETTER(T, MDT)                                                  \
+    void MetaData::getValue(const char* key, const T*& v, int& count) {           \
+        getValue(indexOf(key), v, count);                                         \
+    }                                                                             \
+    void MetaData::getValue(int index, const T*& v, int& count) {                 \
+        v = reinterpret_cast<const T*>(value(index, MDT, int(sizeof(T)), count)); \
+        if (!v) count = 0;                                                        \
     }
 
 PTEX_META_GETTER(int8_t, Ptex::mdt_int8)

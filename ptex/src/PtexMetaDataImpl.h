@@ -59,8 +59,8 @@ private:
         Ptex::MetaDataType type = Ptex::mdt_string;
         uint32_t datasize = 0;
         bool large = false;
-        uint64_t pos = 0;      // large: stream position
-        uint32_t zipsize = 0;  // large: stream size
+        uint64_t pos = 0;                     // large: stream position
+        uint32_t zipsize = 0;                 // large: stream size
         std::unique_ptr<uint64_t[]> storage;  // aligned, datasize + 1 bytes (NUL)
         std::atomic<const uint8_t*> data{nullptr};
     };

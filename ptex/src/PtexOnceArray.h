@@ -16,7 +16,8 @@
 
 namespace PtexInternal {
 
-template <class T> class OnceArray {
+template <class T>
+class OnceArray {
 public:
     OnceArray() = default;
     ~OnceArray() { reset(); }
@@ -25,13 +26,14 @@ public:
 
     T* get() const { return _p.load(std::memory_order_acquire); }
 
-    template <class Init> T* make(size_t n, Init init)
-    {
+    template <class Init>
+    T* make(size_t n, Init init) {
         T* p = _p.load(std::memory_order_acquire);
         if (p) return p;
         std::unique_ptr<T[]> fresh(new T[n ? n : 1]);
         init(fresh.get());
-        if (_p.compare_exchange_strong(p, fresh.get(), std::memory_order_acq_rel, std::memory_order_acquire))
+        if (_p.compare_exchange_strong(p, fresh.get(), std::memory_order_acq_rel,
+                                       std::memory_order_acquire))
             return fresh.release();
         return p;  // another thread published first
     }

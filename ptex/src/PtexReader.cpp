@@ -19,7 +19,7 @@ namespace PtexInternal {
 namespace {
 
 // Sanity limits on values read from a file (checked before any allocation).
-constexpr int MaxResLog2 = 15;               // per side
+constexpr int MaxResLog2 = 15;  // per side
 constexpr uint32_t MaxFaces = 1u << 26;
 constexpr int MaxLevels = 32;
 constexpr size_t MaxBlockBytes = size_t(1) << 28;  // one inflated face, tile, header or value
@@ -31,37 +31,33 @@ const char* const ErrUnzipFailed = "PtexReader error: unzip failed, file corrupt
 const char* const ErrCorrupt = "PtexReader error: invalid data, file corrupt";
 
 // Scratch buffers of the calling thread (compressed bytes and planar images).
-std::vector<uint8_t>& scratchZip()
-{
+std::vector<uint8_t>& scratchZip() {
     thread_local std::vector<uint8_t> buf;
     return buf;
 }
-std::vector<uint8_t>& scratchPlanar()
-{
+std::vector<uint8_t>& scratchPlanar() {
     thread_local std::vector<uint8_t> buf;
     return buf;
 }
 
-bool addPos(uint64_t& p, uint64_t n)
-{
+bool addPos(uint64_t& p, uint64_t n) {
     if (n > MaxFilePos || p > MaxFilePos - n) return false;
     p += n;
     return true;
 }
 
-inline bool validFaceInfo(const Ptex::FaceInfo& f)
-{
-    return f.res.ulog2 >= 0 && f.res.ulog2 <= MaxResLog2 && f.res.vlog2 >= 0 && f.res.vlog2 <= MaxResLog2;
+inline bool validFaceInfo(const Ptex::FaceInfo& f) {
+    return f.res.ulog2 >= 0 && f.res.ulog2 <= MaxResLog2 && f.res.vlog2 >= 0 &&
+           f.res.vlog2 <= MaxResLog2;
 }
 
 // Neighbours outside [-1, nfaces) become none; branch-free (nfaces < 2^26).
-inline void clampNeighbours(Ptex::FaceInfo& f, uint32_t nfaces)
-{
-    for (int e = 0; e < 4; e++) f.adjfaces[e] = uint32_t(f.adjfaces[e]) + 1u <= nfaces ? f.adjfaces[e] : -1;
+inline void clampNeighbours(Ptex::FaceInfo& f, uint32_t nfaces) {
+    for (int e = 0; e < 4; e++)
+        f.adjfaces[e] = uint32_t(f.adjfaces[e]) + 1u <= nfaces ? f.adjfaces[e] : -1;
 }
 
-const Ptex::FaceInfo& defaultFaceInfo()
-{
+const Ptex::FaceInfo& defaultFaceInfo() {
     static const Ptex::FaceInfo info;
     return info;
 }
@@ -71,22 +67,22 @@ const Ptex::FaceInfo& defaultFaceInfo()
 // ---------------------------------------------------------------------------
 // counters
 
-void ReaderCounters::addMem(int64_t n)
-{
+void ReaderCounters::addMem(int64_t n) {
     uint64_t now = memUsed.fetch_add(uint64_t(n), std::memory_order_relaxed) + uint64_t(n);
     if (n > 0) {
         uint64_t peak = peakMemUsed.load(std::memory_order_relaxed);
-        while (now > peak && !peakMemUsed.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+        while (now > peak &&
+               !peakMemUsed.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
         }
     }
 }
 
-void ReaderCounters::fileOpened()
-{
+void ReaderCounters::fileOpened() {
     uint64_t now = filesOpen.fetch_add(1, std::memory_order_relaxed) + 1;
     fileOpens.fetch_add(1, std::memory_order_relaxed);
     uint64_t peak = peakFilesOpen.load(std::memory_order_relaxed);
-    while (now > peak && !peakFilesOpen.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+    while (now > peak &&
+           !peakFilesOpen.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
     }
 }
 
@@ -94,42 +90,46 @@ void ReaderCounters::fileOpened()
 // face data objects
 
 OwnedConstantFace::OwnedConstantFace(const void* pixel, int pixelsize)
-    : ConstantFace(pixelsize), _own(new uint8_t[size_t(pixelsize)])
-{
+    : ConstantFace(pixelsize), _own(new uint8_t[size_t(pixelsize)]) {
     std::memcpy(_own.get(), pixel, size_t(pixelsize));
     _data = _own.get();
 }
 
-TiledFace::TiledFace(PtexReader* reader, Ptex::Res res, Ptex::Res tileres, int pixelsize, bool premultiply,
-                     std::vector<PtexIO::FaceDataHeader> fdh, std::vector<uint64_t> offsets)
-    : FaceData(pixelsize), _reader(reader), _res(res), _tileres(tileres), _ntilesu(res.ntilesu(tileres)),
-      _ntiles(res.ntiles(tileres)), _premultiply(premultiply), _fdh(std::move(fdh)), _offsets(std::move(offsets)),
-      _tiles(new std::atomic<FaceData*>[size_t(_ntiles)])
-{
+TiledFace::TiledFace(PtexReader* reader, Ptex::Res res, Ptex::Res tileres, int pixelsize,
+                     bool premultiply, std::vector<PtexIO::FaceDataHeader> fdh,
+                     std::vector<uint64_t> offsets)
+    : FaceData(pixelsize),
+      _reader(reader),
+      _res(res),
+      _tileres(tileres),
+      _ntilesu(res.ntilesu(tileres)),
+      _ntiles(res.ntiles(tileres)),
+      _premultiply(premultiply),
+      _fdh(std::move(fdh)),
+      _offsets(std::move(offsets)),
+      _tiles(new std::atomic<FaceData*>[size_t(_ntiles)]) {
     for (int i = 0; i < _ntiles; i++) _tiles[size_t(i)].store(nullptr, std::memory_order_relaxed);
 }
 
-TiledFace::~TiledFace()
-{
+TiledFace::~TiledFace() {
     for (int i = 0; i < _ntiles; i++) delete _tiles[size_t(i)].load(std::memory_order_relaxed);
 }
 
-size_t TiledFace::memUsed() const { return sizeof(*this) + size_t(_ntiles) * (8 + 8 + 4); }
+size_t TiledFace::memUsed() const {
+    return sizeof(*this) + size_t(_ntiles) * (8 + 8 + 4);
+}
 
-FaceData* TiledFace::tile(int t)
-{
+FaceData* TiledFace::tile(int t) {
     FaceData* p = _tiles[size_t(t)].load(std::memory_order_acquire);
     return p ? p : _reader->loadTile(this, t);
 }
 
-PtexFaceData* TiledFace::getTile(int t)
-{
+PtexFaceData* TiledFace::getTile(int t) {
     if (t < 0 || t >= _ntiles) return nullptr;
     return tile(t);
 }
 
-const void* TiledFace::pixel(int u, int v)
-{
+const void* TiledFace::pixel(int u, int v) {
     u &= _res.u() - 1;  // keep any request inside the face
     v &= _res.v() - 1;
     int tu = u >> _tileres.ulog2, tv = v >> _tileres.vlog2;
@@ -137,73 +137,74 @@ const void* TiledFace::pixel(int u, int v)
     return t->pixel(u & (_tileres.u() - 1), v & (_tileres.v() - 1));
 }
 
-PtexReader::Level::~Level()
-{
+PtexReader::Level::~Level() {
     if (faces)
         for (size_t i = 0; i < nfaces; i++) delete faces[i].load(std::memory_order_relaxed);
 }
 
-PtexReader::ReductionTable::~ReductionTable()
-{
+PtexReader::ReductionTable::~ReductionTable() {
     for (size_t i = 0; i < count; i++) delete entries[i].load(std::memory_order_relaxed);
 }
 
 // ---------------------------------------------------------------------------
 // construction, open, prune, purge
 
-PtexReader::PtexReader(PtexInputHandler* io, PtexErrorHandler* err, bool premultiply, ReaderCounters* counters,
-                       ReaderCache* cache)
-    : _io(io ? io : &DefaultInputHandler::instance()), _err(err), _premultiply(premultiply), _counters(counters),
-      _cache(cache)
-{
+PtexReader::PtexReader(PtexInputHandler* io, PtexErrorHandler* err, bool premultiply,
+                       ReaderCounters* counters, ReaderCache* cache)
+    : _io(io ? io : &DefaultInputHandler::instance()),
+      _err(err),
+      _premultiply(premultiply),
+      _counters(counters),
+      _cache(cache) {
     if (!_counters) {
         _ownCounters = std::make_unique<ReaderCounters>();
         _counters = _ownCounters.get();
     }
 }
 
-PtexReader::~PtexReader() { purge(); }
-
-void PtexReader::release()
-{
-    if (_cache) _cache->releaseReader(this);
-    else delete this;
+PtexReader::~PtexReader() {
+    purge();
 }
 
-void PtexReader::addMem(int64_t n)
-{
+void PtexReader::release() {
+    if (_cache)
+        _cache->releaseReader(this);
+    else
+        delete this;
+}
+
+void PtexReader::addMem(int64_t n) {
     _memUsed.fetch_add(n, std::memory_order_relaxed);
     _counters->addMem(n);
 }
 
-int64_t PtexReader::keptBytes() const
-{
+int64_t PtexReader::keptBytes() const {
     // the per-face tables made on first use are counted as if always there
-    return int64_t(sizeof(*this) + _faceinfo.size() * (sizeof(Ptex::FaceInfo) + 4 + sizeof(ConstantFace) + 8) +
-                   _faceEdits.size() * sizeof(FaceEdit) + _constdata.size() + _levelinfo.size() * 24);
+    return int64_t(
+        sizeof(*this) + _faceinfo.size() * (sizeof(Ptex::FaceInfo) + 4 + sizeof(ConstantFace) + 8) +
+        _faceEdits.size() * sizeof(FaceEdit) + _constdata.size() + _levelinfo.size() * 24);
 }
 
-const uint32_t* PtexReader::rfaceids()
-{
+const uint32_t* PtexReader::rfaceids() {
     const size_t n = _faceinfo.size();
-    return _rfaceids.make(n, [&](uint32_t* r) { PtexUtils::genRfaceids(_faceinfo.data(), int(n), r, nullptr); });
+    return _rfaceids.make(
+        n, [&](uint32_t* r) { PtexUtils::genRfaceids(_faceinfo.data(), int(n), r, nullptr); });
 }
 
-ConstantFace* PtexReader::constFaces()
-{
+ConstantFace* PtexReader::constFaces() {
     const size_t n = _faceinfo.size();
     return _constFaces.make(n, [&](ConstantFace* c) {
-        for (size_t i = 0; i < n; i++) c[i].set(_pixelsize, _constdata.data() + i * size_t(_pixelsize));
+        for (size_t i = 0; i < n; i++)
+            c[i].set(_pixelsize, _constdata.data() + i * size_t(_pixelsize));
     });
 }
 
-std::atomic<PtexReader::ReductionTable*>* PtexReader::reductionSlots()
-{
-    return _reductions.make(_faceinfo.size(), [](std::atomic<ReductionTable*>*) {});  // null from the start
+std::atomic<PtexReader::ReductionTable*>* PtexReader::reductionSlots() {
+    return _reductions.make(_faceinfo.size(),
+                            [](std::atomic<ReductionTable*>*) {});  // null from the start
 }
 
-bool PtexReader::open(const char* path, Ptex::String& error)
-{
+bool PtexReader::open(const char* path, Ptex::String& error) {
     std::lock_guard<std::mutex> lock(_readlock);
     if (_open) return true;
     _path = path ? path : "";
@@ -233,8 +234,7 @@ bool PtexReader::open(const char* path, Ptex::String& error)
     return true;
 }
 
-void PtexReader::closeFailedOpen()
-{
+void PtexReader::closeFailedOpen() {
     if (_fp) {
         _io->close(_fp);
         _fp = nullptr;
@@ -246,8 +246,7 @@ void PtexReader::closeFailedOpen()
     _constFaces.reset();
 }
 
-bool PtexReader::readHeaderBlocks(Ptex::String& error)
-{
+bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     using namespace PtexIO;
     if (!PtexPlatform::littleEndian) {
         error = "Ptex library doesn't currently support big-endian cpu's";
@@ -339,13 +338,16 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
         setError(ErrUnzipFailed);
         return true;
     }
-    if (nfaces && !readCompressed(_faceinfopos, _header.faceinfosize, nfaces * FaceInfoSize)) return true;
+    if (nfaces && !readCompressed(_faceinfopos, _header.faceinfosize, nfaces * FaceInfoSize))
+        return true;
     _faceinfo.assign(nfaces, Ptex::FaceInfo());
-    if (nfaces && !inflateCompressed(_header.faceinfosize, _faceinfo.data(), nfaces * FaceInfoSize)) return true;
+    if (nfaces && !inflateCompressed(_header.faceinfosize, _faceinfo.data(), nfaces * FaceInfoSize))
+        return true;
     for (size_t i = 0; i < nfaces; i++) {
         Ptex::FaceInfo& f = _faceinfo[i];
         if (!validFaceInfo(f)) {
-            setError(("PtexReader error: invalid face resolution (face " + std::to_string(i) + ")").c_str());
+            setError(("PtexReader error: invalid face resolution (face " + std::to_string(i) + ")")
+                         .c_str());
             return true;
         }
         f.flags &= uint8_t(~Ptex::FaceInfo::flag_hasedits);
@@ -359,19 +361,22 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
     if (constsize) {
         if (!inflateCompressed(_header.constdatasize, _constdata.data(), constsize)) return true;
         if (_premultiply && _header.hasAlpha())
-            PtexUtils::multalpha(_constdata.data(), int(nfaces), dataType(), _header.nchannels, _header.alphachan);
+            PtexUtils::multalpha(_constdata.data(), int(nfaces), dataType(), _header.nchannels,
+                                 _header.alphachan);
     }
 
     // level info
     _levelinfo.assign(_header.nlevels, LevelInfo{});
-    if (!readBytes(_levelinfopos, _levelinfo.data(), size_t(_header.nlevels) * LevelInfoSize)) return true;
+    if (!readBytes(_levelinfopos, _levelinfo.data(), size_t(_header.nlevels) * LevelInfoSize))
+        return true;
     _levelpos.assign(_header.nlevels, 0);
     uint64_t lp = _leveldatapos, lend = _leveldatapos + _header.leveldatasize;
     for (int i = 0; i < _header.nlevels; i++) {
         const LevelInfo& li = _levelinfo[size_t(i)];
         _levelpos[size_t(i)] = lp;
-        bool bad = (i == 0 ? li.nfaces != nfaces : li.nfaces > nfaces) || li.levelheadersize > li.leveldatasize ||
-                   !addPos(lp, li.leveldatasize) || lp > lend;
+        bool bad = (i == 0 ? li.nfaces != nfaces : li.nfaces > nfaces) ||
+                   li.levelheadersize > li.leveldatasize || !addPos(lp, li.leveldatasize) ||
+                   lp > lend;
         if (bad) {
             setError(ErrCorrupt);
             return true;
@@ -392,8 +397,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error)
     return true;
 }
 
-bool PtexReader::readEditData()
-{
+bool PtexReader::readEditData() {
     using namespace PtexIO;
     uint64_t pos = _editdatapos;
     uint64_t end = _extheader.editdatapos ? pos + _extheader.editdatasize : MaxFilePos;
@@ -420,16 +424,20 @@ bool PtexReader::readEditData()
         if (type == et_editfacedata && size >= uint32_t(EditFaceDataHeaderSize + _pixelsize)) {
             EditFaceDataHeader efdh;
             if (!readBytes(payload, &efdh, EditFaceDataHeaderSize)) return false;
-            if (!readBytes(payload + EditFaceDataHeaderSize, pixel.data(), pixel.size())) return false;
+            if (!readBytes(payload + EditFaceDataHeaderSize, pixel.data(), pixel.size()))
+                return false;
             uint32_t room = size - uint32_t(EditFaceDataHeaderSize + _pixelsize);
-            _editBlocks.push_back(EditBlockInfo{type, int(efdh.faceid), efdh.faceinfo, int(efdh.fdh.encoding()), size});
+            _editBlocks.push_back(EditBlockInfo{type, int(efdh.faceid), efdh.faceinfo,
+                                                int(efdh.fdh.encoding()), size});
             Ptex::FaceInfo f = efdh.faceinfo;
             bool isConst = f.isConstant();
-            if (efdh.faceid < _header.nfaces && validFaceInfo(f) && (isConst || efdh.fdh.blocksize() <= room)) {
+            if (efdh.faceid < _header.nfaces && validFaceInfo(f) &&
+                (isConst || efdh.fdh.blocksize() <= room)) {
                 clampNeighbours(f, _header.nfaces);
                 f.flags |= Ptex::FaceInfo::flag_hasedits;
                 if (_faceEdits.empty()) {
-                    rfaceids();  // the order of the face infos as stored, before the first edit replaces one
+                    rfaceids();  // the order of the face infos as stored, before the first edit
+                                 // replaces one
                     _faceEdits.assign(_header.nfaces, FaceEdit{});
                 }
                 _faceinfo[efdh.faceid] = f;
@@ -449,16 +457,15 @@ bool PtexReader::readEditData()
             if (!readBytes(payload, &emdh, EditMetaDataHeaderSize)) return false;
             _editBlocks.push_back(EditBlockInfo{type, -1, Ptex::FaceInfo(), 0, size});
             if (emdh.metadatazipsize <= size - EditMetaDataHeaderSize)
-                _metaEdits.push_back(MetaEdit{payload + EditMetaDataHeaderSize, emdh.metadatazipsize,
-                                              emdh.metadatamemsize});
+                _metaEdits.push_back(MetaEdit{payload + EditMetaDataHeaderSize,
+                                              emdh.metadatazipsize, emdh.metadatamemsize});
         }
         pos = payload + size;
     }
     return true;
 }
 
-void PtexReader::freeLoaded()
-{
+void PtexReader::freeLoaded() {
     // only called while no other thread uses the reader: relaxed access suffices
     auto take = [](auto& slot) {
         auto* p = slot.load(std::memory_order_relaxed);
@@ -473,8 +480,7 @@ void PtexReader::freeLoaded()
     delete take(_metadata);
 }
 
-void PtexReader::prune()
-{
+void PtexReader::prune() {
     freeLoaded();
     // what remains is the always-kept state counted at open
     int64_t kept = _open ? keptBytes() : 0;
@@ -482,8 +488,7 @@ void PtexReader::prune()
     if (now != kept) addMem(kept - now);
 }
 
-void PtexReader::purge()
-{
+void PtexReader::purge() {
     freeLoaded();
     closeFile();
     std::lock_guard<std::mutex> lock(_readlock);
@@ -504,8 +509,7 @@ void PtexReader::purge()
     _ok.store(true, std::memory_order_release);
 }
 
-void PtexReader::closeFile()
-{
+void PtexReader::closeFile() {
     std::lock_guard<std::mutex> lock(_readlock);
     if (_fp) {
         _io->close(_fp);
@@ -518,8 +522,7 @@ void PtexReader::closeFile()
 // ---------------------------------------------------------------------------
 // file access (all with _readlock held)
 
-void PtexReader::setError(const char* message, bool fatal)
-{
+void PtexReader::setError(const char* message, bool fatal) {
     std::string full = std::string(message) + " PtexFile: " + _path + "\n";
     if (_opening) {
         _openError += full;
@@ -531,8 +534,7 @@ void PtexReader::setError(const char* message, bool fatal)
     if (fatal) _ok.store(false, std::memory_order_release);
 }
 
-bool PtexReader::ensureFile()
-{
+bool PtexReader::ensureFile() {
     if (_fp) return true;
     if (!ok()) return false;
     _fp = _io->open(_path.c_str());
@@ -544,7 +546,8 @@ bool PtexReader::ensureFile()
     _counters->fileReopens.fetch_add(1, std::memory_order_relaxed);
     _pos = 0;
     uint8_t raw[sizeof(_rawHeader)];
-    bool same = _io->read(raw, _rawHeaderSize, _fp) == _rawHeaderSize && std::memcmp(raw, _rawHeader, _rawHeaderSize) == 0;
+    bool same = _io->read(raw, _rawHeaderSize, _fp) == _rawHeaderSize &&
+                std::memcmp(raw, _rawHeader, _rawHeaderSize) == 0;
     _pos = same ? int64_t(_rawHeaderSize) : -1;
     if (!same) {
         _io->close(_fp);
@@ -556,8 +559,7 @@ bool PtexReader::ensureFile()
     return true;
 }
 
-bool PtexReader::readBytes(uint64_t pos, void* buf, size_t size)
-{
+bool PtexReader::readBytes(uint64_t pos, void* buf, size_t size) {
     if (!ensureFile()) return false;
     if (_pos != int64_t(pos)) {
         _io->seek(_fp, int64_t(pos));
@@ -573,8 +575,7 @@ bool PtexReader::readBytes(uint64_t pos, void* buf, size_t size)
     return true;
 }
 
-bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& buf)
-{
+bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& buf) {
     // read in pieces so a hostile size only costs memory for bytes really present
     if (!ensureFile()) return false;
     if (_pos != int64_t(pos)) {
@@ -582,7 +583,8 @@ bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& 
         _pos = int64_t(pos);
     }
     _counters->blockReads.fetch_add(1, std::memory_order_relaxed);
-    if (buf.size() < std::min<size_t>(size, size_t(1) << 18)) buf.resize(std::min<size_t>(size, size_t(1) << 18));
+    if (buf.size() < std::min<size_t>(size, size_t(1) << 18))
+        buf.resize(std::min<size_t>(size, size_t(1) << 18));
     size_t done = 0;
     while (done < size) {
         size_t n = std::min<size_t>(size - done, PtexIO::BlockSize);
@@ -598,8 +600,7 @@ bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& 
     return true;
 }
 
-bool PtexReader::readCompressed(uint64_t pos, uint32_t zipsize, size_t memsize)
-{
+bool PtexReader::readCompressed(uint64_t pos, uint32_t zipsize, size_t memsize) {
     if (!PtexInflate::plausible(zipsize, memsize) || memsize > MaxBlockBytes) {
         setError(ErrUnzipFailed);
         return false;
@@ -607,8 +608,7 @@ bool PtexReader::readCompressed(uint64_t pos, uint32_t zipsize, size_t memsize)
     return readBytesGrow(pos, zipsize, scratchZip());
 }
 
-bool PtexReader::inflateCompressed(uint32_t zipsize, void* dst, size_t memsize)
-{
+bool PtexReader::inflateCompressed(uint32_t zipsize, void* dst, size_t memsize) {
     if (!PtexInflate::inflate(scratchZip().data(), zipsize, dst, memsize)) {
         setError(ErrUnzipFailed);
         return false;
@@ -616,20 +616,17 @@ bool PtexReader::inflateCompressed(uint32_t zipsize, void* dst, size_t memsize)
     return true;
 }
 
-bool PtexReader::readZipBlock(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize)
-{
+bool PtexReader::readZipBlock(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize) {
     return readCompressed(pos, zipsize, memsize) && inflateCompressed(zipsize, dst, memsize);
 }
 
-bool PtexReader::readZipBlockLocked(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize)
-{
+bool PtexReader::readZipBlockLocked(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize) {
     std::lock_guard<std::mutex> lock(_readlock);
     return readZipBlock(pos, zipsize, dst, memsize);
 }
 
-FaceData* PtexReader::readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Ptex::Res res, bool premultiply,
-                                    bool allowTiled)
-{
+FaceData* PtexReader::readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Ptex::Res res,
+                                    bool premultiply, bool allowTiled) {
     using namespace PtexIO;
     bool premult = premultiply && _header.hasAlpha();
     if (res.ulog2 < 0 || res.vlog2 < 0 || res.ulog2 > MaxResLog2 || res.vlog2 > MaxResLog2) {
@@ -637,81 +634,84 @@ FaceData* PtexReader::readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Pt
         return nullptr;
     }
     switch (fdh.encoding()) {
-    case enc_constant: {
-        std::unique_ptr<uint8_t[]> px(new uint8_t[size_t(_pixelsize)]);
-        if (!readBytes(pos, px.get(), size_t(_pixelsize))) return nullptr;
-        if (premult) PtexUtils::multalpha(px.get(), 1, dataType(), _header.nchannels, _header.alphachan);
-        return new OwnedConstantFace(px.get(), _pixelsize);
-    }
-    case enc_zipped:
-    case enc_diffzipped: {
-        size_t npix = size_t(res.size());
-        size_t memsize = npix * size_t(_pixelsize);
-        if (memsize > MaxBlockBytes || !PtexInflate::plausible(fdh.blocksize(), memsize)) {
-            setError(ErrUnzipFailed);
-            return nullptr;
+        case enc_constant: {
+            std::unique_ptr<uint8_t[]> px(new uint8_t[size_t(_pixelsize)]);
+            if (!readBytes(pos, px.get(), size_t(_pixelsize))) return nullptr;
+            if (premult)
+                PtexUtils::multalpha(px.get(), 1, dataType(), _header.nchannels, _header.alphachan);
+            return new OwnedConstantFace(px.get(), _pixelsize);
         }
-        if (!readCompressed(pos, fdh.blocksize(), memsize)) return nullptr;
-        std::unique_ptr<uint8_t[]> data(new uint8_t[memsize]);
-        int nchan = _header.nchannels;
-        Ptex::DataType dt = dataType();
-        if (nchan == 1) {
-            if (!inflateCompressed(fdh.blocksize(), data.get(), memsize)) return nullptr;
-            if (fdh.encoding() == enc_diffzipped) PtexUtils::decodeDifference(data.get(), memsize, dt);
-        } else {
-            std::vector<uint8_t>& planar = scratchPlanar();
-            if (planar.size() < memsize) planar.resize(memsize);
-            if (!inflateCompressed(fdh.blocksize(), planar.data(), memsize)) return nullptr;
-            if (fdh.encoding() == enc_diffzipped) PtexUtils::decodeDifference(planar.data(), memsize, dt);
-            int u = res.u();
-            PtexUtils::interleave(planar.data(), u * Ptex::DataSize(dt), u, res.v(), data.get(), u * _pixelsize, dt,
-                                  nchan);
+        case enc_zipped:
+        case enc_diffzipped: {
+            size_t npix = size_t(res.size());
+            size_t memsize = npix * size_t(_pixelsize);
+            if (memsize > MaxBlockBytes || !PtexInflate::plausible(fdh.blocksize(), memsize)) {
+                setError(ErrUnzipFailed);
+                return nullptr;
+            }
+            if (!readCompressed(pos, fdh.blocksize(), memsize)) return nullptr;
+            std::unique_ptr<uint8_t[]> data(new uint8_t[memsize]);
+            int nchan = _header.nchannels;
+            Ptex::DataType dt = dataType();
+            if (nchan == 1) {
+                if (!inflateCompressed(fdh.blocksize(), data.get(), memsize)) return nullptr;
+                if (fdh.encoding() == enc_diffzipped)
+                    PtexUtils::decodeDifference(data.get(), memsize, dt);
+            } else {
+                std::vector<uint8_t>& planar = scratchPlanar();
+                if (planar.size() < memsize) planar.resize(memsize);
+                if (!inflateCompressed(fdh.blocksize(), planar.data(), memsize)) return nullptr;
+                if (fdh.encoding() == enc_diffzipped)
+                    PtexUtils::decodeDifference(planar.data(), memsize, dt);
+                int u = res.u();
+                PtexUtils::interleave(planar.data(), u * Ptex::DataSize(dt), u, res.v(), data.get(),
+                                      u * _pixelsize, dt, nchan);
+            }
+            if (premult) PtexUtils::multalpha(data.get(), int(npix), dt, nchan, _header.alphachan);
+            return new PackedFace(res, _pixelsize, std::move(data));
         }
-        if (premult) PtexUtils::multalpha(data.get(), int(npix), dt, nchan, _header.alphachan);
-        return new PackedFace(res, _pixelsize, std::move(data));
-    }
-    case enc_tiled: {
-        if (!allowTiled || fdh.blocksize() < uint32_t(TiledPrefixSize)) {
-            setError(ErrCorrupt);
-            return nullptr;
+        case enc_tiled: {
+            if (!allowTiled || fdh.blocksize() < uint32_t(TiledPrefixSize)) {
+                setError(ErrCorrupt);
+                return nullptr;
+            }
+            uint8_t prefix[TiledPrefixSize];
+            if (!readBytes(pos, prefix, TiledPrefixSize)) return nullptr;
+            Ptex::Res tileres(static_cast<int8_t>(prefix[0]), static_cast<int8_t>(prefix[1]));
+            uint32_t tileheadersize = readU32(prefix + 2);
+            if (tileres.ulog2 < 0 || tileres.vlog2 < 0 || tileres.ulog2 > res.ulog2 ||
+                tileres.vlog2 > res.vlog2 || tileheadersize > fdh.blocksize() - TiledPrefixSize) {
+                setError(ErrCorrupt);
+                return nullptr;
+            }
+            size_t ntiles = size_t(res.ntiles(tileres));
+            std::vector<FaceDataHeader> tfdh;
+            if (ntiles > MaxTiles) {
+                setError(ErrCorrupt);
+                return nullptr;
+            }
+            if (!readCompressed(pos + TiledPrefixSize, tileheadersize, ntiles * 4)) return nullptr;
+            tfdh.resize(ntiles);
+            if (!inflateCompressed(tileheadersize, tfdh.data(), ntiles * 4)) return nullptr;
+            std::vector<uint64_t> offsets(ntiles);
+            uint64_t o = pos + TiledPrefixSize + tileheadersize, end = pos + fdh.blocksize();
+            for (size_t t = 0; t < ntiles; t++) {
+                offsets[t] = o;
+                o += tfdh[t].blocksize();
+                if (tfdh[t].encoding() == enc_tiled) o = end + 1;  // tiles are never tiled again
+            }
+            if (o > end) {
+                setError(ErrCorrupt);
+                return nullptr;
+            }
+            return new TiledFace(this, res, tileres, _pixelsize, premultiply, std::move(tfdh),
+                                 std::move(offsets));
         }
-        uint8_t prefix[TiledPrefixSize];
-        if (!readBytes(pos, prefix, TiledPrefixSize)) return nullptr;
-        Ptex::Res tileres(static_cast<int8_t>(prefix[0]), static_cast<int8_t>(prefix[1]));
-        uint32_t tileheadersize = readU32(prefix + 2);
-        if (tileres.ulog2 < 0 || tileres.vlog2 < 0 || tileres.ulog2 > res.ulog2 || tileres.vlog2 > res.vlog2 ||
-            tileheadersize > fdh.blocksize() - TiledPrefixSize) {
-            setError(ErrCorrupt);
-            return nullptr;
-        }
-        size_t ntiles = size_t(res.ntiles(tileres));
-        std::vector<FaceDataHeader> tfdh;
-        if (ntiles > MaxTiles) {
-            setError(ErrCorrupt);
-            return nullptr;
-        }
-        if (!readCompressed(pos + TiledPrefixSize, tileheadersize, ntiles * 4)) return nullptr;
-        tfdh.resize(ntiles);
-        if (!inflateCompressed(tileheadersize, tfdh.data(), ntiles * 4)) return nullptr;
-        std::vector<uint64_t> offsets(ntiles);
-        uint64_t o = pos + TiledPrefixSize + tileheadersize, end = pos + fdh.blocksize();
-        for (size_t t = 0; t < ntiles; t++) {
-            offsets[t] = o;
-            o += tfdh[t].blocksize();
-            if (tfdh[t].encoding() == enc_tiled) o = end + 1;  // tiles are never tiled again
-        }
-        if (o > end) {
-            setError(ErrCorrupt);
-            return nullptr;
-        }
-        return new TiledFace(this, res, tileres, _pixelsize, premultiply, std::move(tfdh), std::move(offsets));
-    }
     }
     return nullptr;
 }
 
-bool PtexReader::readLevelLocked(int i)
-{
+bool PtexReader::readLevelLocked(int i) {
     using namespace PtexIO;
     const LevelInfo& li = _levelinfo[size_t(i)];
     auto lvl = std::make_unique<Level>();
@@ -721,7 +721,8 @@ bool PtexReader::readLevelLocked(int i)
     lvl->fdh.resize(n);
     lvl->offsets.resize(n);
     if (n && !inflateCompressed(li.levelheadersize, lvl->fdh.data(), n * 4)) return false;
-    uint64_t o = _levelpos[size_t(i)] + li.levelheadersize, end = _levelpos[size_t(i)] + li.leveldatasize;
+    uint64_t o = _levelpos[size_t(i)] + li.levelheadersize,
+             end = _levelpos[size_t(i)] + li.leveldatasize;
     for (size_t k = 0; k < n; k++) {
         lvl->offsets[k] = o;
         o += lvl->fdh[k].blocksize();
@@ -744,8 +745,7 @@ bool PtexReader::readLevelLocked(int i)
     return true;
 }
 
-bool PtexReader::levelEntry(int level, size_t entry, PtexIO::FaceDataHeader& fdh)
-{
+bool PtexReader::levelEntry(int level, size_t entry, PtexIO::FaceDataHeader& fdh) {
     if (!_open || level < 0 || level >= int(_header.nlevels)) return false;
     Level* l = getLevel(level);
     if (!l || entry >= l->nfaces) return false;
@@ -753,8 +753,7 @@ bool PtexReader::levelEntry(int level, size_t entry, PtexIO::FaceDataHeader& fdh
     return true;
 }
 
-PtexReader::Level* PtexReader::getLevel(int i)
-{
+PtexReader::Level* PtexReader::getLevel(int i) {
     Level* l = _levels[size_t(i)].load(std::memory_order_acquire);
     if (l) return l;
     std::lock_guard<std::mutex> lock(_readlock);
@@ -764,8 +763,7 @@ PtexReader::Level* PtexReader::getLevel(int i)
     return _levels[size_t(i)].load(std::memory_order_relaxed);
 }
 
-FaceData* PtexReader::getLevelFace(int level, size_t entry, Ptex::Res res, bool premultiply)
-{
+FaceData* PtexReader::getLevelFace(int level, size_t entry, Ptex::Res res, bool premultiply) {
     Level* l = getLevel(level);
     if (!l || entry >= l->nfaces) return _errorFace.get();
     FaceData* fd = l->faces[entry].load(std::memory_order_acquire);
@@ -781,29 +779,27 @@ FaceData* PtexReader::getLevelFace(int level, size_t entry, Ptex::Res res, bool 
     return fd;
 }
 
-FaceData* PtexReader::loadTile(TiledFace* face, int t)
-{
+FaceData* PtexReader::loadTile(TiledFace* face, int t) {
     std::lock_guard<std::mutex> lock(_readlock);
     FaceData* fd = face->_tiles[size_t(t)].load(std::memory_order_relaxed);
     if (fd) return fd;
     if (!ok()) return _errorFace.get();
-    fd = readFaceBlock(face->_offsets[size_t(t)], face->_fdh[size_t(t)], face->_tileres, face->_premultiply, false);
+    fd = readFaceBlock(face->_offsets[size_t(t)], face->_fdh[size_t(t)], face->_tileres,
+                       face->_premultiply, false);
     if (!fd) return _errorFace.get();
     addMem(int64_t(fd->memUsed()));
     face->_tiles[size_t(t)].store(fd, std::memory_order_release);
     return fd;
 }
 
-FaceData* PtexReader::getFullFace(int faceid)
-{
+FaceData* PtexReader::getFullFace(int faceid) {
     return getLevelFace(0, size_t(faceid), _faceinfo[size_t(faceid)].res, _premultiply);
 }
 
 // ---------------------------------------------------------------------------
 // queries
 
-PtexTexture::Info PtexReader::getInfo()
-{
+PtexTexture::Info PtexReader::getInfo() {
     Info info;
     info.meshType = meshType();
     info.dataType = dataType();
@@ -816,8 +812,7 @@ PtexTexture::Info PtexReader::getInfo()
     return info;
 }
 
-PtexMetaData* PtexReader::getMetaData()
-{
+PtexMetaData* PtexReader::getMetaData() {
     MetaData* m = _metadata.load(std::memory_order_acquire);
     if (m) return m;
     std::lock_guard<std::mutex> lock(_readlock);
@@ -837,10 +832,13 @@ PtexMetaData* PtexReader::getMetaData()
                    md->addRecords(buf.data(), buf.size(), true);
         if (good && _extheader.lmdheadermemsize)
             good = load(_lmdheaderpos, _extheader.lmdheaderzipsize, _extheader.lmdheadermemsize) &&
-                   md->addLargeRecords(buf.data(), buf.size(), _lmddatapos, _lmddatapos + _extheader.lmddatasize);
+                   md->addLargeRecords(buf.data(), buf.size(), _lmddatapos,
+                                       _lmddatapos + _extheader.lmddatasize);
         for (const MetaEdit& me : _metaEdits) {
             if (!good) break;
-            if (me.memsize) good = load(me.pos, me.zipsize, me.memsize) && md->addRecords(buf.data(), buf.size());
+            if (me.memsize)
+                good =
+                    load(me.pos, me.zipsize, me.memsize) && md->addRecords(buf.data(), buf.size());
         }
         if (!good && ok()) setError(ErrCorrupt);
     }
@@ -850,23 +848,22 @@ PtexMetaData* PtexReader::getMetaData()
     return m;
 }
 
-const Ptex::FaceInfo& PtexReader::getFaceInfo(int faceid)
-{
+const Ptex::FaceInfo& PtexReader::getFaceInfo(int faceid) {
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size()) return defaultFaceInfo();
     return _faceinfo[size_t(faceid)];
 }
 
-PtexFaceData* PtexReader::getData(int faceid)
-{
-    if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open) return _errorFace ? _errorFace.get() : nullptr;
+PtexFaceData* PtexReader::getData(int faceid) {
+    if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open)
+        return _errorFace ? _errorFace.get() : nullptr;
     if (!ok()) return _errorFace.get();
     if (_faceinfo[size_t(faceid)].isConstant()) return &constFaces()[size_t(faceid)];
     return getFullFace(faceid);
 }
 
-PtexFaceData* PtexReader::getData(int faceid, Ptex::Res res)
-{
-    if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open) return _errorFace ? _errorFace.get() : nullptr;
+PtexFaceData* PtexReader::getData(int faceid, Ptex::Res res) {
+    if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open)
+        return _errorFace ? _errorFace.get() : nullptr;
     if (!ok()) return _errorFace.get();
     const Ptex::FaceInfo& f = _faceinfo[size_t(faceid)];
     if (f.isConstant() || (res.ulog2 == 0 && res.vlog2 == 0)) return &constFaces()[size_t(faceid)];
@@ -887,8 +884,7 @@ PtexFaceData* PtexReader::getData(int faceid, Ptex::Res res)
     return getReduced(faceid, res);
 }
 
-FaceData* PtexReader::getReduced(int faceid, Ptex::Res res)
-{
+FaceData* PtexReader::getReduced(int faceid, Ptex::Res res) {
     const Ptex::FaceInfo& f = _faceinfo[size_t(faceid)];
     std::atomic<ReductionTable*>& tableSlot = reductionSlots()[size_t(faceid)];
     ReductionTable* table = tableSlot.load(std::memory_order_acquire);
@@ -897,7 +893,8 @@ FaceData* PtexReader::getReduced(int faceid, Ptex::Res res)
         t->nv = f.res.vlog2 + 1;
         t->count = size_t(f.res.ulog2 + 1) * size_t(t->nv);
         t->entries.reset(new std::atomic<FaceData*>[t->count]);
-        for (size_t i = 0; i < t->count; i++) t->entries[i].store(nullptr, std::memory_order_relaxed);
+        for (size_t i = 0; i < t->count; i++)
+            t->entries[i].store(nullptr, std::memory_order_relaxed);
         ReductionTable* expected = nullptr;
         if (tableSlot.compare_exchange_strong(expected, t.get(), std::memory_order_acq_rel)) {
             table = t.release();
@@ -906,7 +903,8 @@ FaceData* PtexReader::getReduced(int faceid, Ptex::Res res)
             table = expected;
         }
     }
-    std::atomic<FaceData*>& slot = table->entries[size_t(res.ulog2) * size_t(table->nv) + size_t(res.vlog2)];
+    std::atomic<FaceData*>& slot =
+        table->entries[size_t(res.ulog2) * size_t(table->nv) + size_t(res.vlog2)];
     FaceData* fd = slot.load(std::memory_order_acquire);
     if (fd) return fd;
     fd = computeReduction(faceid, res);
@@ -920,15 +918,15 @@ FaceData* PtexReader::getReduced(int faceid, Ptex::Res res)
     return expected;
 }
 
-FaceData* PtexReader::computeReduction(int faceid, Ptex::Res res)
-{
+FaceData* PtexReader::computeReduction(int faceid, Ptex::Res res) {
     const Ptex::FaceInfo& f = _faceinfo[size_t(faceid)];
     int redu = f.res.ulog2 - res.ulog2, redv = f.res.vlog2 - res.vlog2;
     Ptex::Res srcres;
     enum { RedU, RedV, RedTri } kind;
     if (meshType() == Ptex::mt_triangle) {
         if (redu != redv) {
-            setError("PtexReader::getData - anisotropic reductions not supported for triangle mesh", false);
+            setError("PtexReader::getData - anisotropic reductions not supported for triangle mesh",
+                     false);
             return nullptr;
         }
         kind = RedTri;
@@ -936,7 +934,8 @@ FaceData* PtexReader::computeReduction(int faceid, Ptex::Res res)
     } else {
         bool inU = (redu == redv) ? (res.ulog2 & 1) != 0 : redu > redv;
         kind = inU ? RedU : RedV;
-        srcres = inU ? Ptex::Res(int8_t(res.ulog2 + 1), res.vlog2) : Ptex::Res(res.ulog2, int8_t(res.vlog2 + 1));
+        srcres = inU ? Ptex::Res(int8_t(res.ulog2 + 1), res.vlog2)
+                     : Ptex::Res(res.ulog2, int8_t(res.vlog2 + 1));
     }
     FaceData* src = static_cast<FaceData*>(getData(faceid, srcres));
     if (src == _errorFace.get() || !ok()) return nullptr;
@@ -963,15 +962,20 @@ FaceData* PtexReader::computeReduction(int faceid, Ptex::Res res)
     Ptex::DataType dt = dataType();
     int nchan = _header.nchannels;
     switch (kind) {
-    case RedU: PtexUtils::reduceu(pixels, int(srcrow), su, sv, dst.get(), int(dstrow), dt, nchan); break;
-    case RedV: PtexUtils::reducev(pixels, int(srcrow), su, sv, dst.get(), int(dstrow), dt, nchan); break;
-    case RedTri: PtexUtils::reduceTri(pixels, int(srcrow), su, sv, dst.get(), int(dstrow), dt, nchan); break;
+        case RedU:
+            PtexUtils::reduceu(pixels, int(srcrow), su, sv, dst.get(), int(dstrow), dt, nchan);
+            break;
+        case RedV:
+            PtexUtils::reducev(pixels, int(srcrow), su, sv, dst.get(), int(dstrow), dt, nchan);
+            break;
+        case RedTri:
+            PtexUtils::reduceTri(pixels, int(srcrow), su, sv, dst.get(), int(dstrow), dt, nchan);
+            break;
     }
     return new PackedFace(res, _pixelsize, std::move(dst));
 }
 
-void PtexReader::copyOut(FaceData* fd, void* buffer, int stride, Ptex::Res res)
-{
+void PtexReader::copyOut(FaceData* fd, void* buffer, int stride, Ptex::Res res) {
     int rowlen = res.u() * _pixelsize;
     if (stride == 0) stride = rowlen;
     if (fd->isConstant()) {
@@ -991,26 +995,30 @@ void PtexReader::copyOut(FaceData* fd, void* buffer, int stride, Ptex::Res res)
         for (int j = 0; j < ntv; j++)
             for (int i = 0; i < ntu; i++) {
                 FaceData* t = tf->tile(j * ntu + i);
-                char* dst = static_cast<char*>(buffer) + ptrdiff_t(j) * tv * stride + ptrdiff_t(i) * trow;
-                if (t->isConstant()) PtexUtils::fill(t->pixel(0, 0), dst, stride, tu, tv, _pixelsize);
-                else if (t->res() == tres) PtexUtils::copy(t->getData(), trow, dst, stride, tv, trow);
-                else PtexUtils::fill(_zeroPixel.data(), dst, stride, tu, tv, _pixelsize);
+                char* dst =
+                    static_cast<char*>(buffer) + ptrdiff_t(j) * tv * stride + ptrdiff_t(i) * trow;
+                if (t->isConstant())
+                    PtexUtils::fill(t->pixel(0, 0), dst, stride, tu, tv, _pixelsize);
+                else if (t->res() == tres)
+                    PtexUtils::copy(t->getData(), trow, dst, stride, tv, trow);
+                else
+                    PtexUtils::fill(_zeroPixel.data(), dst, stride, tu, tv, _pixelsize);
             }
         return;
     }
     PtexUtils::copy(fd->getData(), rowlen, buffer, stride, res.v(), rowlen);
 }
 
-void PtexReader::getData(int faceid, void* buffer, int stride)
-{
+void PtexReader::getData(int faceid, void* buffer, int stride) {
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size() || !_open) return;
     Ptex::Res res = _faceinfo[size_t(faceid)].res;
     copyOut(static_cast<FaceData*>(getData(faceid)), buffer, stride, res);
 }
 
-void PtexReader::getData(int faceid, void* buffer, int stride, Ptex::Res res)
-{
-    if (res.ulog2 < 0 || res.vlog2 < 0 || res.ulog2 > MaxResLog2 || res.vlog2 > MaxResLog2 || !_open) return;
+void PtexReader::getData(int faceid, void* buffer, int stride, Ptex::Res res) {
+    if (res.ulog2 < 0 || res.vlog2 < 0 || res.ulog2 > MaxResLog2 || res.vlog2 > MaxResLog2 ||
+        !_open)
+        return;
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size()) {
         copyOut(_errorFace.get(), buffer, stride, res);
         return;
@@ -1018,8 +1026,7 @@ void PtexReader::getData(int faceid, void* buffer, int stride, Ptex::Res res)
     copyOut(static_cast<FaceData*>(getData(faceid, res)), buffer, stride, res);
 }
 
-void PtexReader::getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels)
-{
+void PtexReader::getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels) {
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size()) {
         if (nchannels > 0) std::memset(result, 0, sizeof(float) * size_t(nchannels));
         return;
@@ -1027,16 +1034,18 @@ void PtexReader::getPixel(int faceid, int u, int v, float* result, int firstchan
     getPixel(faceid, u, v, result, firstchan, nchannels, _faceinfo[size_t(faceid)].res);
 }
 
-void PtexReader::getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels, Ptex::Res res)
-{
+void PtexReader::getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels,
+                          Ptex::Res res) {
     if (nchannels <= 0) return;
     std::memset(result, 0, sizeof(float) * size_t(nchannels));
     int n = std::min(nchannels, int(_header.nchannels) - firstchan);
     if (n <= 0 || firstchan < 0 || !_open) return;
     if (faceid < 0 || size_t(faceid) >= _faceinfo.size()) return;
     FaceData* fd;
-    if (res == _faceinfo[size_t(faceid)].res) fd = static_cast<FaceData*>(getData(faceid));
-    else fd = static_cast<FaceData*>(getData(faceid, res));
+    if (res == _faceinfo[size_t(faceid)].res)
+        fd = static_cast<FaceData*>(getData(faceid));
+    else
+        fd = static_cast<FaceData*>(getData(faceid, res));
     const void* p;
     if (fd->isConstant()) {
         p = fd->pixel(0, 0);
@@ -1046,15 +1055,16 @@ void PtexReader::getPixel(int faceid, int u, int v, float* result, int firstchan
         v = std::clamp(v, 0, r.v() - 1);
         p = fd->pixel(u, v);
     }
-    Ptex::ConvertToFloat(result, static_cast<const char*>(p) + firstchan * Ptex::DataSize(dataType()), dataType(), n);
+    Ptex::ConvertToFloat(result,
+                         static_cast<const char*>(p) + firstchan * Ptex::DataSize(dataType()),
+                         dataType(), n);
 }
 
 }  // namespace PtexInternal
 
 // ---------------------------------------------------------------------------
 
-PtexTexture* PtexTexture::open(const char* path, Ptex::String& error, bool premultiply)
-{
+PtexTexture* PtexTexture::open(const char* path, Ptex::String& error, bool premultiply) {
     auto* r = new PtexInternal::PtexReader(nullptr, nullptr, premultiply, nullptr, nullptr);
     if (!path) {
         error = "Can't open ptex file: \nno path given";

@@ -48,8 +48,8 @@ struct ReaderCounters {
 
 class PtexReader : public PtexTexture {
 public:
-    PtexReader(PtexInputHandler* io, PtexErrorHandler* err, bool premultiply, ReaderCounters* counters,
-               ReaderCache* cache);
+    PtexReader(PtexInputHandler* io, PtexErrorHandler* err, bool premultiply,
+               ReaderCounters* counters, ReaderCache* cache);
     ~PtexReader() override;
 
     /// Opens and reads the always-kept state; false and error text on failure.
@@ -76,10 +76,10 @@ public:
     // enum may not hold them, and every filter switches on them.
     Ptex::BorderMode uBorderMode() override { return borderMode(_extheader.ubordermode); }
     Ptex::BorderMode vBorderMode() override { return borderMode(_extheader.vbordermode); }
-    Ptex::EdgeFilterMode edgeFilterMode() override
-    {
-        return _extheader.edgefiltermode <= Ptex::efm_tanvec ? Ptex::EdgeFilterMode(_extheader.edgefiltermode)
-                                                             : Ptex::efm_none;
+    Ptex::EdgeFilterMode edgeFilterMode() override {
+        return _extheader.edgefiltermode <= Ptex::efm_tanvec
+                   ? Ptex::EdgeFilterMode(_extheader.edgefiltermode)
+                   : Ptex::efm_none;
     }
     int alphaChannel() override { return _header.hasAlpha() ? _header.alphachan : -1; }
     int numChannels() override { return _header.nchannels; }
@@ -93,7 +93,8 @@ public:
     PtexFaceData* getData(int faceid) override;
     PtexFaceData* getData(int faceid, Ptex::Res res) override;
     void getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels) override;
-    void getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels, Ptex::Res res) override;
+    void getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels,
+                  Ptex::Res res) override;
 
     // Internal services for face data and metadata objects.
     /// Loads tile t of a tiled face (readlock taken inside).
@@ -113,20 +114,20 @@ public:
 
     // Introspection of the stored layout (for tools and tests).
     struct EditBlockInfo {
-        int type;          // PtexIO::EditType
-        int faceid;        // face edits: the face id as stored
+        int type;             // PtexIO::EditType
+        int faceid;           // face edits: the face id as stored
         Ptex::FaceInfo info;  // face edits: the face info as stored
-        int encoding;      // face edits: encoding of the data block
-        uint32_t size;     // payload size
+        int encoding;         // face edits: encoding of the data block
+        uint32_t size;        // payload size
     };
     const std::vector<EditBlockInfo>& editBlocks() const { return _editBlocks; }
     const std::vector<PtexIO::LevelInfo>& levelInfo() const { return _levelinfo; }
     /// Header word of entry `entry` of level `level` (loads the level header).
     bool levelEntry(int level, size_t entry, PtexIO::FaceDataHeader& fdh);
     /// True if the face's level-0 data comes from an edit block.
-    bool faceFromEdit(int faceid) const
-    {
-        return faceid >= 0 && size_t(faceid) < _faceEdits.size() && _faceEdits[size_t(faceid)].edited;
+    bool faceFromEdit(int faceid) const {
+        return faceid >= 0 && size_t(faceid) < _faceEdits.size() &&
+               _faceEdits[size_t(faceid)].edited;
     }
 
 private:
@@ -153,8 +154,7 @@ private:
         uint32_t zipsize, memsize;
     };
 
-    static Ptex::BorderMode borderMode(uint16_t stored)
-    {
+    static Ptex::BorderMode borderMode(uint16_t stored) {
         return stored <= Ptex::m_periodic ? Ptex::BorderMode(stored) : Ptex::m_clamp;
     }
     bool readHeaderBlocks(Ptex::String& error);
@@ -180,8 +180,8 @@ private:
     // exist and the claimed size is plausible for them.
     bool readCompressed(uint64_t pos, uint32_t zipsize, size_t memsize);
     bool inflateCompressed(uint32_t zipsize, void* dst, size_t memsize);
-    FaceData* readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Ptex::Res res, bool premultiply,
-                            bool allowTiled);
+    FaceData* readFaceBlock(uint64_t pos, PtexIO::FaceDataHeader fdh, Ptex::Res res,
+                            bool premultiply, bool allowTiled);
     bool readLevelLocked(int i);
 
     Level* getLevel(int i);
@@ -207,7 +207,7 @@ private:
     std::string _path;
     bool _open = false;
     bool _everOpened = false;
-    bool _opening = false;   // errors go to _openError instead of the handler
+    bool _opening = false;  // errors go to _openError instead of the handler
     std::string _openError;
     std::atomic<bool> _ok{true};
     std::atomic<int64_t> _memUsed{0};

@@ -10,34 +10,38 @@ namespace {
 
 // Sample arithmetic per type: integers sum in int and truncate; halves and
 // floats sum in float.
-template <typename T> struct Sample {
+template <typename T>
+struct Sample {
     typedef int Acc;
     static Acc get(const T& v) { return int(v); }
     static T put(Acc a) { return T(a); }
 };
-template <> struct Sample<PtexHalf> {
+template <>
+struct Sample<PtexHalf> {
     typedef float Acc;
     static Acc get(const PtexHalf& v) { return float(v); }
     static PtexHalf put(Acc a) { return PtexHalf(a); }
 };
-template <> struct Sample<float> {
+template <>
+struct Sample<float> {
     typedef float Acc;
     static Acc get(const float& v) { return v; }
     static float put(Acc a) { return a; }
 };
 
-template <typename T> inline const T* pix(const void* base, int stride, int x, int y, int nchan)
-{
-    return reinterpret_cast<const T*>(static_cast<const char*>(base) + ptrdiff_t(y) * stride) + ptrdiff_t(x) * nchan;
+template <typename T>
+inline const T* pix(const void* base, int stride, int x, int y, int nchan) {
+    return reinterpret_cast<const T*>(static_cast<const char*>(base) + ptrdiff_t(y) * stride) +
+           ptrdiff_t(x) * nchan;
 }
-template <typename T> inline T* pixw(void* base, int stride, int x, int y, int nchan)
-{
-    return reinterpret_cast<T*>(static_cast<char*>(base) + ptrdiff_t(y) * stride) + ptrdiff_t(x) * nchan;
+template <typename T>
+inline T* pixw(void* base, int stride, int x, int y, int nchan) {
+    return reinterpret_cast<T*>(static_cast<char*>(base) + ptrdiff_t(y) * stride) +
+           ptrdiff_t(x) * nchan;
 }
 
 template <typename T>
-void reduceT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan)
-{
+void reduceT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan) {
     typedef Sample<T> S;
     int du = ures / 2, dv = vres / 2;
     for (int j = 0; j < dv; j++) {
@@ -48,23 +52,23 @@ void reduceT(const void* src, int sstride, int ures, int vres, void* dst, int ds
             const T* a = r0 + 2 * i * nchan;
             const T* c = r1 + 2 * i * nchan;
             for (int k = 0; k < nchan; k++)
-                d[k] = S::put(PtexUtils::quarter(((S::get(a[k]) + S::get(a[k + nchan])) + S::get(c[k])) +
-                                                 S::get(c[k + nchan])));
+                d[k] = S::put(PtexUtils::quarter(
+                    ((S::get(a[k]) + S::get(a[k + nchan])) + S::get(c[k])) + S::get(c[k + nchan])));
             d += nchan;
         }
     }
 }
 
 template <typename T>
-void reduceuT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan)
-{
+void reduceuT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan) {
     typedef Sample<T> S;
     int du = ures / 2;
     for (int j = 0; j < vres; j++) {
         const T* s = pix<T>(src, sstride, 0, j, nchan);
         T* d = pixw<T>(dst, dstride, 0, j, nchan);
         for (int i = 0; i < du; i++) {
-            for (int k = 0; k < nchan; k++) d[k] = S::put(PtexUtils::halve(S::get(s[k]) + S::get(s[k + nchan])));
+            for (int k = 0; k < nchan; k++)
+                d[k] = S::put(PtexUtils::halve(S::get(s[k]) + S::get(s[k + nchan])));
             s += 2 * nchan;
             d += nchan;
         }
@@ -72,8 +76,7 @@ void reduceuT(const void* src, int sstride, int ures, int vres, void* dst, int d
 }
 
 template <typename T>
-void reducevT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan)
-{
+void reducevT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan) {
     typedef Sample<T> S;
     int dv = vres / 2;
     int n = ures * nchan;
@@ -86,8 +89,8 @@ void reducevT(const void* src, int sstride, int ures, int vres, void* dst, int d
 }
 
 template <typename T>
-void reduceTriT(const void* src, int sstride, int ures, int /*vres*/, void* dst, int dstride, int nchan)
-{
+void reduceTriT(const void* src, int sstride, int ures, int /*vres*/, void* dst, int dstride,
+                int nchan) {
     typedef Sample<T> S;
     int N = ures, dn = ures / 2;
     for (int j = 0; j < dn; j++) {
@@ -98,17 +101,20 @@ void reduceTriT(const void* src, int sstride, int ures, int /*vres*/, void* dst,
             const T* c = pix<T>(src, sstride, 2 * i, 2 * j + 1, nchan);
             const T* e = pix<T>(src, sstride, N - 1 - 2 * j, N - 1 - 2 * i, nchan);
             for (int k = 0; k < nchan; k++)
-                d[k] = S::put(
-                    PtexUtils::quarter(((S::get(a[k]) + S::get(b[k])) + S::get(c[k])) + S::get(e[k])));
+                d[k] = S::put(PtexUtils::quarter(((S::get(a[k]) + S::get(b[k])) + S::get(c[k])) +
+                                                 S::get(e[k])));
             d += nchan;
         }
     }
 }
 
-template <typename T> inline float toF(const T& v) { return float(v); }
+template <typename T>
+inline float toF(const T& v) {
+    return float(v);
+}
 
-template <typename T> inline T fromFTrunc(float f)
-{
+template <typename T>
+inline T fromFTrunc(float f) {
     if constexpr (std::is_same_v<T, PtexHalf>) {
         return PtexHalf(f);
     } else if constexpr (std::is_same_v<T, float>) {
@@ -122,8 +128,7 @@ template <typename T> inline T fromFTrunc(float f)
 }
 
 template <typename T>
-void averageT(const void* src, int sstride, int ures, int vres, void* dst, int nchan)
-{
+void averageT(const void* src, int sstride, int ures, int vres, void* dst, int nchan) {
     float sum[64];
     std::vector<float> big;
     float* acc = sum;
@@ -143,8 +148,7 @@ void averageT(const void* src, int sstride, int ures, int vres, void* dst, int n
     for (int k = 0; k < nchan; k++) d[k] = fromFTrunc<T>(acc[k] * scale);
 }
 
-inline void alphaRange(int nchan, int alphachan, int& first, int& end)
-{
+inline void alphaRange(int nchan, int alphachan, int& first, int& end) {
     if (alphachan == 0) {
         first = 1;
         end = nchan;
@@ -154,8 +158,8 @@ inline void alphaRange(int nchan, int alphachan, int& first, int& end)
     }
 }
 
-template <typename T> void multalphaT(void* data, int npixels, Ptex::DataType dt, int nchan, int alphachan)
-{
+template <typename T>
+void multalphaT(void* data, int npixels, Ptex::DataType dt, int nchan, int alphachan) {
     int c0, c1;
     alphaRange(nchan, alphachan, c0, c1);
     float inv = Ptex::OneValueInv(dt);
@@ -166,8 +170,8 @@ template <typename T> void multalphaT(void* data, int npixels, Ptex::DataType dt
     }
 }
 
-template <typename T> void divalphaT(void* data, int npixels, Ptex::DataType dt, int nchan, int alphachan)
-{
+template <typename T>
+void divalphaT(void* data, int npixels, Ptex::DataType dt, int nchan, int alphachan) {
     int c0, c1;
     alphaRange(nchan, alphachan, c0, c1);
     float one = Ptex::OneValue(dt);
@@ -180,14 +184,24 @@ template <typename T> void divalphaT(void* data, int npixels, Ptex::DataType dt,
     }
 }
 
-template <int N> struct Word;
-template <> struct Word<1> { typedef uint8_t T; };
-template <> struct Word<2> { typedef uint16_t T; };
-template <> struct Word<4> { typedef uint32_t T; };
+template <int N>
+struct Word;
+template <>
+struct Word<1> {
+    typedef uint8_t T;
+};
+template <>
+struct Word<2> {
+    typedef uint16_t T;
+};
+template <>
+struct Word<4> {
+    typedef uint32_t T;
+};
 
 template <typename W>
-void interleaveT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan)
-{
+void interleaveT(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+                 int nchan) {
     for (int c = 0; c < nchan; c++) {
         const char* plane = static_cast<const char*>(src) + ptrdiff_t(c) * vres * sstride;
         for (int j = 0; j < vres; j++) {
@@ -199,12 +213,14 @@ void interleaveT(const void* src, int sstride, int ures, int vres, void* dst, in
 }
 
 template <typename W>
-void deinterleaveT(const void* src, int sstride, int ures, int vres, void* dst, int dstride, int nchan)
-{
+void deinterleaveT(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+                   int nchan) {
     for (int c = 0; c < nchan; c++) {
         char* plane = static_cast<char*>(dst) + ptrdiff_t(c) * vres * dstride;
         for (int j = 0; j < vres; j++) {
-            const W* s = reinterpret_cast<const W*>(static_cast<const char*>(src) + ptrdiff_t(j) * sstride) + c;
+            const W* s =
+                reinterpret_cast<const W*>(static_cast<const char*>(src) + ptrdiff_t(j) * sstride) +
+                c;
             W* d = reinterpret_cast<W*>(plane + ptrdiff_t(j) * dstride);
             for (int i = 0; i < ures; i++, s += nchan) d[i] = *s;
         }
@@ -215,42 +231,53 @@ void deinterleaveT(const void* src, int sstride, int ures, int vres, void* dst, 
 
 namespace PtexUtils {
 
-bool isConstant(const void* data, int stride, int ures, int vres, int pixelSize)
-{
+bool isConstant(const void* data, int stride, int ures, int vres, int pixelSize) {
     const char* first = static_cast<const char*>(data);
     int rowlen = ures * pixelSize;
     // first row: every pixel equals the first; later rows: equal to the first row
     for (int i = 1; i < ures; i++)
-        if (std::memcmp(first, first + ptrdiff_t(i) * pixelSize, size_t(pixelSize)) != 0) return false;
+        if (std::memcmp(first, first + ptrdiff_t(i) * pixelSize, size_t(pixelSize)) != 0)
+            return false;
     for (int j = 1; j < vres; j++)
         if (std::memcmp(first, first + ptrdiff_t(j) * stride, size_t(rowlen)) != 0) return false;
     return true;
 }
 
-void interleave(const void* src, int sstride, int ures, int vres, void* dst, int dstride, Ptex::DataType dt,
-                int nchannels)
-{
+void interleave(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+                Ptex::DataType dt, int nchannels) {
     switch (Ptex::DataSize(dt)) {
-    case 1: interleaveT<uint8_t>(src, sstride, ures, vres, dst, dstride, nchannels); break;
-    case 2: interleaveT<uint16_t>(src, sstride, ures, vres, dst, dstride, nchannels); break;
-    case 4: interleaveT<uint32_t>(src, sstride, ures, vres, dst, dstride, nchannels); break;
-    default: break;
+        case 1:
+            interleaveT<uint8_t>(src, sstride, ures, vres, dst, dstride, nchannels);
+            break;
+        case 2:
+            interleaveT<uint16_t>(src, sstride, ures, vres, dst, dstride, nchannels);
+            break;
+        case 4:
+            interleaveT<uint32_t>(src, sstride, ures, vres, dst, dstride, nchannels);
+            break;
+        default:
+            break;
     }
 }
 
-void deinterleave(const void* src, int sstride, int ures, int vres, void* dst, int dstride, Ptex::DataType dt,
-                  int nchannels)
-{
+void deinterleave(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+                  Ptex::DataType dt, int nchannels) {
     switch (Ptex::DataSize(dt)) {
-    case 1: deinterleaveT<uint8_t>(src, sstride, ures, vres, dst, dstride, nchannels); break;
-    case 2: deinterleaveT<uint16_t>(src, sstride, ures, vres, dst, dstride, nchannels); break;
-    case 4: deinterleaveT<uint32_t>(src, sstride, ures, vres, dst, dstride, nchannels); break;
-    default: break;
+        case 1:
+            deinterleaveT<uint8_t>(src, sstride, ures, vres, dst, dstride, nchannels);
+            break;
+        case 2:
+            deinterleaveT<uint16_t>(src, sstride, ures, vres, dst, dstride, nchannels);
+            break;
+        case 4:
+            deinterleaveT<uint32_t>(src, sstride, ures, vres, dst, dstride, nchannels);
+            break;
+        default:
+            break;
     }
 }
 
-void encodeDifference(void* data, size_t size, Ptex::DataType dt)
-{
+void encodeDifference(void* data, size_t size, Ptex::DataType dt) {
     if (dt == Ptex::dt_uint8) {
         uint8_t* p = static_cast<uint8_t*>(data);
         uint8_t prev = 0;
@@ -273,8 +300,7 @@ void encodeDifference(void* data, size_t size, Ptex::DataType dt)
     }
 }
 
-void decodeDifference(void* data, size_t size, Ptex::DataType dt)
-{
+void decodeDifference(void* data, size_t size, Ptex::DataType dt) {
     if (dt == Ptex::dt_uint8) {
         uint8_t* p = static_cast<uint8_t*>(data);
         uint8_t prev = 0;
@@ -295,68 +321,69 @@ void decodeDifference(void* data, size_t size, Ptex::DataType dt)
     }
 }
 
-#define PTEX_DISPATCH(fn, ...)                                                                                  \
-    switch (dt) {                                                                                              \
-    case Ptex::dt_uint8: fn<uint8_t>(__VA_ARGS__); break;                                                      \
-    case Ptex::dt_uint16: fn<uint16_t>(__VA_ARGS__); break;                                                    \
-    case Ptex::dt_half: fn<PtexHalf>(__VA_ARGS__); break;                                                      \
-    case Ptex::dt_float: fn<float>(__VA_ARGS__); break;                                                        \
+#define PTEX_DISPATCH(fn, ...)         \
+    switch (dt) {                      \
+        case Ptex::dt_uint8:           \
+            fn<uint8_t>(__VA_ARGS__);  \
+            break;                     \
+        case Ptex::dt_uint16:          \
+            fn<uint16_t>(__VA_ARGS__); \
+            break;                     \
+        case Ptex::dt_half:            \
+            fn<PtexHalf>(__VA_ARGS__); \
+            break;                     \
+        case Ptex::dt_float:           \
+            fn<float>(__VA_ARGS__);    \
+            break;                     \
     }
 
-void reduce(const void* src, int sstride, int ures, int vres, void* dst, int dstride, Ptex::DataType dt,
-            int nchannels)
-{
+void reduce(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+            Ptex::DataType dt, int nchannels) {
     PTEX_DISPATCH(reduceT, src, sstride, ures, vres, dst, dstride, nchannels)
 }
 
-void reduceu(const void* src, int sstride, int ures, int vres, void* dst, int dstride, Ptex::DataType dt,
-             int nchannels)
-{
+void reduceu(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+             Ptex::DataType dt, int nchannels) {
     PTEX_DISPATCH(reduceuT, src, sstride, ures, vres, dst, dstride, nchannels)
 }
 
-void reducev(const void* src, int sstride, int ures, int vres, void* dst, int dstride, Ptex::DataType dt,
-             int nchannels)
-{
+void reducev(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+             Ptex::DataType dt, int nchannels) {
     PTEX_DISPATCH(reducevT, src, sstride, ures, vres, dst, dstride, nchannels)
 }
 
-void reduceTri(const void* src, int sstride, int ures, int vres, void* dst, int dstride, Ptex::DataType dt,
-               int nchannels)
-{
+void reduceTri(const void* src, int sstride, int ures, int vres, void* dst, int dstride,
+               Ptex::DataType dt, int nchannels) {
     PTEX_DISPATCH(reduceTriT, src, sstride, ures, vres, dst, dstride, nchannels)
 }
 
-void average(const void* src, int sstride, int ures, int vres, void* dst, Ptex::DataType dt, int nchannels)
-{
+void average(const void* src, int sstride, int ures, int vres, void* dst, Ptex::DataType dt,
+             int nchannels) {
     PTEX_DISPATCH(averageT, src, sstride, ures, vres, dst, nchannels)
 }
 
-void multalpha(void* data, int npixels, Ptex::DataType dt, int nchannels, int alphachan)
-{
+void multalpha(void* data, int npixels, Ptex::DataType dt, int nchannels, int alphachan) {
     if (alphachan < 0 || alphachan >= nchannels) return;
     PTEX_DISPATCH(multalphaT, data, npixels, dt, nchannels, alphachan)
 }
 
-void divalpha(void* data, int npixels, Ptex::DataType dt, int nchannels, int alphachan)
-{
+void divalpha(void* data, int npixels, Ptex::DataType dt, int nchannels, int alphachan) {
     if (alphachan < 0 || alphachan >= nchannels) return;
     PTEX_DISPATCH(divalphaT, data, npixels, dt, nchannels, alphachan)
 }
 
 #undef PTEX_DISPATCH
 
-void fill(const void* src, void* dst, int dstride, int ures, int vres, int pixelsize)
-{
+void fill(const void* src, void* dst, int dstride, int ures, int vres, int pixelsize) {
     char* row = static_cast<char*>(dst);
     int rowlen = ures * pixelsize;
     if (vres <= 0 || ures <= 0) return;
-    for (int i = 0; i < ures; i++) std::memcpy(row + ptrdiff_t(i) * pixelsize, src, size_t(pixelsize));
+    for (int i = 0; i < ures; i++)
+        std::memcpy(row + ptrdiff_t(i) * pixelsize, src, size_t(pixelsize));
     for (int j = 1; j < vres; j++) std::memcpy(row + ptrdiff_t(j) * dstride, row, size_t(rowlen));
 }
 
-void copy(const void* src, int sstride, void* dst, int dstride, int nrows, int rowlen)
-{
+void copy(const void* src, int sstride, void* dst, int dstride, int nrows, int rowlen) {
     if (nrows <= 0 || rowlen <= 0) return;
     if (sstride == rowlen && dstride == rowlen) {
         std::memcpy(dst, src, size_t(nrows) * size_t(rowlen));
@@ -364,11 +391,11 @@ void copy(const void* src, int sstride, void* dst, int dstride, int nrows, int r
     }
     const char* s = static_cast<const char*>(src);
     char* d = static_cast<char*>(dst);
-    for (int j = 0; j < nrows; j++) std::memcpy(d + ptrdiff_t(j) * dstride, s + ptrdiff_t(j) * sstride, size_t(rowlen));
+    for (int j = 0; j < nrows; j++)
+        std::memcpy(d + ptrdiff_t(j) * dstride, s + ptrdiff_t(j) * sstride, size_t(rowlen));
 }
 
-void genRfaceids(const Ptex::FaceInfo* faces, int nfaces, uint32_t* rfaceids, uint32_t* faceids)
-{
+void genRfaceids(const Ptex::FaceInfo* faces, int nfaces, uint32_t* rfaceids, uint32_t* faceids) {
     if (nfaces <= 0) return;
     // stable counting sort by decreasing key (keys are small: log2 sizes)
     auto key = [&](int i) {

@@ -34,9 +34,9 @@ public:
 
 struct Layout {
     int channels, alphaChannel;
-    int r, g, b, a;             // with the defaults
-    int first, last;            // alpha_type -1
-    int firstA1, lastA1;        // alpha_type 1
+    int r, g, b, a;       // with the defaults
+    int first, last;      // alpha_type -1
+    int firstA1, lastA1;  // alpha_type 1
     AlphaFunction ruleA1;
 };
 
@@ -71,7 +71,8 @@ TEST(PrepareChannels, FilesByChannelCount) {
         {6, 1, 0, 1, 2, 1, 0, 2, 0, 2, &alphaFromChannel},
     };
     for (const Layout& l : layouts) {
-        const std::string name = "ch" + std::to_string(l.channels) + "_a" + std::to_string(l.alphaChannel) + ".ptx";
+        const std::string name =
+            "ch" + std::to_string(l.channels) + "_a" + std::to_string(l.alphaChannel) + ".ptx";
         const std::string path = writeTestTexture(name, l.channels, l.alphaChannel);
         ASSERT_FALSE(path.empty()) << name;
         Engine e;
@@ -183,7 +184,8 @@ Engine& rgbEngine(Engine& e, int colorSpace, float gamma, int alphaType) {
     e.alpha = alphaType == 1 ? 3 : -1;
     e.firstChannel = 0;
     e.lastChannel = alphaType == 1 ? 3 : 2;
-    e.alphaFunction = alphaType == 0 ? &alphaOne : (alphaType == 1 ? &alphaFromChannel : &alphaFromIntensity);
+    e.alphaFunction =
+        alphaType == 0 ? &alphaOne : (alphaType == 1 ? &alphaFromChannel : &alphaFromIntensity);
     return e;
 }
 

@@ -2,8 +2,8 @@
 // release, file choice.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <sys/stat.h>
+#include <string>
 
 #include "Ptexture.h"
 #include "engine/SharedPtexCache.h"
@@ -26,7 +26,9 @@ struct Instance {
     ~Instance() { texFacetPluginDesc().deletePlugin(plugin); }
     TexFacet& tex() { return *static_cast<TexFacet*>(plugin); }
     void set(const char* name, int v) { tex().getParameterList()->getParam(name)->setInt(v); }
-    void setFile(const std::string& path) { tex().getParameterList()->getParam("ptex_file")->setString(path.c_str()); }
+    void setFile(const std::string& path) {
+        tex().getParameterList()->getParam("ptex_file")->setString(path.c_str());
+    }
 };
 
 class Lifecycle : public testing::Test {
@@ -44,7 +46,9 @@ protected:
     }
     void TearDown() override { sharedPtexCache().resetCacheSize(); }
 
-    size_t count(ProgressLevel level, const std::string& text) { return messages.countOf(level, text.c_str()); }
+    size_t count(ProgressLevel level, const std::string& text) {
+        return messages.countOf(level, text.c_str());
+    }
 
     RecordingProgressCallback messages;
     ZentoRenderer renderer;
@@ -221,7 +225,8 @@ TEST_F(Lifecycle, ImageSequenceNumberIsNumberPlusOffset) {
 TEST_F(Lifecycle, GoldenFileWithFiveChannels) {
     const std::string path = std::string(ZENTO_TESTDATA_DIR) + "/ptex/grid_5ch_u16.ptx";
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) GTEST_SKIP() << "golden data not found at " << ZENTO_TESTDATA_DIR;
+    if (::stat(path.c_str(), &st) != 0)
+        GTEST_SKIP() << "golden data not found at " << ZENTO_TESTDATA_DIR;
     Instance a;
     a.setFile(path);
     a.tex().renderBegin(&renderer);
@@ -237,7 +242,8 @@ TEST_F(Lifecycle, GoldenFileWithFiveChannels) {
 }
 
 TEST_F(Lifecycle, NamesWithNonAsciiAndInvalidBytesOpenThroughTheCache) {
-    for (const std::string& name : {std::string("t\xC3\xA9xture_\xE6\x9D\xBF.ptx"), std::string("bad\xFF\xC0name.ptx")}) {
+    for (const std::string& name :
+         {std::string("t\xC3\xA9xture_\xE6\x9D\xBF.ptx"), std::string("bad\xFF\xC0name.ptx")}) {
         const std::string path = writeTestTexture(name, 3, -1);
         ASSERT_FALSE(path.empty()) << name;
         Instance a;

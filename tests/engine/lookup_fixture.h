@@ -22,7 +22,9 @@ namespace lookuptest {
 
 using namespace ZUtils;
 
-inline std::string testdata(const std::string& rel) { return std::string(ZENTO_TESTDATA_DIR) + "/" + rel; }
+inline std::string testdata(const std::string& rel) {
+    return std::string(ZENTO_TESTDATA_DIR) + "/" + rel;
+}
 
 struct Sample {
     int tri = 0;
@@ -56,15 +58,17 @@ struct Scene {
         if (!tx || !omtest::loadObj(testdata(std::string("mesh/") + obj), mesh)) return false;
         meshType = int(tx->meshType());
         facesHit.assign(size_t(tx->numFaces()), 0);
-        EXPECT_TRUE(host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()), mesh.degrees.data(),
-                                     int(mesh.degrees.size()), mesh.indices.data(), int(mesh.indices.size())));
+        EXPECT_TRUE(host.setPolygons(mesh.vertices.data(), int(mesh.vertices.size()),
+                                     mesh.degrees.data(), int(mesh.degrees.size()),
+                                     mesh.indices.data(), int(mesh.indices.size())));
         host.setWorldOffset({0.5f, -0.25f, 0.75f});
         makeSamples();
-        PtexPtr<PtexFilter> filter(
-            PtexFilter::getFilter(tx, PtexFilter::Options(PtexFilter::FilterType(filterType), false, sharpness)));
+        PtexPtr<PtexFilter> filter(PtexFilter::getFilter(
+            tx, PtexFilter::Options(PtexFilter::FilterType(filterType), false, sharpness)));
         for (Sample& s : samples) {  // the default channel set-up: rgb 0..2, alpha the intensity
             float r[3] = {};
-            filter->eval(r, 0, 3, s.face, s.uv[0], s.uv[1], s.uv[2], s.uv[3], s.uv[4], s.uv[5], 1.0f, 0.0f);
+            filter->eval(r, 0, 3, s.face, s.uv[0], s.uv[1], s.uv[2], s.uv[3], s.uv[4], s.uv[5],
+                         1.0f, 0.0f);
             s.expected = AColor(r[0], r[1], r[2], (0.3f * r[0] + 0.59f * r[1]) + 0.11f * r[2]);
         }
         return true;
@@ -80,7 +84,8 @@ struct Scene {
         for (int t = 0; t < host.numTriangles(); ++t) {
             const int* ti = host.triangleIndices() + 3 * t;
             const Vector3f v0 = mesh.vertices[size_t(ti[0])];
-            const Vector3f e1 = mesh.vertices[size_t(ti[1])] - v0, e2 = mesh.vertices[size_t(ti[2])] - v0;
+            const Vector3f e1 = mesh.vertices[size_t(ti[1])] - v0,
+                           e2 = mesh.vertices[size_t(ti[2])] - v0;
             const int poly = host.getOrigFaceIndex(0.0, t);
             for (int i = 1; i < 7; ++i) {
                 for (int j = 1; i + j < 7; ++j) {
@@ -91,8 +96,9 @@ struct Scene {
                         s.face = poly;
                         const float uv[6] = {s.b1, s.b2, 0.011f, 0.004f, -0.003f, 0.013f};
                         std::copy(uv, uv + 6, s.uv);
-                    } else if (!placeInFace(corners, firstFace[size_t(poly)], mesh.degrees[size_t(poly)],
-                                            v0 + e1 * s.b1 + e2 * s.b2, s)) {
+                    } else if (!placeInFace(corners, firstFace[size_t(poly)],
+                                            mesh.degrees[size_t(poly)], v0 + e1 * s.b1 + e2 * s.b2,
+                                            s)) {
                         continue;  // too close to the edge of a half to be sure of the face
                     }
                     ++facesHit[size_t(s.face)];
@@ -104,8 +110,8 @@ struct Scene {
 
     // A Ptex face is two halves, (c0, c1, c2) at (0,0) (1,0) (1,1) and (c0, c2, c3) at
     // (0,0) (1,1) (0,1), each mapped affinely.
-    static bool placeInFace(const std::vector<std::vector<Vector3f>>& corners, int first, int degree,
-                            const Vector3f& P, Sample& s) {
+    static bool placeInFace(const std::vector<std::vector<Vector3f>>& corners, int first,
+                            int degree, const Vector3f& P, Sample& s) {
         for (int f = first; f < first + (degree == 4 ? 1 : degree); ++f) {
             const auto& c = corners[size_t(f)];
             for (size_t h = 0; h < 2; ++h) {
@@ -129,7 +135,8 @@ struct Scene {
     AColor shade(TextureInterface& tex, const Sample& s, int thread, int slot, uint32_t key) {
         ShadeContext sc;
         host.fillHit(sc, s.tri, s.b1, s.b2);
-        sc.threadIndex = thread, sc.resultSlot = slot, sc.resultKey = key, sc.dPdx = s.dPdx, sc.dPdy = s.dPdy;
+        sc.threadIndex = thread, sc.resultSlot = slot, sc.resultKey = key, sc.dPdx = s.dPdx,
+        sc.dPdy = s.dPdy;
         return tex.getTexColor(sc);
     }
 };
@@ -149,10 +156,14 @@ struct Instance {
         pi->getParameter("filter_type")->setInt(filterType);
         pi->getParameter("sharpness")->setFloat(sharpness);
         if (ownModel) {
-            pi->getParameter("vertices")->setVectorList(s.mesh.vertices.data(), int(s.mesh.vertices.size()));
-            pi->getParameter("origFaces")->setIntList(s.mesh.indices.data(), int(s.mesh.indices.size()));
-            pi->getParameter("origFacesDegree")->setIntList(s.mesh.degrees.data(), int(s.mesh.degrees.size()));
-            pi->getParameter("faces")->setIntList(s.host.triangleIndices(), s.host.numTriangles() * 3);
+            pi->getParameter("vertices")
+                ->setVectorList(s.mesh.vertices.data(), int(s.mesh.vertices.size()));
+            pi->getParameter("origFaces")
+                ->setIntList(s.mesh.indices.data(), int(s.mesh.indices.size()));
+            pi->getParameter("origFacesDegree")
+                ->setIntList(s.mesh.degrees.data(), int(s.mesh.degrees.size()));
+            pi->getParameter("faces")->setIntList(s.host.triangleIndices(),
+                                                  s.host.numTriangles() * 3);
         }
         s.host.offerInterface(EXT_MESH_INFO, !ownModel);
         renderer.getRenderSetup().threadCount = 2;
@@ -164,7 +175,9 @@ struct Instance {
 };
 
 inline bool near(const AColor& a, const AColor& b) {
-    auto ok = [](float x, float ref) { return std::fabs(x - ref) <= 1e-5f * std::max(1.0f, std::fabs(ref)); };
+    auto ok = [](float x, float ref) {
+        return std::fabs(x - ref) <= 1e-5f * std::max(1.0f, std::fabs(ref));
+    };
     return ok(a.r, b.r) && ok(a.g, b.g) && ok(a.b, b.b) && ok(a.a, b.a);
 }
 

@@ -32,8 +32,10 @@ class LookupEndToEnd : public testing::TestWithParam<Case> {};
 TEST_P(LookupEndToEnd, MatchesTheFilterAtTheMappedFace) {
     const Case& c = GetParam();
     Scene scene;
-    if (!scene.load(c.obj, c.ptx, c.filterType, c.sharpness)) GTEST_SKIP() << "no golden data in " ZENTO_TESTDATA_DIR;
-    for (size_t f = 0; f < scene.facesHit.size(); ++f) ASSERT_GT(scene.facesHit[f], 0) << "no sample in face " << f;
+    if (!scene.load(c.obj, c.ptx, c.filterType, c.sharpness))
+        GTEST_SKIP() << "no golden data in " ZENTO_TESTDATA_DIR;
+    for (size_t f = 0; f < scene.facesHit.size(); ++f)
+        ASSERT_GT(scene.facesHit[f], 0) << "no sample in face " << f;
     Instance in;
     ASSERT_NE(in.tex, nullptr) << "plugin not loaded from " << ZENTO_PLUGIN_PATH;
     in.renderBegin(scene, c.filterType, c.sharpness, c.ownModel);
@@ -43,11 +45,15 @@ TEST_P(LookupEndToEnd, MatchesTheFilterAtTheMappedFace) {
     for (size_t i = 0; i < n; ++i) {
         const Sample& s = scene.samples[i];
         got.push_back(scene.shade(*in.tex, s, int(i % 2), int(i % 40), uint32_t(i + 1)));
-        EXPECT_TRUE(near(got.back(), s.expected)) << "face " << s.face << " u " << s.uv[0] << " v " << s.uv[1] << ": "
-                                                  << got.back().r << " expected " << s.expected.r;
+        EXPECT_TRUE(near(got.back(), s.expected))
+            << "face " << s.face << " u " << s.uv[0] << " v " << s.uv[1] << ": " << got.back().r
+            << " expected " << s.expected.r;
     }
-    for (size_t i = n > 40 ? n - 40 : 0; i < n; ++i) {  // the last entries again: their cached colours
-        EXPECT_EQ(scene.shade(*in.tex, scene.samples[i], int(i % 2), int(i % 40), uint32_t(i + 1)), got[i]) << i;
+    for (size_t i = n > 40 ? n - 40 : 0; i < n;
+         ++i) {  // the last entries again: their cached colours
+        EXPECT_EQ(scene.shade(*in.tex, scene.samples[i], int(i % 2), int(i % 40), uint32_t(i + 1)),
+                  got[i])
+            << i;
     }
     in.pi->frameEnd(&in.renderer);
     in.pi->renderEnd(&in.renderer);
@@ -61,10 +67,10 @@ INSTANTIATE_TEST_SUITE_P(Golden, LookupEndToEnd,
                                          Case{"icosahedron.obj", "ico_rgb8.ptx", 2, 0.0f, true},
                                          Case{"icosahedron.obj", "ico_rgb8.ptx", 4, 0.5f, false}));
 
-
 void shadeTogether(bool ownModel) {
     Scene scene;
-    if (!scene.load("mixed.obj", "mixed_rgb8.ptx", 2, 0.0f)) GTEST_SKIP() << "no golden data in " ZENTO_TESTDATA_DIR;
+    if (!scene.load("mixed.obj", "mixed_rgb8.ptx", 2, 0.0f))
+        GTEST_SKIP() << "no golden data in " ZENTO_TESTDATA_DIR;
     Instance in;
     ASSERT_NE(in.tex, nullptr) << "plugin not loaded from " << ZENTO_PLUGIN_PATH;
     in.renderBegin(scene, 2, 0.0f, ownModel);
@@ -76,9 +82,10 @@ void shadeTogether(bool ownModel) {
             waiting.fetch_sub(1);
             while (waiting.load() > 0) std::this_thread::yield();  // both start at once
             const size_t n = scene.samples.size();
-            for (size_t i = 0; i < 2 * n; ++i) {  // the second pass hits the cache
+            for (size_t i = 0; i < 2 * n; ++i) {                  // the second pass hits the cache
                 const size_t k = thread ? n - 1 - i % n : i % n;  // in opposite orders
-                const AColor c = scene.shade(*in.tex, scene.samples[k], thread, int(k), uint32_t(k + 1));
+                const AColor c =
+                    scene.shade(*in.tex, scene.samples[k], thread, int(k), uint32_t(k + 1));
                 wrong[thread] += !near(c, scene.samples[k].expected);
             }
         };
@@ -91,6 +98,10 @@ void shadeTogether(bool ownModel) {
     in.pi->renderEnd(&in.renderer);
 }
 
-TEST(LookupThreads, HostMeshTableBuiltOnFirstUse) { shadeTogether(false); }
-TEST(LookupThreads, OwnModel) { shadeTogether(true); }
+TEST(LookupThreads, HostMeshTableBuiltOnFirstUse) {
+    shadeTogether(false);
+}
+TEST(LookupThreads, OwnModel) {
+    shadeTogether(true);
+}
 }  // namespace

@@ -32,8 +32,8 @@ struct RecordingFilter : PtexFilter {
         if (inner) inner->release();
         inner = nullptr;
     }
-    void eval(float* r, int, int n, int, float u_, float v_, float uw1, float vw1, float uw2, float vw2, float,
-              float) override {
+    void eval(float* r, int, int n, int, float u_, float v_, float uw1, float vw1, float uw2,
+              float vw2, float, float) override {
         ++calls, u = u_, v = v_, fp[0] = uw1, fp[1] = vw1, fp[2] = uw2, fp[3] = vw2;
         for (int i = 0; i < n; ++i) r[i] = float(calls);
     }
@@ -47,7 +47,9 @@ char g_report[DEBUG_OUTPUT_BUFFER_SIZE];  // first debugger line of a failure re
 void captureReport(const char* text) {
     if (!g_report[0]) std::strncpy(g_report, text, sizeof g_report - 1);
 }
-void* refuse(size_t) { return nullptr; }
+void* refuse(size_t) {
+    return nullptr;
+}
 
 class Lookup : public testing::Test {
 protected:
@@ -78,7 +80,9 @@ protected:
         tex().filters[0] = &rec;
     }
     TexFacet& tex() { return *static_cast<TexFacet*>(plugin); }
-    ZentoPluginParameter& param(const char* name) { return *tex().getParameterList()->getParam(name); }
+    ZentoPluginParameter& param(const char* name) {
+        return *tex().getParameterList()->getParam(name);
+    }
     // A hit in render triangle 0, where (u, v) = (x, y) of the point.
     ShadeContext at(int slot = 0, uint32_t key = 0, int thread = 0) {
         ShadeContext sc;
@@ -106,11 +110,15 @@ protected:
 };
 
 TEST_F(Lookup, BarycentricCorrection) {
-    const struct { Vector3f e2; uint32_t flags; float u, v; } rows[] = {
+    const struct {
+        Vector3f e2;
+        uint32_t flags;
+        float u, v;
+    } rows[] = {
         {{0, 1, 0}, RAY_FLAG_NO_RESULT_CACHE, 0.35f, 0.2f},
         {{1, 1, 0}, RAY_FLAG_NO_RESULT_CACHE, 1.05f, 0.2f},  // skewed: (0.85, 0.2)
-        {{2, 0, 0}, RAY_FLAG_NO_RESULT_CACHE, 1.5f, 0.0f},  // singular: (0.1, 0.7) stays
-        {{0, 1, 0}, 0, 0.1f, 0.7f},                         // corrected only with bit 22
+        {{2, 0, 0}, RAY_FLAG_NO_RESULT_CACHE, 1.5f, 0.0f},   // singular: (0.1, 0.7) stays
+        {{0, 1, 0}, 0, 0.1f, 0.7f},                          // corrected only with bit 22
     };
     for (const auto& r : rows) {
         ShadeContext sc;  // no hit object: the point as rebuilt, the own model maps it
@@ -125,9 +133,15 @@ TEST_F(Lookup, BarycentricCorrection) {
 
 TEST_F(Lookup, FootprintScale) {
     FilterScaleInterface scale;
-    const struct { uint32_t flags; float m, s, w, k; } rows[] = {
-        {0x10, 0.5f, 0.5f, 0.0f, 0.5f}, {0x1000, 0.5f, 2.0f, 1.0f, 0.75f}, {0x10, 0.5f, 4.0f, 0.0f, 0.5f},
-        {0x1010, 1.0f, 3.0f, 0.7f, 1.0f}, {0x10, 0.5f, std::nanf(""), 1.0f, 0.5f},
+    const struct {
+        uint32_t flags;
+        float m, s, w, k;
+    } rows[] = {
+        {0x10, 0.5f, 0.5f, 0.0f, 0.5f},
+        {0x1000, 0.5f, 2.0f, 1.0f, 0.75f},
+        {0x10, 0.5f, 4.0f, 0.0f, 0.5f},
+        {0x1010, 1.0f, 3.0f, 0.7f, 1.0f},
+        {0x10, 0.5f, std::nanf(""), 1.0f, 0.5f},
         {0, 0.5f, 0.5f, 0.0f, 1.0f},      // bits 4 and 12 clear
         {0x10, -1.0f, 0.5f, 0.0f, 1.0f},  // no FilterScaleInterface
     };
@@ -136,7 +150,8 @@ TEST_F(Lookup, FootprintScale) {
         renderer.getRenderSetup().setInterface(EXT_FILTER_SCALE, r.m < 0 ? nullptr : &scale);
         ShadeContext sc = at();
         sc.rayFlags = r.flags, sc.renderSetup = &renderer.getRenderSetup();
-        sc.filterScaleRamp = r.s, sc.filterScaleWeight = r.w, sc.dPdx = {0.1f, 0, 0}, sc.dPdy = {0, 0.2f, 0};
+        sc.filterScaleRamp = r.s, sc.filterScaleWeight = r.w, sc.dPdx = {0.1f, 0, 0},
+        sc.dPdy = {0, 0.2f, 0};
         shade(sc);
         EXPECT_NEAR(rec.fp[0], 0.1f * r.k, 1e-6f) << r.s;
         EXPECT_NEAR(rec.fp[1], 0.0f, 1e-6f) << r.s;
@@ -165,7 +180,7 @@ TEST_F(Lookup, ResultCacheHitBypassKeyZeroAndFrameClear) {
 
     ShadeContext bypass = at(3, 6);
     bypass.rayFlags = RAY_FLAG_NO_RESULT_CACHE;
-    EXPECT_EQ(shade(bypass).r, 3.0f);  // bit 22: the entry is not read...
+    EXPECT_EQ(shade(bypass).r, 3.0f);              // bit 22: the entry is not read...
     EXPECT_EQ(table(0).entries[3].color.r, 2.0f);  // ...nor written
     bypass.resultSlot = 50;
     shade(bypass);
@@ -192,8 +207,11 @@ TEST_F(Lookup, TableGrowthThroughGetTexColor) {
 }
 
 TEST_F(Lookup, OutOfRangeThreadOrSlot) {
-    const struct { int thread, slot; bool evaluated; } rows[] = {
-        {-1, 0, false}, {2, 0, false}, {INT_MAX, 0, false}, {INT_MIN, 0, false},
+    const struct {
+        int thread, slot;
+        bool evaluated;
+    } rows[] = {
+        {-1, 0, false}, {2, 0, false},      {INT_MAX, 0, false}, {INT_MIN, 0, false},
         {0, -1, true},  {0, INT_MIN, true}, {0, INT_MAX, true},  // the cache is skipped
     };
     for (const auto& r : rows) {
@@ -252,7 +270,9 @@ TEST_F(Lookup, OwnAllocationFailureAnswersWhiteUncached) {
     EXPECT_EQ(shadeRefused(sc), kWhite);
     EXPECT_EQ(table(0).count, 0);
     EXPECT_EQ(std::string(g_report), "[operator new] failed (size is " + size + ")\n");
-    EXPECT_EQ(std::string(lastAllocationFailureMessage()).rfind("Memory allocation failure; " + size + " bytes", 0), 0u);
+    EXPECT_EQ(std::string(lastAllocationFailureMessage())
+                  .rfind("Memory allocation failure; " + size + " bytes", 0),
+              0u);
     EXPECT_EQ(shade(sc).r, 2.0f);  // memory back: evaluated and stored
     EXPECT_EQ(table(0).count, 101);
     EXPECT_EQ(shadeRefused(at(INT_MAX - 1, 9)), kWhite);  // the largest slot: no capacity overflow

@@ -18,49 +18,61 @@ std::atomic<long> g_allocations{0};
 // across the inlined new and delete expressions of the tests.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-void* operator new(size_t n, const std::nothrow_t&) noexcept
-{
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(n ? n : 1);
 }
-void* operator new(size_t n)
-{
+void* operator new(size_t n) {
     if (void* p = operator new(n, std::nothrow)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
-TEST(MitchellRobust, BadChannelsFaceIdsAndArgumentsGiveZerosOrClampedValues)
-{
+TEST(MitchellRobust, BadChannelsFaceIdsAndArgumentsGiveZerosOrClampedValues) {
     TempDir d;
-    ASSERT_EQ(writeTexture(d.file("g.ptx"), Ptex::dt_float, 5, grid(3, 3, {Ptex::Res(4, 4), Ptex::Res(2, 5)})), "");
+    ASSERT_EQ(writeTexture(d.file("g.ptx"), Ptex::dt_float, 5,
+                           grid(3, 3, {Ptex::Res(4, 4), Ptex::Res(2, 5)})),
+              "");
     Own<PtexTexture> t = openTex(d.file("g.ptx"));
     ASSERT_TRUE(t);
     Own<PtexFilter> f(new PtexMitchellFilter(t.get(), 1.0f));
     float all[5];
     f->eval(all, 0, 5, 4, 0.5f, 0.5f, 0, 0, 0, 0);
-    struct Row { int first, n, face; std::array<float, 4> expect; };  // 9 = left untouched
-    const Row rows[] = {{0, 2, 4, {1, all[1], 9, 9}}, {4, 3, 4, {all[4], 0, 0, 9}}, {-1, 3, 4, {0, 0, 0, 9}},
-                        {-2147483647 - 1, 2, 4, {0, 0, 9, 9}}, {5, 2, 4, {0, 0, 9, 9}},  // beyond the channels
-                        {0, 2, 9, {0, 0, 9, 9}}, {0, 2, -1, {0, 0, 9, 9}}, {0, 2, 2147483647, {0, 0, 9, 9}}};
+    struct Row {
+        int first, n, face;
+        std::array<float, 4> expect;
+    };  // 9 = left untouched
+    const Row rows[] = {{0, 2, 4, {1, all[1], 9, 9}},    {4, 3, 4, {all[4], 0, 0, 9}},
+                        {-1, 3, 4, {0, 0, 0, 9}},        {-2147483647 - 1, 2, 4, {0, 0, 9, 9}},
+                        {5, 2, 4, {0, 0, 9, 9}},  // beyond the channels
+                        {0, 2, 9, {0, 0, 9, 9}},         {0, 2, -1, {0, 0, 9, 9}},
+                        {0, 2, 2147483647, {0, 0, 9, 9}}};
     for (const Row& row : rows) {
         float r[4] = {9, 9, 9, 9};
         f->eval(r, row.first, row.n, row.face, 0.5f, 0.5f, 0, 0, 0, 0);
-        for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(r[c], row.expect[c]) << row.first << " " << row.face << " " << c;
+        for (int c = 0; c < 4; ++c)
+            EXPECT_FLOAT_EQ(r[c], row.expect[c]) << row.first << " " << row.face << " " << c;
     }
     f->eval(nullptr, 0, 2, 4, 0.5f, 0.5f, 0, 0, 0, 0);
-    auto at = [&](float u, float v, float uw1, float vw1, float uw2, float vw2, float width = 1, float blur = 0) {
+    auto at = [&](float u, float v, float uw1, float vw1, float uw2, float vw2, float width = 1,
+                  float blur = 0) {
         float r[2];
         f->eval(r, 0, 2, 4, u, v, uw1, vw1, uw2, vw2, width, blur);
         EXPECT_NEAR(r[0], 1.0f, 3e-6) << u << " " << v << " " << uw1 << " " << vw1;
-        EXPECT_TRUE(r[1] >= 0.0f && r[1] <= 1.0f) << u << " " << v << " " << uw1 << " " << vw1 << ": " << r[1];
+        EXPECT_TRUE(r[1] >= 0.0f && r[1] <= 1.0f)
+            << u << " " << v << " " << uw1 << " " << vw1 << ": " << r[1];
         return r[1];
     };
     const float nan = std::nanf(""), inf = INFINITY;
     for (float a : {nan, inf, -inf, 0.0f, 1.0f, 1e38f, -1e38f})
         for (float b : {nan, inf, -inf, 0.0f, 1.0f, 1e38f, -1e38f}) at(a, b, a, b, b, a, a, b);
-    EXPECT_EQ(at(-0.3f, 0.2f, 0, 0, 0, 0), at(0.0f, 0.2f, 0, 0, 0, 0));  // coordinates clamp to the face
+    EXPECT_EQ(at(-0.3f, 0.2f, 0, 0, 0, 0),
+              at(0.0f, 0.2f, 0, 0, 0, 0));  // coordinates clamp to the face
     EXPECT_EQ(at(1.7f, 0.2f, 0, 0, 0, 0), at(1.0f, 0.2f, 0, 0, 0, 0));
     // Width and blur enter before the clamps; footprint vectors add their absolute components.
     EXPECT_EQ(at(0.4f, 0.3f, 0.01f, 0, 0, 0.01f, 4, 0.01f), at(0.4f, 0.3f, 0.05f, 0, 0, 0.05f));
@@ -68,16 +80,19 @@ TEST(MitchellRobust, BadChannelsFaceIdsAndArgumentsGiveZerosOrClampedValues)
     float r[2] = {9, 9};
     Own<PtexFilter>(new PtexMitchellFilter(t.get(), nan))->eval(r, 0, 2, 4, 0.9f, 0.5f, 0, 0, 0, 0);
     EXPECT_TRUE(std::isfinite(r[0]) && std::isfinite(r[1]));
-    Own<PtexFilter>(new PtexMitchellFilter(nullptr, 0.5f))->eval(r, 0, 1, 0, 0.5f, 0.5f, 0, 0, 0, 0);
+    Own<PtexFilter>(new PtexMitchellFilter(nullptr, 0.5f))
+        ->eval(r, 0, 1, 0, 0.5f, 0.5f, 0, 0, 0, 0);
     EXPECT_EQ(r[0], 0.0f);
 }
 
-TEST(MitchellRobust, CornerWalkThatNeverClosesAndFileCutShortUnderTheReader)
-{
+TEST(MitchellRobust, CornerWalkThatNeverClosesAndFileCutShortUnderTheReader) {
     // Face 0's u-neighbour leads into a ring of faces (3 <-> 4) that never
     // reaches face 0's v-neighbour: the walk gives up and the corner is folded.
-    int adj[5][8] = {{-1, 1, 2, -1, 0, 3, 0, 0}, {-1, -1, 3, 0, 0, 0, 0, 1}, {0, -1, -1, -1, 2, 0, 0, 0},
-                     {4, 4, 4, 4, 1, 1, 1, 1},   {3, 3, 3, 3, 1, 1, 1, 1}};
+    int adj[5][8] = {{-1, 1, 2, -1, 0, 3, 0, 0},
+                     {-1, -1, 3, 0, 0, 0, 0, 1},
+                     {0, -1, -1, -1, 2, 0, 0, 0},
+                     {4, 4, 4, 4, 1, 1, 1, 1},
+                     {3, 3, 3, 3, 1, 1, 1, 1}};
     std::vector<Ptex::FaceInfo> faces;
     for (auto& a : adj) faces.emplace_back(Ptex::Res(4, 4), a, a + 4);
     TempDir d;
@@ -96,12 +111,12 @@ TEST(MitchellRobust, CornerWalkThatNeverClosesAndFileCutShortUnderTheReader)
     for (int face = 0; face < 5; ++face)
         for (float u : {0.0f, 0.5f, 1.0f}) {
             f->eval(r, 0, 2, face, u, 0.99f, 0, 0, 0, 0);
-            EXPECT_TRUE(r[0] >= 0.0f && r[0] <= 1.0f + 3e-6f && r[1] >= 0.0f && r[1] <= 1.0f) << face << " " << u;
+            EXPECT_TRUE(r[0] >= 0.0f && r[0] <= 1.0f + 3e-6f && r[1] >= 0.0f && r[1] <= 1.0f)
+                << face << " " << u;
         }
 }
 
-TEST(MitchellAllocation, EvaluationsAllocateNothingAndKeepTheirWeightSum)
-{
+TEST(MitchellAllocation, EvaluationsAllocateNothingAndKeepTheirWeightSum) {
     // A cube (valence-3 corners: the corner share is dropped, the rest renormalised) of
     // mixed resolutions with a 2-texel face; sharpness 1 (Catmull-Rom) has negative lobes.
     TempDir d;
@@ -119,7 +134,8 @@ TEST(MitchellAllocation, EvaluationsAllocateNothingAndKeepTheirWeightSum)
             float r[2];
             double sum = 0;
             for (int i = 0; i < 6 * 400 * 3; ++i) {  // face, u, v, footprint
-                const float w = 0.15f * float(i % 3 * (i % 3)), u = float(i / 3 % 20) / 19, v = float(i / 60 % 20) / 19;
+                const float w = 0.15f * float(i % 3 * (i % 3)), u = float(i / 3 % 20) / 19,
+                            v = float(i / 60 % 20) / 19;
                 f->eval(r, 0, 2, i / 1200, u, v, w, 0, 0, w);
                 EXPECT_NEAR(r[0], 1.0f, 3e-6) << i / 1200 << " " << u << " " << v << " " << w;
                 sum += r[1];

@@ -7,10 +7,10 @@
 
 using namespace mtest;
 
-TEST(MitchellThreads, OneFilterPerThreadOverASharedTexture)
-{
+TEST(MitchellThreads, OneFilterPerThreadOverASharedTexture) {
     TempDir d;
-    const std::vector<Ptex::Res> res = {Ptex::Res(4, 4), Ptex::Res(5, 3), Ptex::Res(1, 1), Ptex::Res(2, 5)};
+    const std::vector<Ptex::Res> res = {Ptex::Res(4, 4), Ptex::Res(5, 3), Ptex::Res(1, 1),
+                                        Ptex::Res(2, 5)};
     ASSERT_EQ(writeTexture(d.file("t.ptx"), Ptex::dt_uint16, 3, grid(3, 3, res)), "");
     Ptex::String err;
     Own<PtexCache> cache(PtexCache::create(4, 1 << 20));
@@ -20,8 +20,8 @@ TEST(MitchellThreads, OneFilterPerThreadOverASharedTexture)
         Own<PtexFilter> f(PtexFilter::getFilter(tx.get(), mitchell(0.5f)));
         out.resize(9 * 17 * 17 * 3 * 3);
         for (int i = 0; i < 9 * 17 * 17 * 3; ++i)  // face, u, v, footprint
-            f->eval(&out[size_t(i) * 3], 0, 3, i / 867, float(i / 3 % 17) / 16, float(i / 51 % 17) / 16,
-                    0.15f * (i % 3), 0, 0, 0.15f * (i % 3));
+            f->eval(&out[size_t(i) * 3], 0, 3, i / 867, float(i / 3 % 17) / 16,
+                    float(i / 51 % 17) / 16, 0.15f * (i % 3), 0, 0, 0.15f * (i % 3));
     };
     std::vector<float> expect;
     sweep(expect);

@@ -19,12 +19,15 @@ namespace mtest {
 
 /// Owns a Ptex object that is given back with release().
 struct Releaser {
-    template <class T> void operator()(T* p) const { p->release(); }
+    template <class T>
+    void operator()(T* p) const {
+        p->release();
+    }
 };
-template <class T> using Own = std::unique_ptr<T, Releaser>;
+template <class T>
+using Own = std::unique_ptr<T, Releaser>;
 
-inline Own<PtexTexture> openTex(const std::string& path)
-{
+inline Own<PtexTexture> openTex(const std::string& path) {
     Ptex::String err;
     Own<PtexTexture> t(PtexTexture::open(path.c_str(), err));
     EXPECT_TRUE(t) << path << ": " << err;
@@ -32,7 +35,9 @@ inline Own<PtexTexture> openTex(const std::string& path)
 }
 
 /// Options choosing the Mitchell filter (type -1) with a sharpness.
-inline PtexFilter::Options mitchell(float sharpness) { return {PtexFilter::FilterType(-1), false, sharpness}; }
+inline PtexFilter::Options mitchell(float sharpness) {
+    return {PtexFilter::FilterType(-1), false, sharpness};
+}
 
 /// A scratch directory removed with its contents at scope end.
 struct TempDir {
@@ -42,10 +47,10 @@ struct TempDir {
     std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-/// Adjacency of quads given by their corner vertex ids (counter-clockwise; edge e: corner e to e + 1).
+/// Adjacency of quads given by their corner vertex ids (counter-clockwise; edge e: corner e to e +
+/// 1).
 inline std::vector<Ptex::FaceInfo> quadAdjacency(const std::vector<std::array<int, 4>>& quads,
-                                                 const std::vector<Ptex::Res>& res)
-{
+                                                 const std::vector<Ptex::Res>& res) {
     std::map<std::pair<int, int>, std::pair<int, int>> edges;
     for (int f = 0; f < int(quads.size()); ++f)
         for (int e = 0; e < 4; ++e) edges[{quads[f][e], quads[f][(e + 1) % 4]}] = {f, e};
@@ -62,12 +67,13 @@ inline std::vector<Ptex::FaceInfo> quadAdjacency(const std::vector<std::array<in
     return infos;
 }
 
-/// A grid of nu x nv quads, face id = row * nu + column, unrotated; res gives the resolutions in turn.
-inline std::vector<Ptex::FaceInfo> grid(int nu, int nv, const std::vector<Ptex::Res>& res)
-{
+/// A grid of nu x nv quads, face id = row * nu + column, unrotated; res gives the resolutions in
+/// turn.
+inline std::vector<Ptex::FaceInfo> grid(int nu, int nv, const std::vector<Ptex::Res>& res) {
     std::vector<std::array<int, 4>> q;
     for (int j = 0, w = nu + 1; j < nv; ++j)
-        for (int i = 0; i < nu; ++i) q.push_back({j * w + i, j * w + i + 1, (j + 1) * w + i + 1, (j + 1) * w + i});
+        for (int i = 0; i < nu; ++i)
+            q.push_back({j * w + i, j * w + i + 1, (j + 1) * w + i + 1, (j + 1) * w + i});
     return quadAdjacency(q, res);
 }
 
@@ -76,19 +82,21 @@ using TexelFn = std::function<double(int face, int x, int y, int c, Ptex::Res re
 
 /// Channel 0 is 1 everywhere (it shows the weight sum), the others a smooth,
 /// face-dependent pattern in [0.05, 0.95].
-inline double onesAndPattern(int face, int x, int y, int c, Ptex::Res r)
-{
+inline double onesAndPattern(int face, int x, int y, int c, Ptex::Res r) {
     const double s = (x + 0.5) / r.u(), t = (y + 0.5) / r.v();
-    return c == 0 ? 1.0 : 0.5 + 0.45 * std::sin(6.2831853 * (s + 2 * t) + face + 0.7 * c) * std::cos(3.1 * s * t + c);
+    return c == 0 ? 1.0
+                  : 0.5 + 0.45 * std::sin(6.2831853 * (s + 2 * t) + face + 0.7 * c) *
+                              std::cos(3.1 * s * t + c);
 }
 
 /// Writes a texture with mipmaps (uniform faces are stored constant); returns "" or the error text.
 inline std::string writeTexture(const std::string& path, Ptex::DataType dt, int nchan,
-                                const std::vector<Ptex::FaceInfo>& faces, const TexelFn& texel = onesAndPattern,
-                                Ptex::MeshType mt = Ptex::mt_quad)
-{
+                                const std::vector<Ptex::FaceInfo>& faces,
+                                const TexelFn& texel = onesAndPattern,
+                                Ptex::MeshType mt = Ptex::mt_quad) {
     Ptex::String err;
-    Own<PtexWriter> w(PtexWriter::open(path.c_str(), mt, dt, nchan, -1, int(faces.size()), err, true));
+    Own<PtexWriter> w(
+        PtexWriter::open(path.c_str(), mt, dt, nchan, -1, int(faces.size()), err, true));
     const int ps = Ptex::DataSize(dt) * nchan;
     std::vector<float> px(static_cast<size_t>(nchan));
     for (int f = 0; w && f < int(faces.size()); ++f) {
@@ -104,21 +112,24 @@ inline std::string writeTexture(const std::string& path, Ptex::DataType dt, int 
 }
 
 /// Channel c of a face at res as normalised floats, row by row.
-inline std::vector<float> readFace(PtexTexture* tx, int face, Ptex::Res res, int c = 1)
-{
+inline std::vector<float> readFace(PtexTexture* tx, int face, Ptex::Res res, int c = 1) {
     std::vector<float> px(static_cast<size_t>(res.size()));
-    for (int i = 0; i < res.size(); ++i) tx->getPixel(face, i % res.u(), i / res.u(), &px[size_t(i)], c, 1, res);
+    for (int i = 0; i < res.size(); ++i)
+        tx->getPixel(face, i % res.u(), i / res.u(), &px[size_t(i)], c, 1, res);
     return px;
 }
 
 /// The Mitchell-Netravali cubic in its textbook (B, C) form with C = (1 - B) / 2.
-inline double mitchellKernel(double x, float sharpness)
-{
+inline double mitchellKernel(double x, float sharpness) {
     const double B = double(1.0f - sharpness), C = (1.0 - B) / 2.0;
     x = std::fabs(x);
-    if (x < 1) return ((12 - 9 * B - 6 * C) * x * x * x + (-18 + 12 * B + 6 * C) * x * x + (6 - 2 * B)) / 6.0;
+    if (x < 1)
+        return ((12 - 9 * B - 6 * C) * x * x * x + (-18 + 12 * B + 6 * C) * x * x + (6 - 2 * B)) /
+               6.0;
     if (x < 2)
-        return ((-B - 6 * C) * x * x * x + (6 * B + 30 * C) * x * x + (-12 * B - 48 * C) * x + (8 * B + 24 * C)) / 6.0;
+        return ((-B - 6 * C) * x * x * x + (6 * B + 30 * C) * x * x + (-12 * B - 48 * C) * x +
+                (8 * B + 24 * C)) /
+               6.0;
     return 0.0;
 }
 
@@ -126,15 +137,15 @@ inline double mitchellKernel(double x, float sharpness)
 /// texels outside the face come from `texel` (which does the clamping or the
 /// neighbour placement): widths in texels, normalised by the weight sums.
 inline double directKernel(float u, float v, int resU, int resV, double wu, double wv, float s,
-                           const std::function<double(int x, int y)>& texel)
-{
+                           const std::function<double(int x, int y)>& texel) {
     const double mu = double(u * float(resU)) - 0.5, mv = double(v * float(resV)) - 0.5;
     const int fu = int(std::ceil(mu - 2 * wu)), fv = int(std::ceil(mv - 2 * wv));
     const int nu = int(std::ceil(mu + 2 * wu)) - fu, nv = int(std::ceil(mv + 2 * wv)) - fv;
     double sum = 0, weights = 0;
     for (int j = 0; j < nv; ++j)
         for (int i = 0; i < nu; ++i) {
-            const double k = mitchellKernel((fu + i - mu) / wu, s) * mitchellKernel((fv + j - mv) / wv, s);
+            const double k =
+                mitchellKernel((fu + i - mu) / wu, s) * mitchellKernel((fv + j - mv) / wv, s);
             sum += k * texel(fu + i, fv + j);
             weights += k;
         }

@@ -26,7 +26,9 @@ bool refuseThis() {  // with g_lookupsOnly, only allocations made inside getTexC
            g_seen.fetch_add(1, std::memory_order_relaxed) + 1 == g_refuse;
 }
 
-void* counting(size_t size) { return refuseThis() ? nullptr : std::malloc(size); }
+void* counting(size_t size) {
+    return refuseThis() ? nullptr : std::malloc(size);
+}
 
 void* countingAligned(size_t size, size_t alignment) {
     void* p = nullptr;
@@ -37,7 +39,8 @@ class AllocFault : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(sharedPtexCache().cache, nullptr);
-        ASSERT_TRUE(hard::writeGridTexture(dir.file("a.ptx"), 1) && hard::writeGridTexture(dir.file("b.ptx"), 2, 6));
+        ASSERT_TRUE(hard::writeGridTexture(dir.file("a.ptx"), 1) &&
+                    hard::writeGridTexture(dir.file("b.ptx"), 2, 6));
         renderer.getRenderSetup().threadCount = 3;
         renderer.getRenderSetup().progress = &messages;
         a.setFile(dir.file("a.ptx"));
@@ -63,7 +66,8 @@ protected:
     void frameBegin() { a.tex().frameBegin(&renderer), b.tex().frameBegin(&renderer); }
     void frameEnd() { a.tex().frameEnd(&renderer), b.tex().frameEnd(&renderer); }
     std::vector<ZUtils::AColor> shadeAll() { return hard::shadeOnThreads({&a, &b}, 3, 48); }
-    void expectTextureOrWhite(const std::vector<ZUtils::AColor>& got, const std::vector<ZUtils::AColor>& want) {
+    void expectTextureOrWhite(const std::vector<ZUtils::AColor>& got,
+                              const std::vector<ZUtils::AColor>& want) {
         for (size_t i = 0; i < got.size(); ++i)
             EXPECT_TRUE(got[i] == want[i] || got[i] == ZUtils::AColor(1, 1, 1, 1)) << "point " << i;
     }
@@ -75,7 +79,8 @@ protected:
             held->purgeAll();
             PtexCache::Stats stats{};
             held->getStats(stats);
-            EXPECT_EQ(stats.filesOpen, 0u) << "a reader is still referenced or open after every frame ended";
+            EXPECT_EQ(stats.filesOpen, 0u)
+                << "a reader is still referenced or open after every frame ended";
         }
         EXPECT_EQ(hard::openFileDescriptors(), descriptors);
     }
@@ -89,7 +94,9 @@ protected:
     int descriptors = hard::openFileDescriptors();
 };
 
-TEST_F(AllocFault, EveryAllocationOfFrameBeginMayBeRefused) { everyRefusal(); }
+TEST_F(AllocFault, EveryAllocationOfFrameBeginMayBeRefused) {
+    everyRefusal();
+}
 
 TEST_F(AllocFault, EveryAllocationMayBeRefusedWhileTheCacheIsHeld) {
     held = sharedPtexCache().acquireCache(nullptr);
@@ -128,12 +135,14 @@ void AllocFault::everyRefusal() {
     const std::vector<ZUtils::AColor> reference = shadeAll();
     frameEnd();
     betweenFrames();
-    ASSERT_GT(hard::texturedCount(reference), int(reference.size()) * 3 / 4) << "the frame must show the textures";
+    ASSERT_GT(hard::texturedCount(reference), int(reference.size()) * 3 / 4)
+        << "the frame must show the textures";
 
     long total = 1;  // allocations of the faultless frameBegin (n = 0)
     int thrown = 0, absorbed = 0;
     for (long run = 0; run < 2 * (total + 1) && !HasFailure(); ++run) {
-        const long n = run / 2;  // each n twice: the host ends the failed frame, or goes on to the next
+        const long n =
+            run / 2;  // each n twice: the host ends the failed frame, or goes on to the next
         SCOPED_TRACE("refused allocation " + std::to_string(n) + " of " + std::to_string(total));
         g_seen = 0;
         g_refuse = n;
@@ -165,8 +174,9 @@ void AllocFault::everyRefusal() {
         EXPECT_TRUE(again == reference);
         betweenFrames();
     }
-    std::printf("frame preparation%s: %ld allocations; refused twice each: %d thrown out, %d absorbed\n",
-                held ? " (cache held)" : "", total, thrown, absorbed);
+    std::printf(
+        "frame preparation%s: %ld allocations; refused twice each: %d thrown out, %d absorbed\n",
+        held ? " (cache held)" : "", total, thrown, absorbed);
     EXPECT_GT(total, 20) << "frame preparation allocates the cache, readers, filters and models";
     EXPECT_GT(thrown, 0);
 }

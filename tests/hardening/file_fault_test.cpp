@@ -32,7 +32,9 @@ struct FailingInput : PtexInputHandler {
         Handle h = inner->open(path);
         return opened += h != nullptr, h;
     }
-    void seek(Handle h, int64_t pos) override { inner->seek(h, ++ops == failAt ? pos + (int64_t(1) << 40) : pos); }
+    void seek(Handle h, int64_t pos) override {
+        inner->seek(h, ++ops == failAt ? pos + (int64_t(1) << 40) : pos);
+    }
     size_t read(void* buffer, size_t size, Handle h) override {
         const size_t n = inner->read(buffer, size, h);
         if (++ops == failAt || (ops == failAt + 1 && n == 0)) failedRead = size;
@@ -56,7 +58,8 @@ std::vector<uint8_t> readEverything(PtexTexture* t) {
     for (int f = 0; f < t->numFaces(); ++f) {
         const Ptex::Res full = t->getFaceInfo(f).res;
         for (int8_t k = 0; k <= std::max(full.ulog2, full.vlog2); ++k) {
-            const Ptex::Res res(int8_t(std::max(full.ulog2 - k, 0)), int8_t(std::max(full.vlog2 - k, 0)));
+            const Ptex::Res res(int8_t(std::max(full.ulog2 - k, 0)),
+                                int8_t(std::max(full.vlog2 - k, 0)));
             std::vector<uint8_t> texels(size_t(res.size()) * pixel, 0xAB);
             t->getData(f, texels.data(), 0, res);
             all.insert(all.end(), texels.begin(), texels.end());
@@ -69,7 +72,8 @@ class FileFault : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(sharedPtexCache().cache, nullptr);
-        ASSERT_TRUE(hard::writeGridTexture(path, 3, 6) && hard::writeGridTexture(dir.file("intact.ptx"), 3, 6));
+        ASSERT_TRUE(hard::writeGridTexture(path, 3, 6) &&
+                    hard::writeGridTexture(dir.file("intact.ptx"), 3, 6));
     }
     void TearDown() override {  // a failed test gives back what it held
         while (sharedPtexCache().refCount) sharedPtexCache().releaseCache();
@@ -97,7 +101,8 @@ TEST_F(FileFault, TruncatedAndOverwrittenWhileTheSharedCacheHoldsIt) {
         EXPECT_NE(errors.find("PtexReader error"), std::string::npos) << "round " << round;
         ASSERT_EQ(got.size(), want.size());  // no face data is lost or invented
         EXPECT_NE(got, want) << "the cut-off faces cannot read as before";
-        EXPECT_GT(std::count(got.begin(), got.end(), 0), long(got.size() / 4)) << "unreadable faces read as zero";
+        EXPECT_GT(std::count(got.begin(), got.end(), 0), long(got.size() / 4))
+            << "unreadable faces read as zero";
         cache->purge(tex);
         tex->release();
         tex = cache->get(path.c_str(), error);

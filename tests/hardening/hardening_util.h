@@ -37,15 +37,19 @@ constexpr int kGrid = 2;  // kGrid x kGrid unit quads in z = 0, one Ptex face ea
 // mip-maps and the metadata "seed"; texels depend on seed, face, u, v, channel.
 inline bool writeGridTexture(const std::string& path, int seed, int resLog2 = 5) {
     Ptex::String error;
-    PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, kGrid * kGrid, error);
+    PtexWriter* w =
+        PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, kGrid * kGrid, error);
     if (!w) return false;
     const int n = 1 << resLog2;
     std::vector<uint8_t> texels(size_t(n * n * 3));
     bool ok = true;
     for (int f = 0; f < kGrid * kGrid; ++f) {
         for (size_t i = 0; i < texels.size(); ++i)
-            texels[i] = uint8_t(seed * 37 + f * 29 + int(i / 3 % n) * 5 + int(i / 3 / n) * 3 + int(i % 3) * 70);
-        ok = w->writeFace(f, Ptex::FaceInfo(Ptex::Res(int8_t(resLog2), int8_t(resLog2))), texels.data()) && ok;
+            texels[i] = uint8_t(seed * 37 + f * 29 + int(i / 3 % n) * 5 + int(i / 3 / n) * 3 +
+                                int(i % 3) * 70);
+        ok = w->writeFace(f, Ptex::FaceInfo(Ptex::Res(int8_t(resLog2), int8_t(resLog2))),
+                          texels.data()) &&
+             ok;
     }
     w->writeMeta("seed", ("texture " + std::to_string(seed)).c_str());
     ok = w->close(error) && ok;
@@ -59,7 +63,9 @@ struct Instance {
     Instance(const Instance&) = delete;
     ~Instance() { texFacetPluginDesc().deletePlugin(plugin); }
     TexFacet& tex() { return *static_cast<TexFacet*>(plugin); }
-    ZUtils::ZentoPluginParameter* param(const char* name) { return tex().getParameterList()->getParam(name); }
+    ZUtils::ZentoPluginParameter* param(const char* name) {
+        return tex().getParameterList()->getParam(name);
+    }
     void setFile(const std::string& path) { param("ptex_file")->setString(path.c_str()); }
     // The grid as the host's lists: vertices, quads, degrees and fan triangles.
     void setGridMesh() {
@@ -68,7 +74,8 @@ struct Instance {
         for (int i = 0; i < (kGrid + 1) * (kGrid + 1); ++i)
             v.push_back({float(i % (kGrid + 1)), float(i / (kGrid + 1)), 0});
         for (int q = 0; q < kGrid * kGrid; ++q) {
-            const int a = q / kGrid * (kGrid + 1) + q % kGrid, c[4] = {a, a + 1, a + kGrid + 2, a + kGrid + 1};
+            const int a = q / kGrid * (kGrid + 1) + q % kGrid,
+                      c[4] = {a, a + 1, a + kGrid + 2, a + kGrid + 1};
             quads.insert(quads.end(), c, c + 4);
             tris.insert(tris.end(), {c[0], c[1], c[2], c[0], c[2], c[3]});
         }
@@ -87,8 +94,10 @@ inline ZUtils::ShadeContext shadingPoint(int thread, int k) {
     sc.hitFaceIndex = k % (2 * kGrid * kGrid);
     const float x = float(sc.hitFaceIndex / 2 % kGrid), y = float(sc.hitFaceIndex / 2 / kGrid);
     sc.hitTriangleOrigin = {x, y, 0};
-    sc.hitTriangleEdge1 = sc.hitFaceIndex % 2 ? ZUtils::Vector3f{1, 1, 0} : ZUtils::Vector3f{1, 0, 0};
-    sc.hitTriangleEdge2 = sc.hitFaceIndex % 2 ? ZUtils::Vector3f{0, 1, 0} : ZUtils::Vector3f{1, 1, 0};
+    sc.hitTriangleEdge1 =
+        sc.hitFaceIndex % 2 ? ZUtils::Vector3f{1, 1, 0} : ZUtils::Vector3f{1, 0, 0};
+    sc.hitTriangleEdge2 =
+        sc.hitFaceIndex % 2 ? ZUtils::Vector3f{0, 1, 0} : ZUtils::Vector3f{1, 1, 0};
     const float b1 = 0.05f + 0.6f * float((k * 7 + thread) % 11) / 11.0f;
     sc.hitBary = {b1, (0.9f - b1) * float((k * 3) % 13) / 13.0f};
     return sc;
@@ -99,7 +108,8 @@ inline thread_local bool inLookup = false;
 
 // Render threads 0 .. threads-1, each on a thread of its own, shade `points`
 // points of every instance; the colours in thread order.
-inline std::vector<ZUtils::AColor> shadeOnThreads(const std::vector<Instance*>& instances, int threads, int points) {
+inline std::vector<ZUtils::AColor> shadeOnThreads(const std::vector<Instance*>& instances,
+                                                  int threads, int points) {
     std::vector<std::vector<ZUtils::AColor>> parts(static_cast<size_t>(threads));
     std::vector<std::thread> running;
     for (int t = 0; t < threads; ++t)

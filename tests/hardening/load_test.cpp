@@ -96,10 +96,12 @@ TEST_F(Load, ManyInstancesOverOneSmallCache) {
     probe->release();
     // Slack: the files the frame uses (never pruned) and what every opened file keeps.
     const uint64_t slack = kInstances * loaded + kFiles * kept;
-    ASSERT_LT(limit + slack, kFiles * loaded / 2) << "the file set must be much larger than the limit";
+    ASSERT_LT(limit + slack, kFiles * loaded / 2)
+        << "the file set must be much larger than the limit";
 
     Figures small, unlimited;
-    const std::vector<ZUtils::AColor> got = render(limit, small), want = render(uint64_t(1) << 32, unlimited);
+    const std::vector<ZUtils::AColor> got = render(limit, small),
+                                      want = render(uint64_t(1) << 32, unlimited);
     EXPECT_TRUE(got == want) << "a pruned or reopened file shaded differently";
     EXPECT_GT(hard::texturedCount(want), int(want.size()) * 3 / 4);
     EXPECT_LE(small.mem, limit + slack);
@@ -107,12 +109,14 @@ TEST_F(Load, ManyInstancesOverOneSmallCache) {
     EXPECT_LE(small.files, uint64_t(kMaxFiles + 1));
     EXPECT_LE(small.descriptors, kMaxFiles + 1);
     EXPECT_GT(unlimited.mem, limit + slack) << "the unlimited render must need more than the limit";
-    std::printf("one file: %llu bytes open, %llu loaded; limit %llu, slack %llu\n", (unsigned long long)kept,
-                (unsigned long long)loaded, (unsigned long long)limit, (unsigned long long)slack);
+    std::printf("one file: %llu bytes open, %llu loaded; limit %llu, slack %llu\n",
+                (unsigned long long)kept, (unsigned long long)loaded, (unsigned long long)limit,
+                (unsigned long long)slack);
     for (const Figures* f : {&small, &unlimited})
-        std::printf("%s cache: peak memory %llu (after frame ends %llu), open files %llu, descriptors %d\n",
-                    f == &small ? "small" : "unlimited", (unsigned long long)f->mem,
-                    (unsigned long long)f->memAfterFrame, (unsigned long long)f->files, f->descriptors);
+        std::printf(
+            "%s cache: peak memory %llu (after frame ends %llu), open files %llu, descriptors %d\n",
+            f == &small ? "small" : "unlimited", (unsigned long long)f->mem,
+            (unsigned long long)f->memAfterFrame, (unsigned long long)f->files, f->descriptors);
 }
 
 }  // namespace

@@ -39,7 +39,10 @@ struct TestDesc : ZentoPluginDesc {
     using ZentoPluginDesc::ZentoPluginDesc;
     PluginID getPluginID() const override { return 42; }
     Plugin* newPlugin(ZentoPluginHost*) override { return new GreyTexture(this); }
-    void deletePlugin(Plugin* p) override { g_events.push_back("delete"); delete p; }
+    void deletePlugin(Plugin* p) override {
+        g_events.push_back("delete");
+        delete p;
+    }
     bool supportsInterface(InterfaceID id) const override { return id == EXT_TEXTURE; }
     const char* getName() const override { return "TestTexture"; }
 };
@@ -69,7 +72,8 @@ TEST(InterfaceList, NewestFirstRemovalUnlinksOwnedReleasedOnceOldestFirst) {
         LoggedInterface a(1), b(2), c(1), d(4), e(5), other(9);
         BarePlugin p;
         // Oldest first; entries without an interface are skipped by the lookup.
-        const std::pair<LoggedInterface*, int> entries[] = {{&a, 1}, {nullptr, 1}, {&b, 1}, {&c, 1}, {&d, 0}, {&e, 2}};
+        const std::pair<LoggedInterface*, int> entries[] = {{&a, 1}, {nullptr, 1}, {&b, 1},
+                                                            {&c, 1}, {&d, 0},      {&e, 2}};
         for (auto [iface, owned] : entries) EXPECT_EQ(p.addInterface(iface, owned), 1);
         EXPECT_EQ(p.getInterface(1), &c);
         EXPECT_EQ(p.getInterface(8), nullptr);
@@ -82,7 +86,8 @@ TEST(InterfaceList, NewestFirstRemovalUnlinksOwnedReleasedOnceOldestFirst) {
         EXPECT_EQ(p.getInterface(4), &d);
         EXPECT_TRUE(g_events.empty());
     }
-    EXPECT_EQ(g_events, (std::vector<std::string>{"1", "5"}));  // owned ones, oldest first, removed ones never
+    EXPECT_EQ(g_events, (std::vector<std::string>{
+                            "1", "5"}));  // owned ones, oldest first, removed ones never
     LoggedInterface a(1);
     {
         BarePlugin p;
@@ -106,27 +111,42 @@ TEST(PluginName, CopiedReplacedAndSafeFromItsOwnText) {
 
 TEST(SlotOrder, VirtualOperationsSitInTheirSlots) {
     // Slots 0 and 1 are the two destructor entries.
-    const long slots[] = {
-        slotOf(&PluginBase::getInterface), slotOf(&PluginBase::releaseInterface), slotOf(&PluginBase::addInterface),
-        slotOf(&PluginBase::removeInterface), slotOf(&Plugin::getPluginDesc), slotOf(&Plugin::setPluginName),
-        slotOf(&PluginInterface::getInterfaceID), slotOf(&PluginInterface::getPlugin),
-        slotOf(&PluginInterface::getInterfaceName), slotOf(&PluginInterface::release),
-        slotOf(&ZentoPluginInterface::renderBegin), slotOf(&ZentoPluginInterface::renderEnd),
-        slotOf(&ZentoPluginInterface::frameBegin), slotOf(&ZentoPluginInterface::frameEnd),
-        slotOf(&ZentoPluginInterface::setParameter), slotOf(&ZentoPluginInterface::getParameter),
-        slotOf(&TextureInterface::getTexColor), slotOf(&TextureInterface::getTexColorBounds),
-        slotOf(&TextureInterface::getTexVector), slotOf(&PluginDesc::getPluginID), slotOf(&PluginDesc::newPlugin),
-        slotOf(&PluginDesc::deletePlugin), slotOf(&PluginDesc::supportsInterface), slotOf(&PluginDesc::getName),
-        slotOf(&PluginDesc::registerPlugin), slotOf(&PluginDesc::unregisterPlugin),
-        slotOf(&PluginDesc::getExtension), slotOf(&PluginLibDesc::getName), slotOf(&PluginLibDesc::getDescription),
-        slotOf(&PluginLibDesc::registerPlugins)};
-    const long expected[] = {2, 3, 4, 5, 6, 7,                  // PluginBase, Plugin
-                             2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 6, 7, 8,  // interfaces
-                             6, 7, 8, 9, 10, 11, 12, 13, 6, 7, 8};     // descriptors
+    const long slots[] = {slotOf(&PluginBase::getInterface),
+                          slotOf(&PluginBase::releaseInterface),
+                          slotOf(&PluginBase::addInterface),
+                          slotOf(&PluginBase::removeInterface),
+                          slotOf(&Plugin::getPluginDesc),
+                          slotOf(&Plugin::setPluginName),
+                          slotOf(&PluginInterface::getInterfaceID),
+                          slotOf(&PluginInterface::getPlugin),
+                          slotOf(&PluginInterface::getInterfaceName),
+                          slotOf(&PluginInterface::release),
+                          slotOf(&ZentoPluginInterface::renderBegin),
+                          slotOf(&ZentoPluginInterface::renderEnd),
+                          slotOf(&ZentoPluginInterface::frameBegin),
+                          slotOf(&ZentoPluginInterface::frameEnd),
+                          slotOf(&ZentoPluginInterface::setParameter),
+                          slotOf(&ZentoPluginInterface::getParameter),
+                          slotOf(&TextureInterface::getTexColor),
+                          slotOf(&TextureInterface::getTexColorBounds),
+                          slotOf(&TextureInterface::getTexVector),
+                          slotOf(&PluginDesc::getPluginID),
+                          slotOf(&PluginDesc::newPlugin),
+                          slotOf(&PluginDesc::deletePlugin),
+                          slotOf(&PluginDesc::supportsInterface),
+                          slotOf(&PluginDesc::getName),
+                          slotOf(&PluginDesc::registerPlugin),
+                          slotOf(&PluginDesc::unregisterPlugin),
+                          slotOf(&PluginDesc::getExtension),
+                          slotOf(&PluginLibDesc::getName),
+                          slotOf(&PluginLibDesc::getDescription),
+                          slotOf(&PluginLibDesc::registerPlugins)};
+    const long expected[] = {2, 3, 4, 5, 6,  7,                            // PluginBase, Plugin
+                             2, 3, 4, 5, 6,  7,  8,  9,  10, 11, 6, 7, 8,  // interfaces
+                             6, 7, 8, 9, 10, 11, 12, 13, 6,  7,  8};       // descriptors
     ASSERT_EQ(std::size(slots), std::size(expected));
     for (size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], expected[i]) << "entry " << i;
 }
-
 
 // The order of the protocol calls is checked with the plugin's own descriptors.
 TEST(PluginHost, RegistersCreatesAndRefusesDuplicatesAndLibrariesThatCannotServe) {

@@ -50,7 +50,8 @@ TEST(AssetPath, FoundInPlaceOrThroughSearchPathsOrWarnedAbout) {
     ASSERT_EQ(::mkdir((dir + "/textures").c_str(), 0755), 0);
     std::fclose(std::fopen(file.c_str(), "w"));
     // (found, the buffer afterwards) for a path in a buffer of `size` bytes.
-    auto check = [](const std::string& path, int size = 1024, ProgressCallback* cb = nullptr, bool warn = false) {
+    auto check = [](const std::string& path, int size = 1024, ProgressCallback* cb = nullptr,
+                    bool warn = false) {
         char buffer[1024];
         std::snprintf(buffer, sizeof buffer, "%s", path.c_str());
         const bool found = checkAssetPath(buffer, size, cb, warn);
@@ -60,23 +61,27 @@ TEST(AssetPath, FoundInPlaceOrThroughSearchPathsOrWarnedAbout) {
     EXPECT_EQ(check(file), std::pair(true, file));
     EXPECT_EQ(check(dir), std::pair(false, dir));  // a folder is no asset
     RecordingProgressCallback rec;
-    EXPECT_EQ(check("missing/none.ptx", 1024, &rec), std::pair(false, std::string("missing/none.ptx")));
+    EXPECT_EQ(check("missing/none.ptx", 1024, &rec),
+              std::pair(false, std::string("missing/none.ptx")));
     EXPECT_EQ(rec.count(), 0u);
     EXPECT_FALSE(check("missing/none.ptx", 1024, &rec, true).first);
     ASSERT_EQ(rec.count(), 1u);
     EXPECT_EQ(rec.level(0), ProgressLevel::Warning);
     EXPECT_STREQ(rec.text(0), "Asset not found: missing/none.ptx");
-    EXPECT_FALSE(check("missing/none.ptx", 1024, nullptr, true).first);  // warned only with a callback
+    EXPECT_FALSE(
+        check("missing/none.ptx", 1024, nullptr, true).first);  // warned only with a callback
 
     addAssetSearchPath(dir.c_str());
     addAssetSearchPath(nullptr);
     addAssetSearchPath("");
     EXPECT_EQ(numAssetSearchPaths(), 1);
     EXPECT_EQ(check("textures/wall.ptx"), std::pair(true, file));
-    EXPECT_EQ(check("textures/wall.ptx", 20), std::pair(false, std::string("textures/wall.ptx")));  // no room
+    EXPECT_EQ(check("textures/wall.ptx", 20),
+              std::pair(false, std::string("textures/wall.ptx")));  // no room
     clearAssetSearchPaths();
     addAssetSearchPath((dir + "/textures/").c_str());
-    EXPECT_EQ(check("/old/project/wall.ptx"), std::pair(true, file));  // found by its last component
+    EXPECT_EQ(check("/old/project/wall.ptx"),
+              std::pair(true, file));  // found by its last component
     clearAssetSearchPaths();
     char unterminated[3] = {'a', 'b', 'c'};
     EXPECT_FALSE(checkAssetPath(unterminated, 3, nullptr, false));
@@ -95,8 +100,9 @@ TEST(RenderSetup, InterfacesByIdReplacedRemovedAndBounded) {
     EXPECT_EQ(queryInterface<FilterScaleInterface>(&setup), &other);
     EXPECT_TRUE(setup.setInterface(FilterScaleInterface::ID, nullptr));
     EXPECT_EQ(setup.getInterface(EXT_FILTER_SCALE), nullptr);
-    for (int i = 0; i < RenderSetup::MAX_INTERFACES; ++i) EXPECT_TRUE(setup.setInterface(1000 + i, &scale));
+    for (int i = 0; i < RenderSetup::MAX_INTERFACES; ++i)
+        EXPECT_TRUE(setup.setInterface(1000 + i, &scale));
     EXPECT_FALSE(setup.setInterface(5, &scale));
-    EXPECT_TRUE(setup.setInterface(1001, &other));  // replacing still works
+    EXPECT_TRUE(setup.setInterface(1001, &other));       // replacing still works
     EXPECT_EQ(*reinterpret_cast<float*>(&scale), 0.5f);  // the multiplier is the first data member
 }

@@ -49,7 +49,8 @@ TEST(PluginParameter, KeyframesInterpolateStepStaySortedAndConvert) {
     EXPECT_EQ(f.readFloat(0.0), 0.0f);  // no keyframe
     f.setFloat(3.0f, 2.0);
     f.setFloat(1.0f, 0.0);
-    const std::pair<double, float> linear[] = {{-5, 1}, {0, 1}, {0.5, 1.5f}, {1, 2}, {2, 3}, {9, 3}};
+    const std::pair<double, float> linear[] = {{-5, 1}, {0, 1}, {0.5, 1.5f},
+                                               {1, 2},  {2, 3}, {9, 3}};
     for (auto [time, value] : linear) EXPECT_FLOAT_EQ(f.readFloat(time), value) << time;
     f.setInterpolation(Interpolation::Step);
     EXPECT_FLOAT_EQ(f.readFloat(1.99), 1.0f);
@@ -66,7 +67,8 @@ TEST(PluginParameter, KeyframesInterpolateStepStaySortedAndConvert) {
     c.setColor(AColor(0, 0, 0, 0), 0.0);
     c.setColor(AColor(1, 2, 3, 4), 1.0);
     EXPECT_EQ(c.readColor(0.25), AColor(0.25f, 0.5f, 0.75f, 1.0f));
-    ZentoPluginParameter b("lerp", TYPE_BOOL), x("x", TYPE_FLOAT), i("big", TYPE_INT), s("lerp", TYPE_STRING);
+    ZentoPluginParameter b("lerp", TYPE_BOOL), x("x", TYPE_FLOAT), i("big", TYPE_INT),
+        s("lerp", TYPE_STRING);
     b.setInt(5);
     EXPECT_EQ(b.readInt(0.0), 1);
     const std::pair<float, int> toInt[] = {{-2.75f, -2}, {1e20f, INT_MAX}, {-1e20f, INT_MIN}};
@@ -92,7 +94,8 @@ TEST(PluginParameter, ListsInterpolateOnlyAtEqualLengthsAndOutliveTheParameter) 
     VectorListValue kept;
     {
         ZentoPluginParameter p("vertices", TYPE_VECTOR);
-        const Vector3f a[2] = {{0, 0, 0}, {2, 2, 2}}, b[2] = {{2, 0, 0}, {4, 2, 2}}, c[1] = {{9, 9, 9}};
+        const Vector3f a[2] = {{0, 0, 0}, {2, 2, 2}}, b[2] = {{2, 0, 0}, {4, 2, 2}},
+                       c[1] = {{9, 9, 9}};
         p.setVectorList(a, 2, 0.0);
         p.setVectorList(b, 2, 1.0);
         p.setVectorList(c, 1, 2.0);
@@ -130,7 +133,7 @@ TEST(ParameterList, TableCopiesTextsBindingWritesNothingCachingWritesEveryKindAt
     d.addParamBool("flag", true, -1, nullptr, nullptr);
     d.addParamTexture("gain", AColor(1, 1, 1, 1), -1, nullptr, nullptr);
     for (int i = 0; i < 200; ++i) d.addParamInt("more", i, -1, nullptr, nullptr);
-    EXPECT_STREQ(d.getParamDef(0)->name, "file");        // and stay valid as the table grows
+    EXPECT_STREQ(d.getParamDef(0)->name, "file");       // and stay valid as the table grows
     ASSERT_NE(d.getParamDef(0)->description, nullptr);  // empty text, not none
     EXPECT_EQ(d.getParamDef(1)->description, nullptr);
     EXPECT_TRUE(d.getParamDef(-1) == nullptr && d.getParamDef(204) == nullptr);
@@ -158,7 +161,8 @@ TEST(ParameterList, TableCopiesTextsBindingWritesNothingCachingWritesEveryKindAt
     EXPECT_EQ(list->getCachePoint().z, 3.0);
     EXPECT_EQ(list->getCacheTime(), 5.0);
 
-    ZentoPluginParameter p("scale", TYPE_FLOAT), wrongType("scale", TYPE_STRING), unknown("zzz", TYPE_FLOAT);
+    ZentoPluginParameter p("scale", TYPE_FLOAT), wrongType("scale", TYPE_STRING),
+        unknown("zzz", TYPE_FLOAT);
     p.setFloat(99.0f);
     wrongType.setString("x");
     EXPECT_EQ(list->setParameter(&p), 1);  // copies every keyframe by name

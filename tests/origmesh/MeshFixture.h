@@ -18,14 +18,18 @@ namespace omtest {
 
 using ZUtils::Vector3f;
 
-struct Polygons { std::vector<Vector3f> vertices; std::vector<int> degrees, indices; };
+struct Polygons {
+    std::vector<Vector3f> vertices;
+    std::vector<int> degrees, indices;
+};
 
 // Fan from corner 0, in face order: what the host renders.
 inline std::vector<int> fanTriangles(const Polygons& m) {
     std::vector<int> tris;
     for (size_t f = 0, start = 0; f < m.degrees.size(); start += size_t(m.degrees[f++]))
         for (size_t k = 1; k + 1 < size_t(m.degrees[f]); ++k)
-            tris.insert(tris.end(), {m.indices[start], m.indices[start + k], m.indices[start + k + 1]});
+            tris.insert(tris.end(),
+                        {m.indices[start], m.indices[start + k], m.indices[start + k + 1]});
     return tris;
 }
 
@@ -59,15 +63,17 @@ struct Sources {
     Sources(const Polygons& m, int meshType, int rev) : reverse(rev) {
         params.set(m);
         model = params.build(meshType, rev);
-        EXPECT_TRUE(model && host->setPolygons(m.vertices.data(), int(m.vertices.size()), m.degrees.data(),
-                                               int(m.degrees.size()), m.indices.data(), int(m.indices.size())));
+        EXPECT_TRUE(model && host->setPolygons(m.vertices.data(), int(m.vertices.size()),
+                                               m.degrees.data(), int(m.degrees.size()),
+                                               m.indices.data(), int(m.indices.size())));
     }
     MeshSource get(bool viaHost) {
         return viaHost ? MeshSource(*host, table, 0.0, reverse) : MeshSource(*model, reverse);
     }
 };
 
-inline bool map(const MeshSource& src, int renderFace, Vector3f p, int meshType, int numPtex, FaceMapping& out) {
+inline bool map(const MeshSource& src, int renderFace, Vector3f p, int meshType, int numPtex,
+                FaceMapping& out) {
     return mapToFace(src, {renderFace, p, meshType, numPtex}, out);
 }
 
@@ -78,14 +84,17 @@ inline bool loadObj(const std::string& path, Polygons& out) {
         std::istringstream ls(line);
         ls >> tag;
         if (tag == "v") out.vertices.emplace_back();
-        if (tag == "v") ls >> out.vertices.back().x >> out.vertices.back().y >> out.vertices.back().z;
+        if (tag == "v")
+            ls >> out.vertices.back().x >> out.vertices.back().y >> out.vertices.back().z;
         if (tag == "f") out.degrees.push_back(0);
         for (int i; tag == "f" && ls >> i; ++out.degrees.back()) out.indices.push_back(i - 1);
     }
     return !out.degrees.empty();
 }
 
-inline Vector3f mid(const Vector3f& a, const Vector3f& b) { return (a + b) * 0.5f; }
+inline Vector3f mid(const Vector3f& a, const Vector3f& b) {
+    return (a + b) * 0.5f;
+}
 
 // Corners of every Ptex face of a quad-type mesh in Ptex corner order (quads: the
 // polygon; n-gons: corner i, mid-edge, centroid, mid-edge), or of a triangle mesh.

@@ -24,18 +24,31 @@ static void* allocate(size_t size) {
     return p;
 }
 
-void* operator new(size_t size) { return allocate(size); }
-void* operator new[](size_t size) { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void* operator new(size_t size) {
+    return allocate(size);
+}
+void* operator new[](size_t size) {
+    return allocate(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
 
 using namespace omtest;
 
 namespace {
 
-const Polygons kQuadAndTriangle{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}}, {4, 3}, {0, 1, 2, 3, 1, 4, 2}};
+const Polygons kQuadAndTriangle{
+    {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}}, {4, 3}, {0, 1, 2, 3, 1, 4, 2}};
 
 TEST(AllocationFailure, EveryAllocationOfTheBuildMayFail) {
     GeometryParams p;
@@ -89,7 +102,8 @@ TEST(FaceStartThreads, TwoThreadsShareTheTableBuiltOnFirstUse) {
         const Vector3f v0 = m.vertices[size_t(ti[0])];
         samples.push_back({t / 2, v0 + (m.vertices[size_t(ti[1])] - v0) * (t % 2 ? 0.6f : 0.3f) +
                                       (m.vertices[size_t(ti[2])] - v0) * (t % 2 ? 0.1f : 0.3f)});
-        ASSERT_TRUE(map(s.get(false), t / 2, samples.back().second, 1, INT_MAX, expected[size_t(t)]));
+        ASSERT_TRUE(
+            map(s.get(false), t / 2, samples.back().second, 1, INT_MAX, expected[size_t(t)]));
     }
     for (int frame = 0; frame < 3; ++frame) {
         FaceStartTable table;  // fresh per frame, as after a frame's release
@@ -104,7 +118,8 @@ TEST(FaceStartThreads, TwoThreadsShareTheTableBuiltOnFirstUse) {
                 for (size_t n = 0; n < samples.size(); ++n) {
                     const size_t i = k == 0 ? n : samples.size() - 1 - n;
                     FaceMapping& r = results[k][i];
-                    if (!map(MeshSource(*s.host, table, 0.0, 0), samples[i].first, samples[i].second, 1, INT_MAX, r))
+                    if (!map(MeshSource(*s.host, table, 0.0, 0), samples[i].first,
+                             samples[i].second, 1, INT_MAX, r))
                         r.faceId = -2;
                 }
             });

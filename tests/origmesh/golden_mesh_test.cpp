@@ -14,9 +14,12 @@ using namespace omtest;
 
 TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
     const std::string dir = ZENTO_TESTDATA_DIR;
-    if (!std::ifstream(dir + "/mesh/mixed.obj")) GTEST_SKIP() << "golden test data not found under " << dir;
-    for (auto [obj, ptx] : {std::pair{"mixed.obj", "mixed_rgb8.ptx"}, {"cube.obj", "cube_rgb8.ptx"},
-                            {"grid4x4.obj", "grid_rgba8.ptx"}, {"val5.obj", "val5_u16.ptx"},
+    if (!std::ifstream(dir + "/mesh/mixed.obj"))
+        GTEST_SKIP() << "golden test data not found under " << dir;
+    for (auto [obj, ptx] : {std::pair{"mixed.obj", "mixed_rgb8.ptx"},
+                            {"cube.obj", "cube_rgb8.ptx"},
+                            {"grid4x4.obj", "grid_rgba8.ptx"},
+                            {"val5.obj", "val5_u16.ptx"},
                             {"icosahedron.obj", "ico_rgb8.ptx"}}) {
         SCOPED_TRACE(obj);
         Polygons mesh;
@@ -29,13 +32,17 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
         ASSERT_TRUE(src.model);
         const auto corners = ptexFaceCorners(mesh, meshType == 0);
         ASSERT_EQ(int(corners.size()), numPtex);
-        EXPECT_EQ(meshType == 1 ? static_cast<const OrigPolyMesh&>(*src.model).getNumPtexFaces() : numPtex, numPtex);
+        EXPECT_EQ(meshType == 1 ? static_cast<const OrigPolyMesh&>(*src.model).getNumPtexFaces()
+                                : numPtex,
+                  numPtex);
         auto polygonOf = [&](int ptexFace) {
             int f = int(mesh.degrees.size()) - 1;
             while (f > 0 && (meshType == 1 ? src.model->getPtexFaceId(f) : f) > ptexFace) --f;
             return f;
         };
-        auto vertex = [&](int tri, int k) { return mesh.vertices[size_t(src.host->triangleIndices()[3 * tri + k])]; };
+        auto vertex = [&](int tri, int k) {
+            return mesh.vertices[size_t(src.host->triangleIndices()[3 * tri + k])];
+        };
         const float cornerUV[4][2] = {{0, 0}, {1, 0}, {meshType == 0 ? 0.0f : 1.0f, 1}, {0, 1}};
         int crossings = 0;
         for (int F = 0; F < numPtex; ++F)
@@ -52,17 +59,20 @@ TEST(GoldenMesh, BothSidesOfEveryEdgeMapToTheFacesTheFileNames) {
                     Vector3f centre;
                     for (const Vector3f& k : tc) centre = centre + k * (1.0f / float(nc));
                     const Vector3f p = x + (centre - x) * 1e-4f;
-                    auto holds = [&](int t) {  // the render triangle of the target's polygon holding p
-                        return src.host->getOrigFaceIndex(0, t) == polygonOf(target) &&
-                               insideTriangle(p, vertex(t, 0), vertex(t, 1), vertex(t, 2));
-                    };
+                    auto holds =
+                        [&](int t) {  // the render triangle of the target's polygon holding p
+                            return src.host->getOrigFaceIndex(0, t) == polygonOf(target) &&
+                                   insideTriangle(p, vertex(t, 0), vertex(t, 1), vertex(t, 2));
+                        };
                     int tri = 0;
                     while (tri < src.host->numTriangles() && !holds(tri)) ++tri;
                     FaceMapping r, h;
-                    ASSERT_TRUE(map(src.get(false), tri, p, meshType, numPtex, r)) << "Ptex face " << target;
+                    ASSERT_TRUE(map(src.get(false), tri, p, meshType, numPtex, r))
+                        << "Ptex face " << target;
                     ASSERT_TRUE(map(src.get(true), tri, p, meshType, numPtex, h));
                     EXPECT_EQ(r.faceId, target) << "edge " << e << " of face " << F;
-                    EXPECT_TRUE(h.faceId == r.faceId && h.u == r.u && h.v == r.v) << "host path, face " << target;
+                    EXPECT_TRUE(h.faceId == r.faceId && h.u == r.u && h.v == r.v)
+                        << "host path, face " << target;
                     // Where the point sits on the target's edge.
                     const Vector3f a = tc[size_t(edge)], d = tc[size_t((edge + 1) % nc)] - a;
                     const float s = dot(x - a, d) / dot(d, d);

@@ -27,7 +27,8 @@ std::pair<int, std::vector<std::string>> run(const std::string& command) {
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string text;
     char buffer[4096];
-    for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, n);
     const int status = pipe ? ::pclose(pipe) : -1;
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -55,7 +56,8 @@ TEST(LibraryExports, OnlyGetLibDescAndNoOperatorNew) {
     EXPECT_EQ(dynamicSymbols("--defined-only"), std::vector<std::string>{"getLibDesc"});
     const std::vector<std::string> imported = dynamicSymbols("--undefined-only");
     EXPECT_GT(imported.size(), 10u);
-    for (const char* name : {"_Znwm", "_Znam", "_ZdlPv", "_ZdaPv", "_ZdlPvm", "_ZnwmSt11align_val_t"}) {
+    for (const char* name :
+         {"_Znwm", "_Znam", "_ZdlPv", "_ZdaPv", "_ZdlPvm", "_ZnwmSt11align_val_t"}) {
         EXPECT_EQ(std::count(imported.begin(), imported.end(), name), 0) << name;
     }
 }
@@ -79,13 +81,15 @@ TEST(LibraryLoad, RegistersWithAHostRunsAnInstanceAndLoadsOnce) {
     ZentoRenderer renderer;
     iface->renderBegin(&renderer);
     iface->frameBegin(&renderer);
-    EXPECT_EQ(getTextureInterface(plugin)->getTexColor(ShadeContext()), AColor(1, 1, 1, 1));  // no texture: white
+    EXPECT_EQ(getTextureInterface(plugin)->getTexColor(ShadeContext()),
+              AColor(1, 1, 1, 1));  // no texture: white
     iface->frameEnd(&renderer);
     iface->renderEnd(&renderer);
     host.destroyPlugin(plugin);
     host.unloadAll();
     EXPECT_EQ(host.getNumPluginDescs(), 0);
-    lib = host.loadPluginByName(kPlugin.substr(0, kPlugin.find_last_of('/')).c_str(), "zento_TexFacet");
+    lib = host.loadPluginByName(kPlugin.substr(0, kPlugin.find_last_of('/')).c_str(),
+                                "zento_TexFacet");
     ASSERT_NE(lib, nullptr) << host.getLastError();
     EXPECT_EQ(host.loadLibrary(kPlugin.c_str()), nullptr);  // the same library descriptor again
     EXPECT_EQ(host.getNumLibraries(), 1);
@@ -96,25 +100,32 @@ TEST(LibraryLoad, RegistersWithAHostRunsAnInstanceAndLoadsOnce) {
 TEST(ZentoInfo, PrintsLibraryPluginInterfacesAndTheNumberedTable) {
     for (const char* args : {ZENTO_PLUGIN_PATH, ""}) {  // "": the library beside the program
         SCOPED_TRACE(args);
-        const auto [status, lines] = run(std::string(ZENTO_INFO_PATH) + " " + args + " 2>/dev/null");
+        const auto [status, lines] =
+            run(std::string(ZENTO_INFO_PATH) + " " + args + " 2>/dev/null");
         ASSERT_EQ(status, 0);
-        auto has = [&lines](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
+        auto has = [&lines](const std::string& l) {
+            return std::find(lines.begin(), lines.end(), l) != lines.end();
+        };
         for (const char* line :
-             {"Library: TexFacet", "Description: Ptex texture for Zento", "Plugin: TexFacet", "Plugin id: 20100607000",
-              "  0x77780002 EXT_TEXTURE", "  0x7776FFFF EXT_ZENTO_PLUGIN",
+             {"Library: TexFacet", "Description: Ptex texture for Zento", "Plugin: TexFacet",
+              "Plugin id: 20100607000", "  0x77780002 EXT_TEXTURE", "  0x7776FFFF EXT_ZENTO_PLUGIN",
               "  1. ptex_file  type=string  default=\"\"  description=\"The Ptex texture file\"  "
               "hints=\"fileAsset=(ptx);\"",
               "  2. use_image_sequence  type=int  default=0  description=\"\"  hints=(none)",
-              "  24. vertices  type=list of vector (type code 4)  default=-  description=(none)  hints=(none)",
-              "  29. color_gain  type=texture  default=(1.0, 1.0, 1.0, 1.0)  description=\"A multiplier for the "
+              "  24. vertices  type=list of vector (type code 4)  default=-  description=(none)  "
+              "hints=(none)",
+              "  29. color_gain  type=texture  default=(1.0, 1.0, 1.0, 1.0)  description=\"A "
+              "multiplier for the "
               "texture color\"  hints=(none)"}) {
             EXPECT_TRUE(has(line)) << line;
         }
         const auto first = std::find(lines.begin(), lines.end(), "Parameters (30):");
         ASSERT_GE(lines.end() - first, 31);
-        for (int i = 1; i <= 30; ++i) EXPECT_EQ(first[i].rfind("  " + std::to_string(i) + ". ", 0), 0u) << first[i];
+        for (int i = 1; i <= 30; ++i)
+            EXPECT_EQ(first[i].rfind("  " + std::to_string(i) + ". ", 0), 0u) << first[i];
     }
-    const auto [status, lines] = run(std::string(ZENTO_INFO_PATH) + " /nonexistent/libzento_TexFacet.so 2>/dev/null");
+    const auto [status, lines] =
+        run(std::string(ZENTO_INFO_PATH) + " /nonexistent/libzento_TexFacet.so 2>/dev/null");
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(lines.empty());
 }

@@ -24,7 +24,12 @@ namespace {
 
 // Texts: null is none. The default: a texture's is this grey, a string's is "".
 struct Row {
-    const char* name; ParamKind kind; ZentoParameterType type; int count; const char *description, *hints; double def;
+    const char* name;
+    ParamKind kind;
+    ZentoParameterType type;
+    int count;
+    const char *description, *hints;
+    double def;
 };
 
 using K = ParamKind;
@@ -40,14 +45,19 @@ const Row kTable[30] = {
     {"filter_type", K::Int, TYPE_INT, -1, "Type of filter used for the texture", nullptr, 0},
     {"width", K::Float, TYPE_FLOAT, -1, "width parameter used for filtering", nullptr, 1},
     {"blur", K::Float, TYPE_FLOAT, -1, "blur parameter used for filtering", nullptr, 0},
-    {"sharpness", K::Float, TYPE_FLOAT, -1, "Sharpness parameter for the general bicubic filter", nullptr, 0},
+    {"sharpness", K::Float, TYPE_FLOAT, -1, "Sharpness parameter for the general bicubic filter",
+     nullptr, 0},
     {"lerp", K::Bool, TYPE_BOOL, -1, "Interpolation between mipmap levels", nullptr, 0},
     {"reverse_vertices", K::Bool, TYPE_BOOL, -1, "Reverses the order of vertices", nullptr, 0},
     {"cache_size", K::Int, TYPE_INT, -1, "The size of the texture cache(in MB)", nullptr, 50},
-    {"r_channel", K::Int, TYPE_INT, -1, "The index of the channel which will be used as a red channel.", nullptr, 0},
-    {"g_channel", K::Int, TYPE_INT, -1, "The index of the channel which will be used as a green channel.", nullptr, 1},
-    {"b_channel", K::Int, TYPE_INT, -1, "The index of the channel which will be used as a blue channel.", nullptr, 2},
-    {"a_channel", K::Int, TYPE_INT, -1, "The index of the channel which will be used as a alpha channel.", nullptr, -1},
+    {"r_channel", K::Int, TYPE_INT, -1,
+     "The index of the channel which will be used as a red channel.", nullptr, 0},
+    {"g_channel", K::Int, TYPE_INT, -1,
+     "The index of the channel which will be used as a green channel.", nullptr, 1},
+    {"b_channel", K::Int, TYPE_INT, -1,
+     "The index of the channel which will be used as a blue channel.", nullptr, 2},
+    {"a_channel", K::Int, TYPE_INT, -1,
+     "The index of the channel which will be used as a alpha channel.", nullptr, -1},
     {"auto_color", K::Bool, TYPE_BOOL, -1, "Use automatic color channel selection.", nullptr, 1},
     {"auto_alpha", K::Bool, TYPE_BOOL, -1, "Use automatic alpha channel selection.", nullptr, 1},
     {"alpha_type", K::Int, TYPE_INT, -1, "Where to take the alpha from.", nullptr, -1},
@@ -59,14 +69,36 @@ const Row kTable[30] = {
     {"origFacesDegree", K::Generic, TYPE_INT, 0, nullptr, nullptr, 0},
     {"color", K::OutputTexture, TYPE_OUTPUT_TEXTURE, -1, "The final texture color", nullptr, 0},
     {"color_gain", K::Texture, TYPE_TEXTURE, -1, "A multiplier for the texture color", nullptr, 1},
-    {"color_offset", K::Texture, TYPE_TEXTURE, -1, "An additional offset for the texture color", nullptr, 0},
+    {"color_offset", K::Texture, TYPE_TEXTURE, -1, "An additional offset for the texture color",
+     nullptr, 0},
 };
 
 const char* const kBindings[25] = {
-    "ptex_file", "use_image_sequence", "image_number", "image_offset", "filter_type", "width", "blur", "sharpness",
-    "lerp", "reverse_vertices", "cache_size", "ifl_start_frame", "ifl_playback_rate", "ifl_end_condition",
-    "r_channel", "g_channel", "b_channel", "a_channel", "auto_color", "auto_alpha", "alpha_type", "gamma",
-    "color_space", "color_gain", "color_offset",
+    "ptex_file",
+    "use_image_sequence",
+    "image_number",
+    "image_offset",
+    "filter_type",
+    "width",
+    "blur",
+    "sharpness",
+    "lerp",
+    "reverse_vertices",
+    "cache_size",
+    "ifl_start_frame",
+    "ifl_playback_rate",
+    "ifl_end_condition",
+    "r_channel",
+    "g_channel",
+    "b_channel",
+    "a_channel",
+    "auto_color",
+    "auto_alpha",
+    "alpha_type",
+    "gamma",
+    "color_space",
+    "color_gain",
+    "color_offset",
 };
 
 // The numeric members, bound to kBindings[1] .. kBindings[22] in that order,
@@ -74,10 +106,11 @@ const char* const kBindings[25] = {
 void expectRegisteredDefaults(const TexFacet& t) {
     const PtexParams& p = t.params;
     auto list = [](auto... v) { return std::vector<double>{double(v)...}; };
-    const std::vector<double> members = list(
-        p.useImageSequence, p.imageNumber, p.imageOffset, p.filterType, p.width, p.blur, p.sharpness, p.lerp,
-        p.reverseVertices, p.cacheSize, t.imageList.startFrame, t.imageList.playbackRate, t.imageList.endCondition,
-        p.rChannel, p.gChannel, p.bChannel, p.aChannel, p.autoColor, p.autoAlpha, p.alphaType, p.gamma, p.colorSpace);
+    const std::vector<double> members =
+        list(p.useImageSequence, p.imageNumber, p.imageOffset, p.filterType, p.width, p.blur,
+             p.sharpness, p.lerp, p.reverseVertices, p.cacheSize, t.imageList.startFrame,
+             t.imageList.playbackRate, t.imageList.endCondition, p.rChannel, p.gChannel, p.bChannel,
+             p.aChannel, p.autoColor, p.autoAlpha, p.alphaType, p.gamma, p.colorSpace);
     for (size_t b = 1; b <= members.size(); ++b) {
         auto named = [&](const Row& r) { return kBindings[b] == std::string(r.name); };
         EXPECT_EQ(members[b - 1], std::find_if(kTable, kTable + 30, named)->def) << kBindings[b];
@@ -86,7 +119,8 @@ void expectRegisteredDefaults(const TexFacet& t) {
 }
 
 struct Instance {
-    explicit Instance(UserPluginDesc& desc = texFacetPluginDesc()) : desc(desc), plugin(desc.newPlugin(nullptr)) {}
+    explicit Instance(UserPluginDesc& desc = texFacetPluginDesc())
+        : desc(desc), plugin(desc.newPlugin(nullptr)) {}
     ~Instance() { desc.deletePlugin(plugin); }
     TexFacet& tex() { return *static_cast<TexFacet*>(plugin); }
     ZentoParameterList* list() { return tex().getParameterList(); }
@@ -100,8 +134,12 @@ struct EventHost : ZentoPluginHost {
     using D = ZentoPluginDesc;
     std::vector<std::string> events;
     int addPluginDesc(D* d) override { return events.push_back("add"), H::addPluginDesc(d); }
-    int onPluginRegistered(D* d) override { return events.push_back("reg"), H::onPluginRegistered(d); }
-    int onPluginUnregistered(D* d) override { return events.push_back("unreg"), H::onPluginUnregistered(d); }
+    int onPluginRegistered(D* d) override {
+        return events.push_back("reg"), H::onPluginRegistered(d);
+    }
+    int onPluginUnregistered(D* d) override {
+        return events.push_back("unreg"), H::onPluginUnregistered(d);
+    }
     int onParametersRegistered(D* d, ZentoParameterListDesc* p) override {
         return events.push_back("params"), H::onParametersRegistered(d, p);
     }
@@ -124,12 +162,23 @@ TEST(ParameterTable, ThirtyEntriesWithTheirTextsAndDefaults) {
         EXPECT_STREQ(def->hints, row.hints) << row.name;
         const float f = float(row.def);
         switch (row.kind) {
-            case K::String: EXPECT_STREQ(def->defaultString, "") << row.name; break;
-            case K::Int: EXPECT_EQ(def->defaultInt, int(row.def)) << row.name; break;
-            case K::Float: EXPECT_EQ(def->defaultFloat, f) << row.name; break;
-            case K::Bool: EXPECT_EQ(def->defaultBool, row.def != 0) << row.name; break;
-            case K::Texture: EXPECT_EQ(def->defaultColor, AColor(f, f, f, f)) << row.name; break;
-            default: break;
+            case K::String:
+                EXPECT_STREQ(def->defaultString, "") << row.name;
+                break;
+            case K::Int:
+                EXPECT_EQ(def->defaultInt, int(row.def)) << row.name;
+                break;
+            case K::Float:
+                EXPECT_EQ(def->defaultFloat, f) << row.name;
+                break;
+            case K::Bool:
+                EXPECT_EQ(def->defaultBool, row.def != 0) << row.name;
+                break;
+            case K::Texture:
+                EXPECT_EQ(def->defaultColor, AColor(f, f, f, f)) << row.name;
+                break;
+            default:
+                break;
         }
     }
 }
@@ -138,12 +187,15 @@ TEST(ParameterBinding, TwentySixBindingsInOrderAndMembersAtTheDefaults) {
     Instance i;
     ZentoParameterList* list = i.list();
     ASSERT_EQ(list->getNumBindings(), 25);
-    for (int b = 0; b < 25; ++b) EXPECT_STREQ(list->getBindingName(b), kBindings[b]) << "binding " << b + 1;
-    EXPECT_EQ(list->getOutputTexture("color"), getTextureInterface(i.plugin));  // the 26th: this instance
+    for (int b = 0; b < 25; ++b)
+        EXPECT_STREQ(list->getBindingName(b), kBindings[b]) << "binding " << b + 1;
+    EXPECT_EQ(list->getOutputTexture("color"),
+              getTextureInterface(i.plugin));  // the 26th: this instance
     EXPECT_EQ(list->getNumCaches(), 0);
     expectRegisteredDefaults(i.tex());
     EXPECT_EQ(i.tex().params.ptexFile.ptr(), nullptr);
-    list->getParam("ptex_file")->setString("wall.ptx");  // only the file set: the rest renders with defaults
+    list->getParam("ptex_file")
+        ->setString("wall.ptx");  // only the file set: the rest renders with defaults
     ZentoRenderer r;
     i.tex().renderBegin(&r);
     EXPECT_STREQ(i.tex().params.ptexFile.ptr(), "wall.ptx");
@@ -187,7 +239,7 @@ TEST(ParameterBinding, RenderBeginCachesAtTimeZeroAndOriginFrameBeginNothing) {
 }
 
 TEST(ParameterBinding, CacheSizeAsSixtyFourBitBytesAndTheRenderersAssetPathFlag) {
-    EXPECT_EQ(cacheSizeToBytes(8192), 8589934592ull);  // beyond 32 bits
+    EXPECT_EQ(cacheSizeToBytes(8192), 8589934592ull);             // beyond 32 bits
     EXPECT_EQ(cacheSizeToBytes(0) + cacheSizeToBytes(-1), 0ull);  // asks for nothing
     Instance i;
     ZentoRenderer r;
@@ -195,7 +247,8 @@ TEST(ParameterBinding, CacheSizeAsSixtyFourBitBytesAndTheRenderersAssetPathFlag)
     r.getRenderSetup().setInterface(AssetPathFlagInterface::ID, &flag);
     sharedPtexCache().resetCacheSize();
     const std::pair<int, uint64_t> sizes[] = {{50, 104857600ull},  // 50 MB stays under the floor
-                                              {4096, 4294967296ull}, {-1, 4294967296ull}};
+                                              {4096, 4294967296ull},
+                                              {-1, 4294967296ull}};
     for (auto [mb, bytes] : sizes) {
         i.list()->getParam("cache_size")->setInt(mb);
         i.tex().renderBegin(&r);
@@ -224,7 +277,8 @@ TEST(NoParameterList, InstanceIsSafeAndKeepsDefaults) {
     i.tex().renderEnd(&r);
 }
 
-TEST(LibraryEntry, OneDescriptorRegisteredInProtocolOrderItsInterfacesAndTheTextureBeforeTheLookup) {
+TEST(LibraryEntry,
+     OneDescriptorRegisteredInProtocolOrderItsInterfacesAndTheTextureBeforeTheLookup) {
     PluginLibDesc* lib = getLibDesc();
     ASSERT_NE(lib, nullptr);
     EXPECT_EQ(getLibDesc(), lib);
@@ -243,7 +297,8 @@ TEST(LibraryEntry, OneDescriptorRegisteredInProtocolOrderItsInterfacesAndTheText
     UserPluginDesc& d = texFacetPluginDesc();
     EXPECT_EQ(d.getPluginID(), 20100607000ull);
     EXPECT_TRUE(d.supportsInterface(0x77780002ull) && d.supportsInterface(0x7776FFFFull));
-    EXPECT_FALSE(d.supportsInterface(0) || d.supportsInterface(EXT_MESH_INFO) || d.supportsInterface(0x177780002ull));
+    EXPECT_FALSE(d.supportsInterface(0) || d.supportsInterface(EXT_MESH_INFO) ||
+                 d.supportsInterface(0x177780002ull));
     Instance i;
     Plugin* p = i.plugin;
     PluginInterface* tex = p->getInterface(0x77780002ull);

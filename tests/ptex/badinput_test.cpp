@@ -19,8 +19,7 @@ namespace {
 size_t hugeAllocation = 0;
 constexpr size_t allocationLimit = size_t(256) << 20;
 
-void* guardedAlloc(size_t size, size_t align)
-{
+void* guardedAlloc(size_t size, size_t align) {
     if (size > allocationLimit) {
         if (!hugeAllocation) hugeAllocation = size;
         return nullptr;
@@ -30,8 +29,7 @@ void* guardedAlloc(size_t size, size_t align)
     return std::aligned_alloc(align, (size + align - 1) / align * align);
 }
 
-void* guardedNew(size_t size, size_t align)
-{
+void* guardedNew(size_t size, size_t align) {
     if (void* p = guardedAlloc(size, align)) return p;
     throw std::bad_alloc();
 }
@@ -40,30 +38,60 @@ void* guardedNew(size_t size, size_t align)
 
 // Every form of new and delete is replaced, so all pair malloc with free (the
 // sanitizer checks the pairing).
-void* operator new(size_t size) { return guardedNew(size, 0); }
-void* operator new[](size_t size) { return guardedNew(size, 0); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return guardedAlloc(size, 0); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return guardedAlloc(size, 0); }
-void* operator new(size_t size, std::align_val_t a) { return guardedNew(size, size_t(a)); }
-void* operator new[](size_t size, std::align_val_t a) { return guardedNew(size, size_t(a)); }
-void* operator new(size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
+void* operator new(size_t size) {
+    return guardedNew(size, 0);
+}
+void* operator new[](size_t size) {
+    return guardedNew(size, 0);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return guardedAlloc(size, 0);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return guardedAlloc(size, 0);
+}
+void* operator new(size_t size, std::align_val_t a) {
+    return guardedNew(size, size_t(a));
+}
+void* operator new[](size_t size, std::align_val_t a) {
+    return guardedNew(size, size_t(a));
+}
+void* operator new(size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
     return guardedAlloc(size, size_t(a));
 }
-void* operator new[](size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
+void* operator new[](size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
     return guardedAlloc(size, size_t(a));
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -73,21 +101,26 @@ struct Outcome {
     std::vector<std::string> errors;  // reported through the error handler
 };
 
-bool saneRes(Ptex::Res r) { return r.ulog2 >= 0 && r.vlog2 >= 0 && r.ulog2 <= 12 && r.vlog2 <= 12; }
+bool saneRes(Ptex::Res r) {
+    return r.ulog2 >= 0 && r.vlog2 >= 0 && r.ulog2 <= 12 && r.vlog2 <= 12;
+}
 
-void touchData(PtexFaceData* d, int pixelSize)
-{
+void touchData(PtexFaceData* d, int pixelSize) {
     Bytes px(size_t(pixelSize) + 16);
     const Ptex::Res r = d->res(), tr = d->isTiled() ? d->tileRes() : r;
-    for (int t = 0; d->isTiled() && saneRes(r) && saneRes(tr) && r >= tr && t < r.ntiles(tr) && t < 4096; t++) {
+    for (int t = 0;
+         d->isTiled() && saneRes(r) && saneRes(tr) && r >= tr && t < r.ntiles(tr) && t < 4096;
+         t++) {
         PtexFaceData* tile = d->getTile(t);
-        if (tile && saneRes(tile->res())) tile->getPixel(tile->res().u() - 1, tile->res().v() - 1, px.data());
+        if (tile && saneRes(tile->res()))
+            tile->getPixel(tile->res().u() - 1, tile->res().v() - 1, px.data());
         if (tile) tile->release();
     }
     if (!d->isTiled() && saneRes(r)) {
         d->getPixel(r.u() - 1, r.v() - 1, px.data());
         if (d->getData() && !d->isConstant())
-            (void)static_cast<const volatile uint8_t*>(d->getData())[size_t(r.size()) * pixelSize - 1];
+            (void)static_cast<const volatile uint8_t*>(
+                d->getData())[size_t(r.size()) * pixelSize - 1];
     }
     d->release();
 }
@@ -95,8 +128,7 @@ void touchData(PtexFaceData* d, int pixelSize)
 // Reads everything a file offers through the public API, as a renderer would;
 // fails the test on a huge allocation, an escaping exception, a neighbour out
 // of range or a failed open without a message.
-Outcome check(const std::string& path, const Bytes& data, const std::string& what)
-{
+Outcome check(const std::string& path, const Bytes& data, const std::string& what) {
     writeFile(path, data);
     hugeAllocation = 0;
     Outcome out;
@@ -111,7 +143,8 @@ Outcome check(const std::string& path, const Bytes& data, const std::string& wha
         for (int f = -1; tex && f <= nfaces && f < 100000; f++) {
             const Ptex::FaceInfo& info = tex->getFaceInfo(f);
             for (int e = 0; e < 4; e++)
-                EXPECT_TRUE(info.adjfaces[e] >= -1 && info.adjfaces[e] < nfaces) << what << ": neighbour out of range";
+                EXPECT_TRUE(info.adjfaces[e] >= -1 && info.adjfaces[e] < nfaces)
+                    << what << ": neighbour out of range";
             touchData(tex->getData(f), pixelSize);
             touchData(tex->getData(f, Ptex::Res(0, 0)), pixelSize);
             tex->getPixel(f, 1 << 20, -5, result.data(), 0, nch);
@@ -123,7 +156,8 @@ Outcome check(const std::string& path, const Bytes& data, const std::string& wha
                 if (r.ulog2 == 0 || r.vlog2 == 0) break;
             }
             if (info.res.ulog2 > 0)  // an anisotropic reduction
-                touchData(tex->getData(f, Ptex::Res(int8_t(info.res.ulog2 - 1), info.res.vlog2)), pixelSize);
+                touchData(tex->getData(f, Ptex::Res(int8_t(info.res.ulog2 - 1), info.res.vlog2)),
+                          pixelSize);
         }
         PtexMetaData* m = tex ? tex->getMetaData() : nullptr;
         for (int i = 0, n = 0; m && i < m->numKeys() && i < 100000; i++) {
@@ -149,14 +183,14 @@ Outcome check(const std::string& path, const Bytes& data, const std::string& wha
     cache->release();
     out.errors = handler.errors;
     EXPECT_EQ(hugeAllocation, 0u) << what << ": allocation of " << hugeAllocation;
-    EXPECT_TRUE(out.opened || !out.openError.empty()) << what << ": open failed without an error text";
+    EXPECT_TRUE(out.opened || !out.openError.empty())
+        << what << ": open failed without an error text";
     return out;
 }
 
 class GoldenDamage : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(GoldenDamage, CutAndFlipped)
-{
+TEST_P(GoldenDamage, CutAndFlipped) {
     PTEX_REQUIRE_GOLDEN(GetParam());
     ScratchDir dir;
     const Bytes data = readFile(GetParam());
@@ -164,20 +198,24 @@ TEST_P(GoldenDamage, CutAndFlipped)
     std::vector<size_t> lengths;  // every length through the headers, then spread out
     for (size_t n = 0; n < 160; n += (n < 110 ? 1 : 7)) lengths.push_back(n);
     const bool big = data.size() > 100000;  // reading it whole is slow: fewer variants
-    for (int i = 1; i < (big ? 24 : 60); i++) lengths.push_back(160 + (data.size() - 160) * i / (big ? 24 : 60));
+    for (int i = 1; i < (big ? 24 : 60); i++)
+        lengths.push_back(160 + (data.size() - 160) * i / (big ? 24 : 60));
     for (size_t k = 1; k <= 9; k++) lengths.push_back(data.size() - k);
     const std::string p = dir.file("damaged.ptx");
     for (size_t n : lengths) {
-        const Outcome o = check(p, Bytes(data.begin(), data.begin() + long(n)), "cut at " + std::to_string(n));
+        const Outcome o =
+            check(p, Bytes(data.begin(), data.begin() + long(n)), "cut at " + std::to_string(n));
         EXPECT_TRUE(n >= 64 || o.openError == "Not a ptex file: " + p) << o.openError;
         // until the metadata every section is needed: a cut file cannot read clean
-        EXPECT_TRUE(n + 8 >= data.size() - 2000 || !o.opened || !o.errors.empty()) << "cut at " << n << " read clean";
+        EXPECT_TRUE(n + 8 >= data.size() - 2000 || !o.opened || !o.errors.empty())
+            << "cut at " << n << " read clean";
         if (HasFailure()) return;
     }
     Rng rng{uint32_t(data.size()) | 1};
     std::vector<std::pair<size_t, uint8_t>> flips;
     for (size_t pos = 0; pos < 104; pos++) flips.push_back({pos, 0xff});
-    for (size_t pos = 0; pos < 104 && !big; pos++) flips.push_back({pos, uint8_t(1u << (rng.next() % 8))});
+    for (size_t pos = 0; pos < 104 && !big; pos++)
+        flips.push_back({pos, uint8_t(1u << (rng.next() % 8))});
     for (int i = 0; i < (big ? 40 : 120); i++)
         flips.push_back({104 + rng.next() % (data.size() - 104), uint8_t(rng.next() | 1)});
     for (const auto& [pos, mask] : flips) {
@@ -191,12 +229,10 @@ TEST_P(GoldenDamage, CutAndFlipped)
 INSTANTIATE_TEST_SUITE_P(Golden, GoldenDamage, ::testing::ValuesIn(goldenParams()), paramName);
 
 // Little-endian field of n bytes.
-void put(Bytes& b, size_t pos, uint64_t v, int n = 4)
-{
+void put(Bytes& b, size_t pos, uint64_t v, int n = 4) {
     for (int i = 0; i < n; i++) b[pos + i] = uint8_t(v >> (8 * i));
 }
-uint32_t get32(const Bytes& b, size_t pos)
-{
+uint32_t get32(const Bytes& b, size_t pos) {
     return uint32_t(b[pos] | b[pos + 1] << 8 | b[pos + 2] << 16) | uint32_t(b[pos + 3]) << 24;
 }
 
@@ -205,11 +241,11 @@ uint32_t get32(const Bytes& b, size_t pos)
 // extension, then face infos, constant data, level infos, levels, metadata.
 class Hostile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.ok());
         Ptex::String error;
-        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, 2, error);
+        PtexWriter* w =
+            PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, 2, error);
         ASSERT_TRUE(w) << error;
         const Bytes img0 = makeImage(Ptex::Res(8, 8), Ptex::dt_uint8, 4, 1);  // tiled
         const Bytes img1 = makeImage(Ptex::Res(3, 3), Ptex::dt_uint8, 4, 2);
@@ -231,16 +267,14 @@ protected:
         ASSERT_EQ(Z_OK, uncompress(faceRecords.data(), &n, &base[104], get32(base, 32)));
     }
 
-    Bytes with(size_t pos, uint64_t v, int n = 4) const
-    {
+    Bytes with(size_t pos, uint64_t v, int n = 4) const {
         Bytes b = base;
         put(b, pos, v, n);
         return b;
     }
     // The zipped section at pos (size in the field at sizeField) replaced by
     // raw zipped; memField (if any) gets the raw size, editdatapos the end.
-    Bytes withSection(size_t pos, size_t sizeField, const Bytes& raw, size_t memField = 0) const
-    {
+    Bytes withSection(size_t pos, size_t sizeField, const Bytes& raw, size_t memField = 0) const {
         uLongf size = compressBound(uLong(raw.size()));
         Bytes z(size);
         compress(z.data(), &size, raw.data(), uLong(raw.size()));
@@ -252,14 +286,12 @@ protected:
         put(out, 96, out.size(), 8);
         return out;
     }
-    Bytes withFaces(const std::function<void(Bytes&)>& edit) const
-    {
+    Bytes withFaces(const std::function<void(Bytes&)>& edit) const {
         Bytes raw = faceRecords;  // 20 bytes a face: ulog2, vlog2, adjedges, flags, 4 neighbours
         edit(raw);
         return withSection(104, 32, raw);
     }
-    Bytes withEdit(uint8_t type, const Bytes& payload, uint32_t claimed) const
-    {
+    Bytes withEdit(uint8_t type, const Bytes& payload, uint32_t claimed) const {
         Bytes b = base;
         b.resize(b.size() + 5);
         b[b.size() - 5] = type;
@@ -281,8 +313,7 @@ struct Variant {
     bool readErrors = false;  // opens but must report errors while reading
 };
 
-TEST_F(Hostile, EveryVariantFailsCleanly)
-{
+TEST_F(Hostile, EveryVariantFailsCleanly) {
     std::vector<Variant> v = {
         {"magic", with(0, 0x12345678), "Not a ptex file: @"},
         {"version", with(4, 2), "Unsupported ptex file version (2): @"},
@@ -296,11 +327,13 @@ TEST_F(Hostile, EveryVariantFailsCleanly)
         {"no levels", with(22, 0, 2), "Invalid number of levels (0): @"},
         {"65535 levels", with(22, 0xffff, 2)},
         {"nfaces 2^32-1", with(24, 0xffffffffu), "Invalid number of faces (4294967295): @"},
-        {"nfaces 2^26-1", with(24, (1u << 26) - 1), "PtexReader error: unzip failed, file corrupt PtexFile: @\n"},
+        {"nfaces 2^26-1", with(24, (1u << 26) - 1),
+         "PtexReader error: unzip failed, file corrupt PtexFile: @\n"},
         {"nfaces 2^31-1", with(24, 0x7fffffffu)},
         {"nfaces 3000000", with(24, 3000000u)},
         {"nfaces 0", with(24, 0)},
-        {"level data size", with(48, ~uint64_t(0), 8), "PtexReader error: invalid data, file corrupt PtexFile: @\n"},
+        {"level data size", with(48, ~uint64_t(0), 8),
+         "PtexReader error: invalid data, file corrupt PtexFile: @\n"},
         {"metadata memsize", with(60, 0xfffffff0u), "", true},
         {"face 1 res 30x2", withFaces([](Bytes& r) { put(r, 20, 0x21e, 2); }),
          "PtexReader error: invalid face resolution (face 1) PtexFile: @\n"},
@@ -311,7 +344,8 @@ TEST_F(Hostile, EveryVariantFailsCleanly)
     };
     for (size_t field : {28u, 32u, 36u, 40u, 56u, 60u})
         for (uint32_t x : {0xffffffffu, 0x7ffffff0u, 0u, 1u})
-            v.push_back({"header field " + std::to_string(field) + " = " + std::to_string(x), with(field, x)});
+            v.push_back({"header field " + std::to_string(field) + " = " + std::to_string(x),
+                         with(field, x)});
     for (size_t field : {48u, 80u, 88u, 96u})
         v.push_back({"64-bit field " + std::to_string(field), with(field, ~0ull - 5, 8)});
     for (size_t field : {72u, 76u})
@@ -321,19 +355,24 @@ TEST_F(Hostile, EveryVariantFailsCleanly)
         v.push_back({"level data size", with(levelInfo + 16 * level, ~0ull >> 2, 8)});
         v.push_back({"level header size", with(levelInfo + 16 * level + 8, 0xfffffff0u)});
     }
-    for (int res : {0x1e1e, 0x1f, 0x1f00, 0x03ff, 0x8003, 0x7f7f, 0x1414, 0x0f0f}) {  // vlog2 << 8 | ulog2
-        v.push_back({"res " + std::to_string(res), withFaces([&](Bytes& r) { put(r, 20, res, 2); })});
-        v.push_back({"constant res " + std::to_string(res), withFaces([&](Bytes& r) { put(r, 0, res, 2), r[3] = 1; })});
+    for (int res :
+         {0x1e1e, 0x1f, 0x1f00, 0x03ff, 0x8003, 0x7f7f, 0x1414, 0x0f0f}) {  // vlog2 << 8 | ulog2
+        v.push_back(
+            {"res " + std::to_string(res), withFaces([&](Bytes& r) { put(r, 20, res, 2); })});
+        v.push_back({"constant res " + std::to_string(res),
+                     withFaces([&](Bytes& r) { put(r, 0, res, 2), r[3] = 1; })});
     }
     // The tiled block of face 0 (tile res, tile header size); level header words.
     const size_t block = level0 + get32(base, levelInfo + 8);
     for (int t : {0x0909, 0x07ff, 0x0000, 0x0264, 0x0808})
         v.push_back({"tile res " + std::to_string(t), with(block, t, 2)});
-    for (uint32_t x : {0xffffffffu, 0u, 7u}) v.push_back({"tile header size " + std::to_string(x), with(block + 2, x)});
+    for (uint32_t x : {0xffffffffu, 0u, 7u})
+        v.push_back({"tile header size " + std::to_string(x), with(block + 2, x)});
     for (uint64_t x : {0x3fffffffull, 0xffffffffull, 0x80000010ull, 0x40000003ull}) {
         Bytes words(8);
         put(words, 0, x * 0x100000001ull, 8);
-        v.push_back({"level header words " + std::to_string(x), withSection(level0, levelInfo + 8, words)});
+        v.push_back(
+            {"level header words " + std::to_string(x), withSection(level0, levelInfo + 8, words)});
     }
     // Metadata records: keysize, key, type, datasize, data (large ones: zipsize, no data).
     Bytes rec = {4, 'k', 'e', 'y', 0, 3, 0xf0, 0xff, 0xff, 0xff, 1, 2, 3, 4};
@@ -342,7 +381,8 @@ TEST_F(Hostile, EveryVariantFailsCleanly)
     v.push_back({"key size 0", withSection(meta, 56, rec, 60)});
     rec[0] = 200;
     v.push_back({"key past the end", withSection(meta, 56, rec, 60)});
-    const Bytes lrec = {6, 'l', 'a', 'r', 'g', 'e', 0, 3, 0xfc, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x7f};
+    const Bytes lrec = {6,    'l',  'a',  'r',  'g',  'e',  0,    3,
+                        0xfc, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x7f};
     v.push_back({"large entry of 4 GiB", withSection(meta + get32(base, 56) + 8, 72, lrec, 76)});
     // Edit blocks appended: type, size, payload (face: id, face info, block header, pixel, data).
     v.push_back({"edit size huge", withEdit(0, Bytes(10, 0), 0xffffffffu)});
@@ -369,29 +409,34 @@ TEST_F(Hostile, EveryVariantFailsCleanly)
     }
 }
 
-TEST_F(Hostile, BadRequestsAreHarmlessAndErrorsGiveZeroData)
-{
+TEST_F(Hostile, BadRequestsAreHarmlessAndErrorsGiveZeroData) {
     Collect errs;
     PtexCache* cache = PtexCache::create(0, 0, false, nullptr, &errs);
     Ptex::String err;
     for (bool cut : {false, true}) {
-        if (cut) writeFile(path, Bytes(base.begin(), base.begin() + long(level0 + 30)));  // cut in the levels
+        if (cut)
+            writeFile(path,
+                      Bytes(base.begin(), base.begin() + long(level0 + 30)));  // cut in the levels
         PtexTexture* t = cache->get(path.c_str(), err);
         ASSERT_TRUE(t) << err;
         Bytes buf(8 * 8 * 4, 0xab);
-        t->getData(cut ? 1 : 99, buf.data(), 0, Ptex::Res(3, 3));  // invalid face or read error: zero pixels
+        t->getData(cut ? 1 : 99, buf.data(), 0,
+                   Ptex::Res(3, 3));  // invalid face or read error: zero pixels
         EXPECT_EQ(buf, Bytes(buf.size(), 0));
         ASSERT_EQ(errs.errors.size(), cut ? 3u : 0u);
         if (cut) {
             EXPECT_EQ(0u, errs.errors[2].rfind("PtexReader error:", 0)) << errs.errors[2];
             EXPECT_NE(std::string::npos, errs.errors[2].find(" PtexFile: " + path + "\n"));
         }
-        for (Ptex::Res r : {Ptex::Res(4, 4), Ptex::Res(-1, 2), Ptex::Res(2, 3)}) {  // enlarged, below one texel
+        for (Ptex::Res r :
+             {Ptex::Res(4, 4), Ptex::Res(-1, 2), Ptex::Res(2, 3)}) {  // enlarged, below one texel
             PtexFaceData* d = t->getData(cut ? 0 : 1, r);
-            EXPECT_EQ(d->isConstant() && static_cast<uint8_t*>(d->getData())[0] == 0, cut || r != Ptex::Res(2, 3));
+            EXPECT_EQ(d->isConstant() && static_cast<uint8_t*>(d->getData())[0] == 0,
+                      cut || r != Ptex::Res(2, 3));
             d->release();
         }
-        t->getData(1, buf.data(), 0);  // bad requests do not put the texture in error, read errors do
+        t->getData(1, buf.data(),
+                   0);  // bad requests do not put the texture in error, read errors do
         EXPECT_EQ(buf == Bytes(buf.size(), 0), cut);
         float px[5] = {7, 7, 7, 7, 7};
         t->getPixel(1, 0, 0, px, 2, 5);  // channel range clipped to the file's

@@ -17,9 +17,10 @@ namespace {
 struct CountingHandler : public PtexInputHandler {
     std::atomic<int> opens{0}, closes{0};
     Handle open(const char* path) override { return opens++, std::fopen(path, "rb"); }
-    void seek(Handle h, int64_t pos) override { fseeko(static_cast<FILE*>(h), off_t(pos), SEEK_SET); }
-    size_t read(void* buf, size_t size, Handle h) override
-    {
+    void seek(Handle h, int64_t pos) override {
+        fseeko(static_cast<FILE*>(h), off_t(pos), SEEK_SET);
+    }
+    size_t read(void* buf, size_t size, Handle h) override {
         return std::fread(buf, size, 1, static_cast<FILE*>(h)) == 1 ? size : 0;
     }
     bool close(Handle h) override { return closes++, std::fclose(static_cast<FILE*>(h)) == 0; }
@@ -27,8 +28,7 @@ struct CountingHandler : public PtexInputHandler {
 };
 
 // Every texel of every face at full resolution.
-Bytes allFaces(PtexTexture* t)
-{
+Bytes allFaces(PtexTexture* t) {
     Bytes out;
     const size_t ps = size_t(Ptex::DataSize(t->dataType()) * t->numChannels());
     for (int f = 0; f < t->numFaces(); f++) {
@@ -41,8 +41,7 @@ Bytes allFaces(PtexTexture* t)
 
 class PtexCacheTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!haveGolden()) GTEST_SKIP() << "golden Ptex data not found in " << goldenDir();
         ASSERT_TRUE(tmp.ok());
     }
@@ -50,8 +49,7 @@ protected:
     ScratchDir tmp;
 };
 
-TEST_F(PtexCacheTest, ReferenceCountsAndReleaseThroughAnInputHandler)
-{
+TEST_F(PtexCacheTest, ReferenceCountsAndReleaseThroughAnInputHandler) {
     CountingHandler h;
     PtexCache* c = PtexCache::create(0, 0, false, &h);
     c->setSearchPath(goldenDir().c_str());
@@ -77,10 +75,10 @@ TEST_F(PtexCacheTest, ReferenceCountsAndReleaseThroughAnInputHandler)
     EXPECT_EQ(2, h.closes.load());
 }
 
-TEST_F(PtexCacheTest, FailuresAreRememberedUntilPurged)
-{
+TEST_F(PtexCacheTest, FailuresAreRememberedUntilPurged) {
     Collect errs;
-    PtexCache* c = PtexCache::create(1, 1, false, nullptr, &errs);  // one handle, no memory to keep data
+    PtexCache* c =
+        PtexCache::create(1, 1, false, nullptr, &errs);  // one handle, no memory to keep data
     const std::string p = tmp.file("late.ptx"), bad = tmp.file("bad.ptx");
     Ptex::String err;
     EXPECT_EQ(nullptr, c->get(p.c_str(), err));
@@ -116,10 +114,10 @@ TEST_F(PtexCacheTest, FailuresAreRememberedUntilPurged)
     c->release();
 }
 
-TEST_F(PtexCacheTest, MemoryAndFileHandleLimits)
-{
+TEST_F(PtexCacheTest, MemoryAndFileHandleLimits) {
     // memory: released textures are pruned down to the limit, held ones never
-    const char* files[] = {"tiled_rgba8.ptx", "grid_f32.ptx", "ico_f32_nomip.ptx", "cube_rgb8.ptx", "val5_u16.ptx"};
+    const char* files[] = {"tiled_rgba8.ptx", "grid_f32.ptx", "ico_f32_nomip.ptx", "cube_rgb8.ptx",
+                           "val5_u16.ptx"};
     std::vector<Bytes> ref;
     for (const char* f : files) {
         Ptex::String err;
@@ -127,7 +125,8 @@ TEST_F(PtexCacheTest, MemoryAndFileHandleLimits)
         ASSERT_TRUE(t) << err;
         ref.push_back(allFaces(t));
     }
-    for (auto [maxFiles, maxMem] : {std::pair{0, 64 * 1024}, std::pair{2, 1}}) {  // 1 byte: every reuse reloads
+    for (auto [maxFiles, maxMem] :
+         {std::pair{0, 64 * 1024}, std::pair{2, 1}}) {  // 1 byte: every reuse reloads
         PtexCache* c = PtexCache::create(maxFiles, size_t(maxMem));
         PtexCache::Stats s;
         for (int round = 0; round < 2; round++)
@@ -140,7 +139,8 @@ TEST_F(PtexCacheTest, MemoryAndFileHandleLimits)
                 EXPECT_TRUE(i != 0 || s.memUsed > (4u << 20)) << "held textures are never pruned";
                 t->release();
                 c->getStats(s);
-                EXPECT_TRUE(maxFiles || s.memUsed <= size_t(maxMem)) << files[i] << ": " << s.memUsed;
+                EXPECT_TRUE(maxFiles || s.memUsed <= size_t(maxMem))
+                    << files[i] << ": " << s.memUsed;
                 EXPECT_LE(s.filesOpen, maxFiles ? 2u : 5u);
             }
         EXPECT_EQ(s.fileReopens > 0, maxFiles == 2);
@@ -151,14 +151,14 @@ TEST_F(PtexCacheTest, MemoryAndFileHandleLimits)
 }
 
 // Every face at full res, a reduction and 1x1, a tile walk and metadata values.
-uint64_t checksum(PtexTexture* t)
-{
+uint64_t checksum(PtexTexture* t) {
     Bytes all = allFaces(t);
     auto append = [&](const void* p, size_t n) {
         all.insert(all.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
     };
     const size_t ps = size_t(Ptex::DataSize(t->dataType()) * t->numChannels());
-    const int dv = t->meshType() == Ptex::mt_triangle ? 1 : 2;  // triangles reduce symmetrically only
+    const int dv =
+        t->meshType() == Ptex::mt_triangle ? 1 : 2;  // triangles reduce symmetrically only
     for (int f = 0; f < t->numFaces(); f++) {
         const Ptex::Res r = t->getFaceInfo(f).res;
         const Ptex::Res half(int8_t(std::max(r.ulog2 - 1, 0)), int8_t(std::max(r.vlog2 - dv, 0)));
@@ -193,11 +193,11 @@ uint64_t checksum(PtexTexture* t)
 // Threads read every face of several files through one small-memory, few-handle
 // cache, at full and reduced resolutions, while one purges, and compare with
 // single-threaded checksums.
-TEST(PtexCacheThreads, ConcurrentReadersShareOneSmallCache)
-{
+TEST(PtexCacheThreads, ConcurrentReadersShareOneSmallCache) {
     if (!haveGolden()) GTEST_SKIP() << "golden Ptex data not found in " << goldenDir();
-    const std::vector<std::string> files = {"tiled_rgba8.ptx", "cube_rgb8.ptx",     "grid_rgba8.ptx", "ico_rgb8.ptx",
-                                            "edits_rgb8.ptx",  "val5_gray_f32.ptx", "cube_half.ptx"};
+    const std::vector<std::string> files = {
+        "tiled_rgba8.ptx", "cube_rgb8.ptx",     "grid_rgba8.ptx", "ico_rgb8.ptx",
+        "edits_rgb8.ptx",  "val5_gray_f32.ptx", "cube_half.ptx"};
     std::vector<uint64_t> ref;
     for (const std::string& f : files) {
         Ptex::String err;

@@ -14,8 +14,7 @@ namespace {
 
 const std::string kData = ZENTO_TESTDATA_DIR, kBin = PTEX_EVAL_BIN;
 
-std::string run(const std::string& cmd, int& status)
-{
+std::string run(const std::string& cmd, int& status) {
     std::string out;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -24,13 +23,12 @@ std::string run(const std::string& cmd, int& status)
     return out;
 }
 
-TEST(PtexEvalTool, WritesOurResultsAndRefusesBadInput)
-{
+TEST(PtexEvalTool, WritesOurResultsAndRefusesBadInput) {
     const std::string table = kData + "/filters/ico_rgb8.tsv";
     if (!std::filesystem::exists(table)) GTEST_SKIP() << "no test data in " << kData;
     int st = -1;
-    for (const std::string& cmd :
-         {kBin + " " + table + " --dir " + kData + "/ptex", "cd " + kData + "/ptex && " + kBin + " - < " + table}) {
+    for (const std::string& cmd : {kBin + " " + table + " --dir " + kData + "/ptex",
+                                   "cd " + kData + "/ptex && " + kBin + " - < " + table}) {
         std::istringstream got(run(cmd, st));
         std::ifstream ref(table);
         PtexEval::FilterTable a, b;
@@ -44,10 +42,12 @@ TEST(PtexEvalTool, WritesOurResultsAndRefusesBadInput)
             for (size_t k = 0; k < size_t(a.nresult); k++) {
                 const float r = b.rows[i].ref[k];
                 ASSERT_EQ(a.rows[i].refWritten[k], b.rows[i].refWritten[k]) << "row " << i;
-                EXPECT_LE(std::fabs(a.rows[i].ref[k] - r), 1e-5f * std::fmax(1.0f, std::fabs(r))) << "row " << i;
+                EXPECT_LE(std::fabs(a.rows[i].ref[k] - r), 1e-5f * std::fmax(1.0f, std::fabs(r)))
+                    << "row " << i;
             }
     }
-    const std::string bad = testing::TempDir() + "ptex-eval-bad-" + std::to_string(getpid()) + ".tsv";
+    const std::string bad =
+        testing::TempDir() + "ptex-eval-bad-" + std::to_string(getpid()) + ".tsv";
     std::ofstream(bad) << "file\tfilter\nx.ptx\tbox\n";
     run(kBin + " " + bad + " 2>/dev/null", st);
     EXPECT_NE(st, 0) << "a malformed table";

@@ -28,9 +28,10 @@ class MemoryInput : public PtexInputHandler {
 public:
     explicit MemoryInput(const Bytes& data) : _data(data) {}
     Handle open(const char*) override { return new uint64_t(0); }
-    void seek(Handle handle, int64_t pos) override { *static_cast<uint64_t*>(handle) = pos < 0 ? UINT64_MAX : uint64_t(pos); }
-    size_t read(void* buffer, size_t size, Handle handle) override
-    {
+    void seek(Handle handle, int64_t pos) override {
+        *static_cast<uint64_t*>(handle) = pos < 0 ? UINT64_MAX : uint64_t(pos);
+    }
+    size_t read(void* buffer, size_t size, Handle handle) override {
         uint64_t& pos = *static_cast<uint64_t*>(handle);
         if (pos >= _data.size()) return 0;
         size_t n = std::min<size_t>(size, _data.size() - size_t(pos));
@@ -38,8 +39,7 @@ public:
         pos += n;
         return n;
     }
-    bool close(Handle handle) override
-    {
+    bool close(Handle handle) override {
         delete static_cast<uint64_t*>(handle);
         return true;
     }
@@ -58,13 +58,11 @@ public:
 // A texture opened from memory through a cache; released in order.
 class MemoryTexture {
 public:
-    explicit MemoryTexture(const Bytes& data) : _input(data)
-    {
+    explicit MemoryTexture(const Bytes& data) : _input(data) {
         _cache = PtexCache::create(1, 0, false, &_input, &errors);
         tex = _cache->get("fuzz.ptx", error);
     }
-    ~MemoryTexture()
-    {
+    ~MemoryTexture() {
         if (tex) tex->release();
         _cache->release();
     }
@@ -81,13 +79,13 @@ private:
 };
 
 // A 2-face quad RGB8 texture with mip-maps, as bytes (written through a scratch file).
-Bytes smallTexture()
-{
+Bytes smallTexture() {
     char dir[] = "/tmp/fuzz-regression-XXXXXX";
     if (!mkdtemp(dir)) return {};
     const std::string path = std::string(dir) + "/t.ptx";
     Ptex::String error;
-    PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 2, error, true);
+    PtexWriter* w =
+        PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 2, error, true);
     if (!w) return {};
     for (int f = 0; f < 2; f++) {
         int adj[4] = {-1, 1 - f, -1, -1}, edges[4] = {0, 3, 0, 1};
@@ -111,21 +109,18 @@ Bytes smallTexture()
 // A scratch directory removed with its files.
 class Scratch {
 public:
-    Scratch()
-    {
+    Scratch() {
         char dir[] = "/tmp/fuzz-regression-XXXXXX";
         if (mkdtemp(dir)) _dir = dir;
     }
-    ~Scratch()
-    {
+    ~Scratch() {
         for (const std::string& f : _files) unlink(f.c_str());
         if (!_dir.empty()) rmdir(_dir.c_str());
     }
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
     bool ok() const { return !_dir.empty(); }
-    std::string file(const std::string& name)
-    {
+    std::string file(const std::string& name) {
         _files.push_back(_dir + "/" + name);
         return _files.back();
     }
@@ -137,21 +132,21 @@ private:
 
 // Texels of face `face` at res: a different ramp per face. Multiples of 4, so
 // every order of 2x2, u and v reductions gives the same integers.
-Bytes faceTexels(Ptex::Res res, int face)
-{
+Bytes faceTexels(Ptex::Res res, int face) {
     Bytes texels(size_t(res.size()) * 3);
     for (size_t i = 0; i < texels.size(); i++) texels[i] = uint8_t((i * 5 + size_t(face) * 71) * 4);
     return texels;
 }
 
-Bytes levelData(PtexTexture* tex, int face, Ptex::Res res)
-{
+Bytes levelData(PtexTexture* tex, int face, Ptex::Res res) {
     Bytes data(size_t(res.size()) * size_t(tex->numChannels()));
     tex->getData(face, data.data(), 0, res);
     return data;
 }
 
-void putU16(Bytes& data, size_t offset, uint16_t value) { std::memcpy(&data[offset], &value, 2); }
+void putU16(Bytes& data, size_t offset, uint16_t value) {
+    std::memcpy(&data[offset], &value, 2);
+}
 
 // Extended header fields (it follows the 64-byte header).
 constexpr size_t UBorderModeOffset = 64, VBorderModeOffset = 68, EdgeFilterModeOffset = 70;
@@ -161,8 +156,7 @@ constexpr size_t UBorderModeOffset = 64, VBorderModeOffset = 68, EdgeFilterModeO
 // Found by fuzz_ptex_reader: border modes read from a damaged file went into the
 // BorderMode enum unchecked (257 is no value the enum can hold) and the
 // separable filter switched on it. Unknown modes now read as the defaults.
-TEST(FuzzRegression, UnknownBorderAndEdgeFilterModesReadAsDefaults)
-{
+TEST(FuzzRegression, UnknownBorderAndEdgeFilterModesReadAsDefaults) {
     const Bytes good = smallTexture();
     ASSERT_FALSE(good.empty());
     for (uint16_t bad : {uint16_t(3), uint16_t(257), uint16_t(0xffff)}) {
@@ -183,8 +177,8 @@ TEST(FuzzRegression, UnknownBorderAndEdgeFilterModesReadAsDefaults)
         EXPECT_STREQ(Ptex::BorderModeName(t.tex->uBorderMode()), "clamp");
 
         // The filters that switch on the modes give what clamped borders give.
-        for (PtexFilter::FilterType type :
-             {PtexFilter::f_box, PtexFilter::f_bilinear, PtexFilter::f_gaussian, PtexFilter::f_bicubic}) {
+        for (PtexFilter::FilterType type : {PtexFilter::f_box, PtexFilter::f_bilinear,
+                                            PtexFilter::f_gaussian, PtexFilter::f_bicubic}) {
             PtexFilter::Options opts(type);
             PtexPtr<PtexFilter> filter(PtexFilter::getFilter(t.tex, opts));
             ASSERT_TRUE(filter);
@@ -203,8 +197,7 @@ TEST(FuzzRegression, UnknownBorderAndEdgeFilterModesReadAsDefaults)
 // reduction order (which entry of a level is which face) was computed after the
 // first edit had already replaced its face info, so it no longer matched the
 // order the levels were written in. It is now taken before any edit applies.
-TEST(FuzzRegression, IncrementalResolutionEditKeepsTheStoredReductionOrder)
-{
+TEST(FuzzRegression, IncrementalResolutionEditKeepsTheStoredReductionOrder) {
     Scratch scratch;
     ASSERT_TRUE(scratch.ok());
     const std::string path = scratch.file("edited.ptx");
@@ -213,7 +206,8 @@ TEST(FuzzRegression, IncrementalResolutionEditKeepsTheStoredReductionOrder)
     const Ptex::Res res[nfaces] = {Ptex::Res(5, 5), Ptex::Res(4, 4), Ptex::Res(3, 3)};
     Ptex::String error;
     {
-        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, nfaces, error, true);
+        PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, nfaces,
+                                         error, true);
         ASSERT_NE(w, nullptr) << error;
         for (int f = 0; f < nfaces; f++) {
             Bytes texels = faceTexels(res[f], f);
@@ -232,7 +226,8 @@ TEST(FuzzRegression, IncrementalResolutionEditKeepsTheStoredReductionOrder)
     }
     // Face 2 grows past the others: by the edited infos it would come first.
     {
-        PtexWriter* w = PtexWriter::edit(path.c_str(), true, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, nfaces, error, true);
+        PtexWriter* w = PtexWriter::edit(path.c_str(), true, Ptex::mt_quad, Ptex::dt_uint8, 3, -1,
+                                         nfaces, error, true);
         ASSERT_NE(w, nullptr) << error;
         Bytes texels = faceTexels(Ptex::Res(6, 6), 9);
         ASSERT_TRUE(w->writeFace(2, Ptex::FaceInfo(Ptex::Res(6, 6)), texels.data()));

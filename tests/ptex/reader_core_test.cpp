@@ -13,10 +13,10 @@
 
 namespace {
 
-static_assert(sizeof(Ptex::FaceInfo) == 20 && sizeof(Ptex::Res) == 2, "in-memory layout is the file record");
+static_assert(sizeof(Ptex::FaceInfo) == 20 && sizeof(Ptex::Res) == 2,
+              "in-memory layout is the file record");
 
-TEST(PtexHalfTest, ToFloatIsExactAndRoundTripsEveryValue)
-{
+TEST(PtexHalfTest, ToFloatIsExactAndRoundTripsEveryValue) {
     for (uint32_t h = 0; h < 65536; h++) {
         const float f = PtexHalf::toFloat(uint16_t(h));
         const uint32_t exp = (h >> 10) & 0x1f, mant = h & 0x3ff;
@@ -34,38 +34,40 @@ TEST(PtexHalfTest, ToFloatIsExactAndRoundTripsEveryValue)
     }
 }
 
-TEST(PtexHalfTest, FromFloatRoundsTiesAwayFromZero)
-{
-    const std::pair<float, uint16_t> cases[] = {{1.0f + std::ldexp(1.0f, -11), 0x3c01},
-                                                {-(1.0f + std::ldexp(1.0f, -11)), 0xbc01},
-                                                {1.0f + std::ldexp(1.0f, -12), 0x3c00},
-                                                {65520.0f, 0x7c00},
-                                                {65519.0f, 0x7bff},
-                                                {-INFINITY, 0xfc00},
-                                                {std::ldexp(1.0f, -25), 0x0001},
-                                                {std::ldexp(1.0f, -26), 0x0000},
-                                                {-0.0f, 0x0000},
-                                                {std::ldexp(1.0f, -14) - std::ldexp(1.0f, -26), 0x0400}};
+TEST(PtexHalfTest, FromFloatRoundsTiesAwayFromZero) {
+    const std::pair<float, uint16_t> cases[] = {
+        {1.0f + std::ldexp(1.0f, -11), 0x3c01},
+        {-(1.0f + std::ldexp(1.0f, -11)), 0xbc01},
+        {1.0f + std::ldexp(1.0f, -12), 0x3c00},
+        {65520.0f, 0x7c00},
+        {65519.0f, 0x7bff},
+        {-INFINITY, 0xfc00},
+        {std::ldexp(1.0f, -25), 0x0001},
+        {std::ldexp(1.0f, -26), 0x0000},
+        {-0.0f, 0x0000},
+        {std::ldexp(1.0f, -14) - std::ldexp(1.0f, -26), 0x0400}};
     for (const auto& [f, h] : cases) EXPECT_EQ(h, PtexHalf::fromFloat(f)) << std::hexfloat << f;
 }
 
 // Edge cases the golden files need not contain.
-TEST(PtexUtilsTest, ConversionAndReductionEdgeCases)
-{
+TEST(PtexUtilsTest, ConversionAndReductionEdgeCases) {
     const float in[5] = {-0.5f, 0.5f, 1.5f, 0.0019607f, 0.0019608f};
     uint8_t o8[5];
     Ptex::ConvertFromFloat(o8, in, Ptex::dt_uint8, 5);  // rounds and clamps
     EXPECT_EQ(std::vector<uint8_t>(o8, o8 + 5), (std::vector<uint8_t>{0, 128, 255, 0, 1}));
-    uint16_t s16[12] = {65535, 1, 65535, 2, 0, 0, 65535, 3, 65534, 4};  // 2x2, 2 channels, stride 12 bytes
+    uint16_t s16[12] = {65535, 1,     65535, 2,     0,
+                        0,     65535, 3,     65534, 4};  // 2x2, 2 channels, stride 12 bytes
     uint16_t o16[2];
-    PtexUtils::reduce(s16, 12, 2, 2, o16, 4, Ptex::dt_uint16, 2);  // integer sums truncate, no overflow
+    PtexUtils::reduce(s16, 12, 2, 2, o16, 4, Ptex::dt_uint16,
+                      2);  // integer sums truncate, no overflow
     EXPECT_EQ((65535 * 3 + 65534) >> 2, o16[0]);
     EXPECT_EQ(2, o16[1]);
     const float sf[4] = {1e8f, 1.0f, -1e8f, 1.0f};  // ((a+b)+c)+d, then times 0.25
     float of;
     PtexUtils::reduce(sf, 8, 2, 2, &of, 4, Ptex::dt_float, 1);
     EXPECT_EQ(0.25f * (((1e8f + 1.0f) + -1e8f) + 1.0f), of);
-    const PtexHalf sh[4] = {PtexHalf(1.0f), PtexHalf(1.0f), PtexHalf(1.0f), PtexHalf(1.0f + std::ldexp(1.0f, -9))};
+    const PtexHalf sh[4] = {PtexHalf(1.0f), PtexHalf(1.0f), PtexHalf(1.0f),
+                            PtexHalf(1.0f + std::ldexp(1.0f, -9))};
     PtexHalf oh;
     PtexUtils::reduce(sh, 4, 2, 2, &oh, 2, Ptex::dt_half, 1);
     EXPECT_EQ(0x3c01, oh.bits);  // 1 + 2^-11 is a tie, rounded away from zero

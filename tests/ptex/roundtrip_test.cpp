@@ -13,16 +13,14 @@ using namespace PtexTest;
 
 namespace {
 
-PtexTexture* openTex(const std::string& path)
-{
+PtexTexture* openTex(const std::string& path) {
     Ptex::String error;
     PtexTexture* t = PtexTexture::open(path.c_str(), error);
     EXPECT_TRUE(t) << error;
     return t;
 }
 
-Bytes readFace(PtexTexture* t, int f, Ptex::Res res)
-{
+Bytes readFace(PtexTexture* t, int f, Ptex::Res res) {
     Bytes b(size_t(res.size()) * Ptex::DataSize(t->dataType()) * t->numChannels(), 0xcd);
     t->getData(f, b.data(), 0, res);
     return b;
@@ -30,14 +28,14 @@ Bytes readFace(PtexTexture* t, int f, Ptex::Res res)
 
 // What the writer must store for a face: the data as given, reductions of the
 // premultiplied data and the un-premultiplied average of the smallest one.
-void expectStored(PtexTexture* t, int f, const Bytes& img, Ptex::Res res, bool mip = true)
-{
+void expectStored(PtexTexture* t, int f, const Bytes& img, Ptex::Res res, bool mip = true) {
     const Ptex::DataType dt = t->dataType();
     const int nch = t->numChannels(), ps = Ptex::DataSize(dt) * nch, alpha = t->alphaChannel();
     EXPECT_EQ(readFace(t, f, res), img) << "face " << f;
     Bytes cur = img, avg(static_cast<size_t>(ps));
     if (alpha >= 0) PtexUtils::multalpha(cur.data(), res.size(), dt, nch, alpha);
-    for (; mip && res.ulog2 > 2 && res.vlog2 > 2; res = Ptex::Res(int8_t(res.ulog2 - 1), int8_t(res.vlog2 - 1))) {
+    for (; mip && res.ulog2 > 2 && res.vlog2 > 2;
+         res = Ptex::Res(int8_t(res.ulog2 - 1), int8_t(res.vlog2 - 1))) {
         Bytes r(size_t(res.size() / 4) * ps);
         (t->meshType() == Ptex::mt_triangle ? PtexUtils::reduceTri : PtexUtils::reduce)(
             cur.data(), res.u() * ps, res.u(), res.v(), r.data(), res.u() / 2 * ps, dt, nch);
@@ -52,8 +50,7 @@ void expectStored(PtexTexture* t, int f, const Bytes& img, Ptex::Res res, bool m
 
 class RoundTripFormats : public ::testing::TestWithParam<std::tuple<Ptex::DataType, int, bool>> {};
 
-TEST_P(RoundTripFormats, FacesLevelsAndConstants)
-{
+TEST_P(RoundTripFormats, FacesLevelsAndConstants) {
     const auto [dt, nch, mip] = GetParam();
     ScratchDir dir;
     ASSERT_TRUE(dir.ok());
@@ -68,7 +65,8 @@ TEST_P(RoundTripFormats, FacesLevelsAndConstants)
     std::vector<Bytes> imgs(6);
     std::vector<Ptex::FaceInfo> infos(7);
     for (int f = 0; f < 6; f++) {
-        infos[f] = quadInfo(res[f].ulog2, res[f].vlog2, (f + 1) % 6, (f + 2) % 6, -1, (f + 5) % 6, f % 4, 2, 0, 1);
+        infos[f] = quadInfo(res[f].ulog2, res[f].vlog2, (f + 1) % 6, (f + 2) % 6, -1, (f + 5) % 6,
+                            f % 4, 2, 0, 1);
         infos[f].flags = f == 2 ? Ptex::FaceInfo::flag_subface : 0;
         imgs[f] = makeImage(res[f], dt, nch, 100 + f);
     }
@@ -97,16 +95,18 @@ TEST_P(RoundTripFormats, FacesLevelsAndConstants)
             << f;
     }
     for (int f : {0, 1, 2}) expectStored(t, f, imgs[f], res[f], mip);
-    EXPECT_EQ(readFace(t, 3, Ptex::Res(0, 0)), Bytes(imgs[3].begin(), imgs[3].begin() + ps));  // as given
+    EXPECT_EQ(readFace(t, 3, Ptex::Res(0, 0)),
+              Bytes(imgs[3].begin(), imgs[3].begin() + ps));  // as given
     EXPECT_EQ(readFace(t, 5, Ptex::Res(0, 0)), imgs[5]);
     EXPECT_EQ(readFace(t, 6, Ptex::Res(0, 0)), Bytes(ps, 0));
     const Bytes full = readFace(t, 4, res[4]);  // expands to its logical res
-    for (int i = 0; i < res[4].size(); i++) EXPECT_EQ(0, std::memcmp(&full[size_t(i) * ps], imgs[0].data(), ps));
+    for (int i = 0; i < res[4].size(); i++)
+        EXPECT_EQ(0, std::memcmp(&full[size_t(i) * ps], imgs[0].data(), ps));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, RoundTripFormats,
-                         ::testing::Combine(::testing::Values(Ptex::dt_uint8, Ptex::dt_uint16, Ptex::dt_half,
-                                                              Ptex::dt_float),
+                         ::testing::Combine(::testing::Values(Ptex::dt_uint8, Ptex::dt_uint16,
+                                                              Ptex::dt_half, Ptex::dt_float),
                                             ::testing::Range(1, 7), ::testing::Bool()),
                          [](const auto& info) {
                              return std::string(Ptex::DataTypeName(std::get<0>(info.param))) + "_" +
@@ -120,19 +120,20 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(RoundTrip, TiledFacesStridesAndTriangles)
-{
+TEST_F(RoundTrip, TiledFacesStridesAndTriangles) {
     const std::string path = dir.file("tiled.ptx");
     Ptex::String error;
     PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 4, 3, 2, error);
     ASSERT_TRUE(w);
     Bytes img0 = makeImage(Ptex::Res(9, 8), Ptex::dt_uint8, 4, 1);  // 512 KiB
     for (int v = 0; v < 128; v++)                                   // tile 0 uniform
-        for (int u = 0; u < 128; u++) std::memcpy(&img0[(size_t(v) * 512 + u) * 4], "\x01\x02\x03\x04", 4);
+        for (int u = 0; u < 128; u++)
+            std::memcpy(&img0[(size_t(v) * 512 + u) * 4], "\x01\x02\x03\x04", 4);
     const Bytes img1 = makeImage(Ptex::Res(3, 2), Ptex::dt_uint8, 4, 2);
     const int row = 8 * 4, stride = row + 5;  // face 1 given with a padded stride
     Bytes padded(size_t(stride) * 4, 0xee);
-    for (int v = 0; v < 4; v++) std::memcpy(&padded[size_t(v) * stride], &img1[size_t(v) * row], row);
+    for (int v = 0; v < 4; v++)
+        std::memcpy(&padded[size_t(v) * stride], &img1[size_t(v) * row], row);
     ASSERT_TRUE(w->writeFace(0, quadInfo(9, 8, 1), img0.data()));
     ASSERT_TRUE(w->writeFace(1, quadInfo(3, 2, 0), padded.data(), stride));
     ASSERT_TRUE(w->close(error));
@@ -147,7 +148,8 @@ TEST_F(RoundTrip, TiledFacesStridesAndTriangles)
     EXPECT_TRUE(tile->isConstant());
     tile->release();
     d->release();
-    Bytes pad(size_t(stride) * 4), flip(size_t(row) * 4);  // read back with padded and negative strides
+    Bytes pad(size_t(stride) * 4),
+        flip(size_t(row) * 4);  // read back with padded and negative strides
     t->getData(1, pad.data(), stride);
     t->getData(1, flip.data() + 3 * row, -row);
     for (int v = 0; v < 4; v++) {
@@ -174,15 +176,15 @@ TEST_F(RoundTrip, TiledFacesStridesAndTriangles)
 
 // Base file for the edit tests: 4 RGB8 faces of 16x16, metadata with a
 // replaced and an empty value.
-std::vector<Bytes> writeEditBase(const std::string& path, bool withMeta)
-{
+std::vector<Bytes> writeEditBase(const std::string& path, bool withMeta) {
     std::vector<Bytes> imgs;
     Ptex::String error;
     PtexWriter* w = PtexWriter::open(path.c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);
     if (!w) return imgs;
     for (int f = 0; f < 4; f++) {
         imgs.push_back(makeImage(Ptex::Res(4, 4), Ptex::dt_uint8, 3, 10 + f));
-        w->writeFace(f, quadInfo(4, 4, (f + 1) % 4, -1, -1, (f + 3) % 4, 3, 0, 0, 1), imgs[f].data());
+        w->writeFace(f, quadInfo(4, 4, (f + 1) % 4, -1, -1, (f + 3) % 4, 3, 0, 0, 1),
+                     imgs[f].data());
     }
     w->setBorderModes(Ptex::m_black, Ptex::m_clamp);
     if (withMeta) {
@@ -195,8 +197,7 @@ std::vector<Bytes> writeEditBase(const std::string& path, bool withMeta)
     return imgs;
 }
 
-std::string metaString(PtexTexture* t, const char* key)
-{
+std::string metaString(PtexTexture* t, const char* key) {
     const char* s = nullptr;
     t->getMetaData()->getValue(key, s);
     return s ? s : "(none)";
@@ -204,8 +205,7 @@ std::string metaString(PtexTexture* t, const char* key)
 
 // Incremental edits (with and without metadata in the base file) and a full
 // edit; two sessions each, then applyEdits.
-TEST_F(RoundTrip, EditsAndApplyEdits)
-{
+TEST_F(RoundTrip, EditsAndApplyEdits) {
     for (int mode = 0; mode < 3; mode++) {
         const bool incremental = mode < 2, withMeta = mode != 1;
         const std::string path = dir.file("edits" + std::to_string(mode) + ".ptx");
@@ -215,17 +215,22 @@ TEST_F(RoundTrip, EditsAndApplyEdits)
         const Bytes img3 = makeImage(Ptex::Res(4, 4), Ptex::dt_uint8, 3, 78);
         const uint8_t px[3] = {200, 40, 90};
         Ptex::String error;
-        EXPECT_EQ(PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 4, -1, 4, error), nullptr);
+        EXPECT_EQ(PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 4, -1,
+                                   4, error),
+                  nullptr);
         EXPECT_EQ(error,
-                  "PtexWriter::edit error: header doesn't match existing file, conversions not currently supported");
-        PtexWriter* w = PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);
+                  "PtexWriter::edit error: header doesn't match existing file, conversions not "
+                  "currently supported");
+        PtexWriter* w = PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8,
+                                         3, -1, 4, error);
         ASSERT_TRUE(w) << error;
         ASSERT_TRUE(w->writeFace(1, quadInfo(5, 3, 2, -1, -1, 0, 3, 0, 0, 1), img1.data()));
         ASSERT_TRUE(w->writeConstantFace(2, quadInfo(4, 4, 3, -1, -1, 1), px));
         w->writeMeta("content", "edited");
         ASSERT_TRUE(w->close(error)) << error;
         w->release();
-        w = PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4, error);  // later
+        w = PtexWriter::edit(path.c_str(), incremental, Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 4,
+                             error);  // later
         ASSERT_TRUE(w) << error;
         ASSERT_TRUE(w->writeFace(3, quadInfo(4, 4, 0, -1, -1, 2, 3, 0, 0, 1), img3.data()));
         w->writeMeta("added", "5");

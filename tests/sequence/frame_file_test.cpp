@@ -15,13 +15,16 @@ protected:
     void SetUp() override { ASSERT_NE(::mkdtemp(root_.data()), nullptr); }
     void TearDown() override { std::filesystem::remove_all(root_); }
     std::string path(const std::string& name) const { return root_ + "/" + name; }
-    void write(const std::string& name, const std::string& text) const { std::ofstream(path(name)) << text; }
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path(name)) << text;
+    }
 
     // The file chosen for a request naming `file` ("" for none); plain names go through
     // the instance check, which records them.
-    std::string choose(const std::string& file, int sequence = 0, int number = 0, int offset = 0, int frame = 0)
-    {
-        const FrameFileRequest request{file.empty() ? nullptr : file.c_str(), sequence, number, offset, frame};
+    std::string choose(const std::string& file, int sequence = 0, int number = 0, int offset = 0,
+                       int frame = 0) {
+        const FrameFileRequest request{file.empty() ? nullptr : file.c_str(), sequence, number,
+                                       offset, frame};
         char buffer[ImageFileList::kPathSize];
         std::memset(buffer, 'x', sizeof buffer);
         auto check = [this](char* p, int size, ZUtils::ProgressCallback* cb) {
@@ -39,15 +42,16 @@ protected:
     std::vector<std::string> checks;
 };
 
-TEST_F(FrameFile, PlainNamesSequencesAndListEntries)
-{
+TEST_F(FrameFile, PlainNamesSequencesAndListEntries) {
     EXPECT_EQ(choose("tex/wall_0001.ptx"), "tex/wall_0001.ptx");
     EXPECT_EQ(choose(""), "");
-    EXPECT_EQ(checks, (std::vector<std::string>{"tex/wall_0001.ptx", ""})) << "checked even when unset";
+    EXPECT_EQ(checks, (std::vector<std::string>{"tex/wall_0001.ptx", ""}))
+        << "checked even when unset";
     EXPECT_EQ(choose(std::string(1500, 'n')).size(), 1023u);
     checks.clear();
     write("wall_0007.ptx", "x");
-    EXPECT_EQ(choose(path("wall_0001.ptx"), 1, 10, -3), path("wall_0007.ptx")) << "number plus offset";
+    EXPECT_EQ(choose(path("wall_0001.ptx"), 1, 10, -3), path("wall_0007.ptx"))
+        << "number plus offset";
     EXPECT_EQ(choose("", 1, 10, -3), "");
     EXPECT_TRUE(checks.empty());
     // List entries follow the host frame, also for numbered lists, else the list path stays.

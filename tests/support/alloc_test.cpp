@@ -27,8 +27,10 @@ void recordLine(const char* text) {
 }
 
 std::atomic<size_t> g_refuse{SIZE_MAX};  // requests of this size are refused
-void* volatile g_block = nullptr;        // where a request lands, so that it is never optimised away
-void* refusingAllocate(size_t size) { return size == g_refuse.load() ? nullptr : std::malloc(size); }
+void* volatile g_block = nullptr;  // where a request lands, so that it is never optimised away
+void* refusingAllocate(size_t size) {
+    return size == g_refuse.load() ? nullptr : std::malloc(size);
+}
 
 // Runs `call` with requests of `size` bytes refused; returns the thrown text
 // (null: nothing thrown). Anything else thrown fails the test.
@@ -45,18 +47,32 @@ const char* refused(size_t size, Call&& call) {
     return text;
 }
 
-uint64_t fixedTotal() { return 7000000000ull; }  // beyond 32 bits on purpose
-FreeHeapFigures fixedFree() { return FreeHeapFigures{6000000000ull, 12, HEAP_END}; }
-FreeHeapFigures badWalk() { return FreeHeapFigures{0, 0, HEAP_BADNODE}; }
-bool sound() { return true; }
-bool damaged() { return false; }
+uint64_t fixedTotal() {
+    return 7000000000ull;
+}  // beyond 32 bits on purpose
+FreeHeapFigures fixedFree() {
+    return FreeHeapFigures{6000000000ull, 12, HEAP_END};
+}
+FreeHeapFigures badWalk() {
+    return FreeHeapFigures{0, 0, HEAP_BADNODE};
+}
+bool sound() {
+    return true;
+}
+bool damaged() {
+    return false;
+}
 const HeapInspector kSoundHeap{&fixedTotal, &fixedFree, &sound};
 const HeapInspector kDamagedHeap{&fixedTotal, &badWalk, &damaged};
 
 class AllocReport : public testing::Test {
 protected:
     void SetUp() override { g_lineCount = 0; }
-    ~AllocReport() override { setAllocateFunction(alloc_); setDebugOutputSink(sink_); setHeapInspector(heap_); }
+    ~AllocReport() override {
+        setAllocateFunction(alloc_);
+        setDebugOutputSink(sink_);
+        setHeapInspector(heap_);
+    }
     const DebugOutputSink sink_ = setDebugOutputSink(&recordLine);
     const AllocateFunction alloc_ = setAllocateFunction(&refusingAllocate);
     const HeapInspector* const heap_ = setHeapInspector(&kSoundHeap);
@@ -71,19 +87,23 @@ TEST_F(AllocReport, RefusalWritesFourLinesAndThrowsTheMessageText) {
         {&kSoundHeap, 100, false, -5, 12, sound},
         {&kDamagedHeap, 100, false, -4, 0,
          "7000000000 bytes already in heap; 0 bytes free heap space. Heap is reported damaged.\n"},
-        {&kSoundHeap, 5368709120ull, false, -5, 12, sound},  // its low 32 bits would read 1073741824
+        {&kSoundHeap, 5368709120ull, false, -5, 12,
+         sound},  // its low 32 bits would read 1073741824
         {&kSoundHeap, 4096, true, -5, 12, sound}};
     for (const auto& [heap, size, array, status, blocks, rest] : cases) {
         SCOPED_TRACE(size);
         g_lineCount = 0;
         setHeapInspector(heap);
-        const char* text = refused(size, [&] { g_block = array ? ::operator new[](size) : ::operator new(size); });
-        EXPECT_EQ(text ? text : "", "Memory allocation failure; " + std::to_string(size) + " bytes requested; " + rest);
+        const char* text =
+            refused(size, [&] { g_block = array ? ::operator new[](size) : ::operator new(size); });
+        EXPECT_EQ(text ? text : "", "Memory allocation failure; " + std::to_string(size) +
+                                        " bytes requested; " + rest);
         ASSERT_EQ(g_lineCount.load(), 4);
         EXPECT_EQ(g_lines[0], "[operator new] failed (size is " + std::to_string(size) + ")\n");
         EXPECT_STREQ(g_lines[1], "[getFreeHeapMemory] Getting free heap memory.\n");
         EXPECT_EQ(g_lines[2], "[getFreeHeapMemory] heapstatus=" + std::to_string(status) + "\n");
-        EXPECT_EQ(g_lines[3], "[getFreeHeapMemory] Number of blocks visited: " + std::to_string(blocks) + "\n");
+        EXPECT_EQ(g_lines[3],
+                  "[getFreeHeapMemory] Number of blocks visited: " + std::to_string(blocks) + "\n");
     }
 }
 
@@ -93,8 +113,10 @@ TEST_F(AllocReport, MessageIsTheThreadsOwnBufferAndOutlivesTheThrow) {
     std::vector<std::string> churn;  // heap traffic after the handler leaves the text alone
     for (int i = 0; i < 1000; ++i) churn.emplace_back(200, 'c');
     EXPECT_EQ(kept, lastAllocationFailureMessage());
-    EXPECT_STREQ(kept, "Memory allocation failure; 100 bytes requested; 7000000000 bytes already in heap; "
-                       "6000000000 bytes free heap space.");
+    EXPECT_STREQ(
+        kept,
+        "Memory allocation failure; 100 bytes requested; 7000000000 bytes already in heap; "
+        "6000000000 bytes free heap space.");
     // Two threads alive at once, failing in turn: the second must not overwrite the first's text.
     std::string first, second;
     std::atomic<int> stage{0};
@@ -116,7 +138,9 @@ TEST_F(AllocReport, MessageIsTheThreadsOwnBufferAndOutlivesTheThrow) {
 }
 
 TEST_F(AllocReport, OtherFormsSucceedSilentlyOrReturnNull) {
-    struct alignas(128) Wide { char bytes[128]; };
+    struct alignas(128) Wide {
+        char bytes[128];
+    };
     Wide* many = new Wide[3];
     EXPECT_EQ(reinterpret_cast<uintptr_t>(many) % 128, 0u);
     delete[] many;
@@ -140,12 +164,15 @@ TEST_F(AllocReport, RefusedCopiesLeavePluginStateIntact) {
         ZUtils::InterfaceID getInterfaceID() const override { return 3; }
         PluginBase* getPlugin() override { return nullptr; }
     };
-    struct : Plugin {} plugin;
+    struct : Plugin {
+    } plugin;
     Iface a, b;
     plugin.setPluginName("original");
     plugin.addInterface(&a, 0);
-    EXPECT_NE(refused(std::strlen("replacement") + 1, [&] { plugin.setPluginName("replacement"); }), nullptr);
-    EXPECT_NE(refused(sizeof(void*) * 3, [&] { plugin.addInterface(&b, 0); }), nullptr);  // one list entry
+    EXPECT_NE(refused(std::strlen("replacement") + 1, [&] { plugin.setPluginName("replacement"); }),
+              nullptr);
+    EXPECT_NE(refused(sizeof(void*) * 3, [&] { plugin.addInterface(&b, 0); }),
+              nullptr);  // one list entry
     EXPECT_STREQ(plugin.getPluginName(), "original");
     EXPECT_EQ(plugin.getInterface(3), &a);
 }
@@ -153,13 +180,14 @@ TEST_F(AllocReport, RefusedCopiesLeavePluginStateIntact) {
 TEST(BoundedSprintf, CutsTerminatesAndNeverWritesBeyondTheSize) {
     // {size, text, result, what is written (null: nothing)}
     const std::tuple<int, const char*, int, const char*> cases[] = {
-        {0, "xyz", 0, nullptr}, {-3, "xyz", 0, nullptr}, {6, "12345", 5, "12345"},
-        {6, "123456", -1, "12345"}, {1, "a", -1, ""}, {1, "", 0, ""}};
+        {0, "xyz", 0, nullptr},     {-3, "xyz", 0, nullptr}, {6, "12345", 5, "12345"},
+        {6, "123456", -1, "12345"}, {1, "a", -1, ""},        {1, "", 0, ""}};
     for (const auto& [size, text, result, written] : cases) {
         char b[8] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
         EXPECT_EQ(boundedSprintf(b, size, "%s", text), result) << size << " " << text;
         const size_t n = written ? std::strlen(written) + 1 : 0;
-        EXPECT_EQ(std::string(b, 8), (written ? std::string(written, n) : "") + std::string("abcdefgh").substr(n));
+        EXPECT_EQ(std::string(b, 8),
+                  (written ? std::string(written, n) : "") + std::string("abcdefgh").substr(n));
     }
     EXPECT_EQ(boundedSprintf(nullptr, 10, "%s", "xyz"), 0);
     char b[8] = "keep";

@@ -42,30 +42,44 @@ std::string backToBytes(Units units) {
 
 TEST(Utf8ToUtf16, ValidSequencesAndEscapedBytes) {
     const std::pair<std::string, Units> cases[] = {
-        {"", {}}, {"abc", {0x61, 0x62, 0x63}}, {"\xC3\xA9", {0xE9}}, {"\xDF\xBF", {0x7FF}},
-        {"\xE0\xA0\x80", {0x800}}, {"\xE2\x82\xAC", {0x20AC}}, {"\xEF\xBF\xBF", {0xFFFF}},
-        {"\xF0\x90\x80\x80", {0xD800, 0xDC00}}, {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+        {"", {}},
+        {"abc", {0x61, 0x62, 0x63}},
+        {"\xC3\xA9", {0xE9}},
+        {"\xDF\xBF", {0x7FF}},
+        {"\xE0\xA0\x80", {0x800}},
+        {"\xE2\x82\xAC", {0x20AC}},
+        {"\xEF\xBF\xBF", {0xFFFF}},
+        {"\xF0\x90\x80\x80", {0xD800, 0xDC00}},
+        {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
         {"\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
         // Only the value bits of a lead byte count (a mask one bit too wide adds 0x800).
-        {"\xDF\x80", {0x7C0}}, {"\xEF\x80\x80", {0xF000}}, {"\xF3\xBF\xBF\xBF", {0xDBBF, 0xDFFF}},
-        {"\xED\xA0\x80", {0xD800}}, {"\xED\xBF\xBF", {0xDFFF}},  // surrogate values pass unchanged
-        {"\xF4\x80\x84\x80", {E, 0xDD00}},                        // U+100100, just above the escape plane
+        {"\xDF\x80", {0x7C0}},
+        {"\xEF\x80\x80", {0xF000}},
+        {"\xF3\xBF\xBF\xBF", {0xDBBF, 0xDFFF}},
+        {"\xED\xA0\x80", {0xD800}},
+        {"\xED\xBF\xBF", {0xDFFF}},         // surrogate values pass unchanged
+        {"\xF4\x80\x84\x80", {E, 0xDD00}},  // U+100100, just above the escape plane
         // A byte that breaks a sequence is read again as a lead byte.
-        {"\xE9x", {E, 0xDCE9, 0x78}}, {"\xE2\xC3\xA9", {E, 0xDCE2, 0xE9}},
-        {"\xE2\x82" "A", {E, 0xDCE2, E, 0xDC82, 0x41}}, {"a\xF0\x9F\x98", {0x61, E, 0xDCF0, E, 0xDC9F, E, 0xDC98}},
+        {"\xE9x", {E, 0xDCE9, 0x78}},
+        {"\xE2\xC3\xA9", {E, 0xDCE2, 0xE9}},
+        {"\xE2\x82"
+         "A",
+         {E, 0xDCE2, E, 0xDC82, 0x41}},
+        {"a\xF0\x9F\x98", {0x61, E, 0xDCF0, E, 0xDC9F, E, 0xDC98}},
     };
     for (const auto& [bytes, units] : cases) {
         EXPECT_EQ(convert(bytes), units) << testing::PrintToString(bytes);
         EXPECT_EQ(backToBytes(units), bytes);
     }
     // Invalid sequences: every byte escaped on its own.
-    for (const std::string bytes : {
-             "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",  // overlong, at every threshold
-             "\xF8\x88\x80\x80\x80", "\xFC\x80\x80\x80\x80\x80", "\xFE\xBF\xBF\xBF\xBF\xBF\xBF",
-             "\xFF\xBF\xBF\xBF\xBF\xBF\xBF\xBF",                           // five to eight byte forms
-             "\xF4\x90\x80\x80", "\xF7\xBF\xBF\xBF",                       // from U+110000
-             "\xF4\x80\x80\x80", "\xF4\x80\x81\x81", "\xF4\x80\x83\xBF",   // the escape plane itself
-             "\x80\xBF"}) {                                                // stray continuation bytes
+    for (const std::string bytes :
+         {"\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF",
+          "\xF0\x8F\xBF\xBF",  // overlong, at every threshold
+          "\xF8\x88\x80\x80\x80", "\xFC\x80\x80\x80\x80\x80", "\xFE\xBF\xBF\xBF\xBF\xBF\xBF",
+          "\xFF\xBF\xBF\xBF\xBF\xBF\xBF\xBF",                          // five to eight byte forms
+          "\xF4\x90\x80\x80", "\xF7\xBF\xBF\xBF",                      // from U+110000
+          "\xF4\x80\x80\x80", "\xF4\x80\x81\x81", "\xF4\x80\x83\xBF",  // the escape plane itself
+          "\x80\xBF"}) {                                               // stray continuation bytes
         Units escaped;
         for (unsigned char b : bytes) escaped.insert(escaped.end(), {E, char16_t(0xDC00 + b)});
         EXPECT_EQ(convert(bytes), escaped) << testing::PrintToString(bytes);
@@ -89,8 +103,10 @@ TEST(Utf8ToUtf16, CountingCapacityAndRoundTripForEveryLeadByte) {
                 const size_t n = utf8ToUtf16(text.c_str(), out.data(), capacity);
                 // All that fits, less a pair cut off whole; a terminator only when room is left.
                 const size_t fits = std::min(capacity, full.size());
-                ASSERT_TRUE(n == fits || (n + 1 == fits && full[n] >= 0xD800 && full[n] <= 0xDBFF)) << capacity;
-                EXPECT_TRUE(std::equal(out.begin(), out.begin() + long(n), full.begin())) << capacity;
+                ASSERT_TRUE(n == fits || (n + 1 == fits && full[n] >= 0xD800 && full[n] <= 0xDBFF))
+                    << capacity;
+                EXPECT_TRUE(std::equal(out.begin(), out.begin() + long(n), full.begin()))
+                    << capacity;
                 EXPECT_EQ(out[n], capacity > full.size() ? 0 : 0x7777) << capacity;
                 EXPECT_EQ(out[capacity], 0x7777) << "wrote beyond the capacity " << capacity;
             }
@@ -102,8 +118,10 @@ TEST(Utf8ToUtf16, CountingCapacityAndRoundTripForEveryLeadByte) {
 // Names given as raw bytes: the file system stores them unchanged.
 const std::string kNames[] = {
     "w\xC3\xBCrfel_\xE2\x82\xAC_\xF0\x9F\x98\x80.bin",  // not ASCII
-    "bad\xE9name.bin", "bad\xC3\xA9name.bin",            // lone 0xE9 and its valid twin
-    "z\xC0\x80.bin", "q\xF4\x80\x81\x81.bin",            // overlong, escape plane
+    "bad\xE9name.bin",
+    "bad\xC3\xA9name.bin",  // lone 0xE9 and its valid twin
+    "z\xC0\x80.bin",
+    "q\xF4\x80\x81\x81.bin",  // overlong, escape plane
 };
 
 class Utf8Files : public testing::TestWithParam<Mode> {
@@ -112,7 +130,8 @@ protected:
         char templ[] = "/tmp/zt-utf8-XXXXXX";
         ASSERT_NE(::mkdtemp(templ), nullptr);
         root_ = templ;
-        for (const std::string& name : kNames) std::ofstream(path(name), std::ios::binary) << "content of " + name;
+        for (const std::string& name : kNames)
+            std::ofstream(path(name), std::ios::binary) << "content of " + name;
     }
     void TearDown() override { fs::remove_all(root_); }
     std::string path(const std::string& name) const { return root_ + "/" + name; }
@@ -135,11 +154,13 @@ TEST_P(Utf8Files, OpensEveryNameFromManyThreadsAtOnce) {
                     continue;
                 }
                 char text[64] = {};
-                faults += handler.read(text, 11 + name.size(), h) != 11 + name.size() || "content of " + name != text;
+                faults += handler.read(text, 11 + name.size(), h) != 11 + name.size() ||
+                          "content of " + name != text;
                 handler.seek(h, 8);
                 faults += handler.read(text, 100, h) != 0;  // fewer bytes than asked is a failure
                 handler.seek(h, 11);
-                faults += handler.read(text, name.size(), h) != name.size() || std::string(text, name.size()) != name;
+                faults += handler.read(text, name.size(), h) != name.size() ||
+                          std::string(text, name.size()) != name;
                 faults += !handler.close(h);
                 faults += handler.open(path(name + ".missing").c_str()) != nullptr;
                 faults += std::strcmp(handler.lastError(), std::strerror(ENOENT)) != 0;
@@ -160,6 +181,8 @@ TEST_P(Utf8Files, OpensEveryNameFromManyThreadsAtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothOpens, Utf8Files, testing::Values(Mode::Native, Mode::Wide),
-                         [](const auto& info) { return info.param == Mode::Native ? "Native" : "Wide"; });
+                         [](const auto& info) {
+                             return info.param == Mode::Native ? "Native" : "Wide";
+                         });
 
 }  // namespace

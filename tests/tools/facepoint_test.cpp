@@ -18,8 +18,8 @@ namespace {
 // A trapezoid, an uneven pentagon and a triangle (three sub-faces), not planar.
 PolyMesh unevenMesh() {
     PolyMesh m;
-    m.positions = {0, 0, 0, 2, 0, 0, 1.6f, 1, 0.2f, 0.3f, 1.2f, 0, 3.1f, 0.2f, 0.4f, 3.4f, 1.5f, 0,
-                   2.2f, 2.1f, 0.3f, 0.4f, 2.6f, 0, -0.8f, 2.4f, 0.5f};
+    m.positions = {0,    0,    0,    2, 0,    0,    1.6f, 1,    0.2f, 0.3f, 1.2f,  0,    3.1f, 0.2f,
+                   0.4f, 3.4f, 1.5f, 0, 2.2f, 2.1f, 0.3f, 0.4f, 2.6f, 0,    -0.8f, 2.4f, 0.5f};
     m.counts = {4, 5, 3};
     m.indices = {0, 1, 2, 3, 1, 4, 5, 6, 2, 3, 7, 8};
     return m;
@@ -34,13 +34,15 @@ TEST(PtexMakePlacement, EveryTexelMapsBackToItsFaceAndCoordinates) {
 
     std::vector<ZUtils::Vector3f> verts;
     for (int i = 0; i < m.numVertices(); ++i)
-        verts.push_back({m.positions[size_t(i) * 3], m.positions[size_t(i) * 3 + 1], m.positions[size_t(i) * 3 + 2]});
+        verts.push_back({m.positions[size_t(i) * 3], m.positions[size_t(i) * 3 + 1],
+                         m.positions[size_t(i) * 3 + 2]});
     ZUtils::HostMesh host;
     ASSERT_TRUE(host.setPolygons(verts.data(), int(verts.size()), m.counts.data(), m.numPolygons(),
                                  m.indices.data(), int(m.indices.size())));
     // First render triangle of each polygon in the fan triangulation.
     std::vector<int> firstTri(m.counts.size());
-    for (size_t p = 1; p < m.counts.size(); ++p) firstTri[p] = firstTri[p - 1] + m.counts[p - 1] - 2;
+    for (size_t p = 1; p < m.counts.size(); ++p)
+        firstTri[p] = firstTri[p - 1] + m.counts[p - 1] - 2;
 
     FaceStartTable table;
     const std::vector<int> starts = m.polygonStarts();
@@ -55,7 +57,8 @@ TEST(PtexMakePlacement, EveryTexelMapsBackToItsFaceAndCoordinates) {
                 FaceQuery q;
                 // A whole quad is hit on the fan half holding the point; for a
                 // sub-face any triangle of its polygon names the face.
-                q.renderFace = firstTri[size_t(polygon)] + (!layout.faces[size_t(f)].isSubface() && v > u ? 1 : 0);
+                q.renderFace = firstTri[size_t(polygon)] +
+                               (!layout.faces[size_t(f)].isSubface() && v > u ? 1 : 0);
                 q.P = {float(p.x), float(p.y), float(p.z)};
                 q.meshType = 1;
                 q.numPtexFaces = int(layout.faces.size());

@@ -45,7 +45,8 @@ std::string golden(const std::string& name) {
 class ConvertGolden : public testing::TestWithParam<std::string> {};
 
 TEST_P(ConvertGolden, ReadsBackEqualToTheOriginal) {
-    if (GetParam() == "missing") GTEST_SKIP() << "golden Ptex data not found in " << ZENTO_TESTDATA_DIR;
+    if (GetParam() == "missing")
+        GTEST_SKIP() << "golden Ptex data not found in " << ZENTO_TESTDATA_DIR;
     TempDir dir;
     const std::string out = dir.file("out.ptx");
     expectRun(kConvert + " " + quote(GetParam()) + " " + quote(out), 0);
@@ -53,8 +54,9 @@ TEST_P(ConvertGolden, ReadsBackEqualToTheOriginal) {
     const Tex a = openTex(GetParam()), b = openTex(out);
     ASSERT_TRUE(a && b);
     auto header = [](const Tex& t) {
-        return std::vector<int>{t->meshType(),  t->dataType(),   t->numChannels(), t->alphaChannel(),   t->numFaces(),
-                                t->hasMipMaps(), t->uBorderMode(), t->vBorderMode(), t->edgeFilterMode()};
+        return std::vector<int>{t->meshType(),     t->dataType(),    t->numChannels(),
+                                t->alphaChannel(), t->numFaces(),    t->hasMipMaps(),
+                                t->uBorderMode(),  t->vBorderMode(), t->edgeFilterMode()};
     };
     ASSERT_EQ(header(b), header(a));
     EXPECT_FALSE(b->hasEdits());
@@ -84,18 +86,21 @@ std::vector<std::string> goldenOrPlaceholder() {
     return files;
 }
 
-INSTANTIATE_TEST_SUITE_P(Golden, ConvertGolden, testing::ValuesIn(goldenOrPlaceholder()), [](const auto& info) {
-    std::string n = fs::path(info.param).filename().string();
-    for (char& c : n) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return n;
-});
+INSTANTIATE_TEST_SUITE_P(Golden, ConvertGolden, testing::ValuesIn(goldenOrPlaceholder()),
+                         [](const auto& info) {
+                             std::string n = fs::path(info.param).filename().string();
+                             for (char& c : n)
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return n;
+                         });
 
 TEST(PtexConvert, DataTypeAndMipMapOptions) {
     const std::string src = golden("grid_rgba8.ptx");
     if (src.empty()) GTEST_SKIP() << "golden Ptex data not found";
     TempDir dir;
     const std::string out = dir.file("f.ptx"), back = dir.file("b.ptx");
-    expectRun(kConvert + " " + quote(src) + " " + quote(out) + " --data-type float --mipmaps off", 0);
+    expectRun(kConvert + " " + quote(src) + " " + quote(out) + " --data-type float --mipmaps off",
+              0);
     const Tex a = openTex(src), b = openTex(out);
     ASSERT_TRUE(a && b);
     EXPECT_EQ(b->dataType(), Ptex::dt_float);
@@ -132,12 +137,14 @@ TEST(PtexConvert, FailuresWriteNothing) {
 TEST(PtexInfo, PrintsHeaderFacesMetaAndTexels) {
     const std::string src = golden("cube_rgb8.ptx");
     if (src.empty()) GTEST_SKIP() << "golden Ptex data not found";
-    expectRun(kInfo + " " + quote(src) + " --faces --meta --texels 4 0", 0,
-              {"meshType: quad", "dataType: uint8", "numChannels: 3", "alphaChannel: (none)", "numFaces: 6",
-               "hasMipMaps: true", "hasEdits: false", "numLevels: 4", "face 1: res 3 6 (8 x 64)", "flags constant",
-               "author (string): \"golden data generator\"", "int8_small (int8[5]): -128 -1 0 1 127",
-               "face 4 level 0: res 0 0 (1 x 1)", "(0, 0):"});
-    expectRun(kInfo + " " + quote(src) + " --texels 1 2", 0, {"face 1 level 2: res 1 4 (2 x 16)", "(1, 15):"});
+    expectRun(
+        kInfo + " " + quote(src) + " --faces --meta --texels 4 0", 0,
+        {"meshType: quad", "dataType: uint8", "numChannels: 3", "alphaChannel: (none)",
+         "numFaces: 6", "hasMipMaps: true", "hasEdits: false", "numLevels: 4",
+         "face 1: res 3 6 (8 x 64)", "flags constant", "author (string): \"golden data generator\"",
+         "int8_small (int8[5]): -128 -1 0 1 127", "face 4 level 0: res 0 0 (1 x 1)", "(0, 0):"});
+    expectRun(kInfo + " " + quote(src) + " --texels 1 2", 0,
+              {"face 1 level 2: res 1 4 (2 x 16)", "(1, 15):"});
     expectRun(kInfo + " " + quote(src) + " --texels 9", 1, {"out of range"});
     expectRun(kInfo + " " + quote(src) + " --check", 0);
     expectRun(kInfo + " --help", 0, {"--texels"});

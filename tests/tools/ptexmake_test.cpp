@@ -14,7 +14,8 @@ using namespace tooltest;
 namespace {
 
 PolyMesh makeMesh(int numVertices, std::vector<int> counts, std::vector<int> indices) {
-    PolyMesh m{std::vector<float>(size_t(numVertices) * 3, 0.0f), std::move(counts), std::move(indices)};
+    PolyMesh m{std::vector<float>(size_t(numVertices) * 3, 0.0f), std::move(counts),
+               std::move(indices)};
     for (int i = 0; i < numVertices; ++i) m.positions[size_t(i) * 3] = float(i);
     return m;
 }
@@ -26,20 +27,44 @@ struct Adj {  // adjFace -1: a boundary (its adjEdge is not looked at)
 TEST(PtexMakeLayout, AdjacencyOfQuadsSubFacesAndTriangles) {
     // The first wholeFaces of the faces are whole faces, the rest sub-faces.
     const struct {
-        const char* what; PolyMesh mesh; Ptex::MeshType type; size_t faces, wholeFaces; std::vector<Adj> adj;
+        const char* what;
+        PolyMesh mesh;
+        Ptex::MeshType type;
+        size_t faces, wholeFaces;
+        std::vector<Adj> adj;
     } cases[] = {
         // 3-4-5 over 0-1-2: the quads share edge 1 of the first and edge 3 of the second.
-        {"two quads", makeMesh(6, {4, 4}, {0, 1, 4, 3, 1, 2, 5, 4}), Ptex::mt_quad, 2, 2,
+        {"two quads",
+         makeMesh(6, {4, 4}, {0, 1, 4, 3, 1, 2, 5, 4}),
+         Ptex::mt_quad,
+         2,
+         2,
          {{0, 1, 1, 3}, {1, 3, 0, 1}, {0, 0, -1, 0}, {0, 2, -1, 0}, {0, 3, -1, 0}}},
-        {"the second wound the other way", makeMesh(6, {4, 4}, {0, 1, 4, 3, 1, 4, 5, 2}), Ptex::mt_quad, 2, 2,
+        {"the second wound the other way",
+         makeMesh(6, {4, 4}, {0, 1, 4, 3, 1, 4, 5, 2}),
+         Ptex::mt_quad,
+         2,
+         2,
          {{0, 1, 1, 0}, {1, 0, 0, 1}}},
         // A pentagon's five sub-faces form a ring: edge 1 meets the next one's edge 2.
-        {"quad and pentagon", makeMesh(9, {4, 5}, {0, 1, 2, 3, 4, 5, 6, 7, 8}), Ptex::mt_quad, 6, 1,
+        {"quad and pentagon",
+         makeMesh(9, {4, 5}, {0, 1, 2, 3, 4, 5, 6, 7, 8}),
+         Ptex::mt_quad,
+         6,
+         1,
          {{1, 1, 2, 2}, {2, 2, 1, 1}, {5, 1, 1, 2}, {1, 2, 5, 1}, {3, 0, -1, 0}, {3, 3, -1, 0}}},
-        {"triangle mesh", makeMesh(4, {3, 3}, {0, 1, 2, 2, 1, 3}), Ptex::mt_triangle, 2, 2,
+        {"triangle mesh",
+         makeMesh(4, {3, 3}, {0, 1, 2, 2, 1, 3}),
+         Ptex::mt_triangle,
+         2,
+         2,
          {{0, 1, 1, 0}, {1, 0, 0, 1}, {0, 3, -1, 0}, {1, 3, -1, 0}}},
-        {"an edge of three triangles is a boundary", makeMesh(5, {3, 3, 3}, {0, 1, 2, 1, 0, 3, 0, 1, 4}),
-         Ptex::mt_triangle, 3, 3, {{0, 0, -1, 0}, {1, 0, -1, 0}, {2, 0, -1, 0}}},
+        {"an edge of three triangles is a boundary",
+         makeMesh(5, {3, 3, 3}, {0, 1, 2, 1, 0, 3, 0, 1, 4}),
+         Ptex::mt_triangle,
+         3,
+         3,
+         {{0, 0, -1, 0}, {1, 0, -1, 0}, {2, 0, -1, 0}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -50,21 +75,24 @@ TEST(PtexMakeLayout, AdjacencyOfQuadsSubFacesAndTriangles) {
         for (const Adj& a : c.adj) {
             const PtexFaceLayout& f = l.faces[size_t(a.face)];
             EXPECT_EQ(f.adjfaces[a.edge], a.adjFace) << "face " << a.face << " edge " << a.edge;
-            EXPECT_TRUE(a.adjFace < 0 || f.adjedges[a.edge] == a.adjEdge) << "face " << a.face << " edge " << a.edge;
+            EXPECT_TRUE(a.adjFace < 0 || f.adjedges[a.edge] == a.adjEdge)
+                << "face " << a.face << " edge " << a.edge;
         }
-        for (size_t f = 0; f < c.faces; ++f) EXPECT_EQ(l.faces[f].isSubface(), f >= c.wholeFaces) << "face " << f;
+        for (size_t f = 0; f < c.faces; ++f)
+            EXPECT_EQ(l.faces[f].isSubface(), f >= c.wholeFaces) << "face " << f;
     }
     PtexLayout l;
     std::string err;
     ASSERT_TRUE(buildPtexLayout(cases[2].mesh, Ptex::mt_quad, l, err));
     EXPECT_EQ(l.firstFace, (std::vector<int>{0, 1}));
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(l.faces[size_t(1 + k)].corner, k);  // the pentagon corner at (0,0)
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(l.faces[size_t(1 + k)].corner, k);  // the pentagon corner at (0,0)
     EXPECT_FALSE(buildPtexLayout(makeMesh(4, {4}, {0, 1, 2, 3}), Ptex::mt_triangle, l, err));
     EXPECT_NE(err.find("triangle"), std::string::npos) << err;
     EXPECT_FALSE(buildPtexLayout(makeMesh(3, {3}, {0, 1, 7}), Ptex::mt_quad, l, err));
     EXPECT_NE(err.find("out of range"), std::string::npos) << err;
-    for (const PolyMesh& bad : {makeMesh(3, {2, 1}, {0, 1, 2}), makeMesh(3, {4}, {0, 1, 2}), makeMesh(3, {}, {}),
-                                makeMesh(3, {3}, {0, 1, 2, 0})}) {
+    for (const PolyMesh& bad : {makeMesh(3, {2, 1}, {0, 1, 2}), makeMesh(3, {4}, {0, 1, 2}),
+                                makeMesh(3, {}, {}), makeMesh(3, {3}, {0, 1, 2, 0})}) {
         EXPECT_FALSE(buildPtexLayout(bad, Ptex::mt_quad, l, err));
     }
 }
@@ -72,7 +100,8 @@ TEST(PtexMakeLayout, AdjacencyOfQuadsSubFacesAndTriangles) {
 // Every golden .ptx stores the adjacency ptex-make computes for its mesh.
 TEST(PtexMakeLayout, AdjacencyMatchesEveryGoldenFile) {
     const fs::path data = ZENTO_TESTDATA_DIR;
-    if (!fs::is_directory(data / "ptex") || !fs::is_directory(data / "mesh")) GTEST_SKIP() << "no golden data";
+    if (!fs::is_directory(data / "ptex") || !fs::is_directory(data / "mesh"))
+        GTEST_SKIP() << "no golden data";
     std::vector<PolyMesh> meshes;
     for (const auto& entry : fs::directory_iterator(data / "mesh")) {
         std::string error;
@@ -85,14 +114,18 @@ TEST(PtexMakeLayout, AdjacencyMatchesEveryGoldenFile) {
         const nlohmann::json dump = nlohmann::json::parse(std::ifstream(ptx + ".json"));
         PolyMesh fromPtx;
         std::string error;
-        ASSERT_TRUE(loadPtxMesh(ptx, fromPtx, error)) << error;  // the mesh metadata rebuilds its OBJ
+        ASSERT_TRUE(loadPtxMesh(ptx, fromPtx, error))
+            << error;  // the mesh metadata rebuilds its OBJ
         const auto mesh = std::find_if(meshes.begin(), meshes.end(), [&](const PolyMesh& m) {
-            return m.counts == fromPtx.counts && m.indices == fromPtx.indices && m.positions == fromPtx.positions;
+            return m.counts == fromPtx.counts && m.indices == fromPtx.indices &&
+                   m.positions == fromPtx.positions;
         });
         ASSERT_NE(mesh, meshes.end()) << "no golden mesh has its polygons";
         PtexLayout layout;
         const int type = dump["header"]["mesh_type_id"].get<int>();
-        ASSERT_TRUE(buildPtexLayout(*mesh, type == 0 ? Ptex::mt_triangle : Ptex::mt_quad, layout, error)) << error;
+        ASSERT_TRUE(
+            buildPtexLayout(*mesh, type == 0 ? Ptex::mt_triangle : Ptex::mt_quad, layout, error))
+            << error;
         const nlohmann::json& faces = dump["faces"];
         ASSERT_EQ(layout.faces.size(), faces.size());
         for (size_t f = 0; f < faces.size(); ++f) {
@@ -145,7 +178,8 @@ TEST(PtexMakeWrite, FilesHoldResolutionsAndThePatternInEveryDataType) {
     }
     opt.channels = 3;  // alpha channel 3 of 3
     EXPECT_FALSE(makePtex(quadAndPentagon(), opt, dir.file("a.ptx"), err));
-    EXPECT_FALSE(makePtex(quadAndPentagon(), PtexMakeOptions(), dir.file("no-such-dir/c.ptx"), err));
+    EXPECT_FALSE(
+        makePtex(quadAndPentagon(), PtexMakeOptions(), dir.file("no-such-dir/c.ptx"), err));
     EXPECT_FALSE(err.empty());
 }
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <set>
 
+#include "ImageOutput.h"
 #include "PngImage.h"
 #include "RenderJob.h"
-#include "ImageOutput.h"
 #include "Scene.h"
 #include "tool_test_util.h"
 #include "zento/ZentoParameterList.h"
@@ -24,11 +24,13 @@ struct Fixture {
     explicit Fixture(const std::string& firstSource = "parameters") {
         makeFacesPtex(quadAndPentagon(), dir.file("qp.ptx"));  // each file carries its mesh too
         makeFacesPtex(triangleSquare(), dir.file("tri.ptx"));
-        std::ofstream(dir.file("qp.obj")) << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2.5 0.5 0\nv 2 1 0\n"
-                                          << "f 1 2 3 4\nf 2 5 6 7 3\n";  // the quad and pentagon again
+        std::ofstream(dir.file("qp.obj"))
+            << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2.5 0.5 0\nv 2 1 0\n"
+            << "f 1 2 3 4\nf 2 5 6 7 3\n";  // the quad and pentagon again
         std::ofstream(scene) << R"({"image": {"width": 96, "height": 48, "spp": 1},
   "camera": {"position": [1.75, 0.5, 4], "look_at": [1.75, 0.5, 0], "fov": 40},
-  "objects": [{"mesh": "qp.ptx", "mesh_source": ")" << firstSource << R"(",
+  "objects": [{"mesh": "qp.ptx", "mesh_source": ")"
+                             << firstSource << R"(",
      "texture": {"ptex_file": "qp.ptx", "filter_type": 0, "color_space": 0, "image_number": "frame"}},
     {"mesh": "tri.ptx", "translate": [3.5, 0, 0], "mesh_source": "interface",
      "texture": {"ptex_file": "tri.ptx", "filter_type": 0, "color_space": 0}}]})";
@@ -48,7 +50,8 @@ std::vector<std::array<float, 3>> faceColours(const std::string& path) {
     PtexTexture* tex = PtexTexture::open(path.c_str(), error);
     EXPECT_NE(tex, nullptr) << error;
     std::vector<std::array<float, 3>> colours(tex ? size_t(tex->numFaces()) : 0);
-    for (size_t f = 0; f < colours.size(); ++f) tex->getPixel(int(f), 0, 0, colours[f].data(), 0, 3);
+    for (size_t f = 0; f < colours.size(); ++f)
+        tex->getPixel(int(f), 0, 0, colours[f].data(), 0, 3);
     if (tex) tex->release();
     return colours;
 }
@@ -81,17 +84,22 @@ TEST(RenderHost, InstancesPixelsOfKnownFacesAndFrames) {
         ASSERT_TRUE(job.prepare(loadSceneFile(fx.scene), options(2), "", err)) << err;
         ASSERT_EQ(job.numObjects(), 2);
         auto* pi = job.texture(0).pluginInterface;
-        EXPECT_STREQ(pi->getParameter("ptex_file")->readString(0.0).ptr(), fx.dir.file("qp.ptx").c_str());
-        const ZUtils::IntListValue faces = pi->getParameter("faces")->readIntList(0.0);  // fanned from corner 0
+        EXPECT_STREQ(pi->getParameter("ptex_file")->readString(0.0).ptr(),
+                     fx.dir.file("qp.ptx").c_str());
+        const ZUtils::IntListValue faces =
+            pi->getParameter("faces")->readIntList(0.0);  // fanned from corner 0
         const std::vector<int> fan = {0, 1, 2, 0, 2, 3, 1, 4, 5, 1, 5, 6, 1, 6, 2};
-        EXPECT_EQ(std::vector<int>(faces.data, faces.data + faces.count), source[0] == 'p' ? fan : std::vector<int>());
+        EXPECT_EQ(std::vector<int>(faces.data, faces.data + faces.count),
+                  source[0] == 'p' ? fan : std::vector<int>());
         EXPECT_EQ(pi->getParameter("vertices")->readCount(0.0), source[0] == 'p' ? 7 : 0);
-        EXPECT_NE(job.hostMesh(1).getInterface(ZUtils::EXT_MESH_INFO), nullptr);  // "interface" answers instead
+        EXPECT_NE(job.hostMesh(1).getInterface(ZUtils::EXT_MESH_INFO),
+                  nullptr);  // "interface" answers instead
         EXPECT_NE(job.renderer().getRenderSetup().getInterface(ZUtils::EXT_FILTER_SCALE), nullptr);
         job.renderBegin();
         job.renderer().getFrameState().frameNumber = 1;
         for (int i : {0, 1}) job.texture(i).pluginInterface->frameBegin(&job.renderer());
-        const auto qp = faceColours(fx.dir.file("qp.ptx")), tri = faceColours(fx.dir.file("tri.ptx"));
+        const auto qp = faceColours(fx.dir.file("qp.ptx")),
+                   tri = faceColours(fx.dir.file("tri.ptx"));
         ASSERT_TRUE(qp.size() == 6 && tri.size() == 2);
         int hits = 0;
         std::set<int> seen;
@@ -105,13 +113,20 @@ TEST(RenderHost, InstancesPixelsOfKnownFacesAndFrames) {
                 seen.insert(object * 100 + poly);
                 // The quad is face 0, the pentagon's sub-faces 1 to 5; each triangle its own face.
                 bool match = false;
-                for (int f = object ? poly : poly ? 1 : 0; f <= (object ? poly : poly ? 5 : 0); ++f) {
+                for (int f = object ? poly
+                             : poly ? 1
+                                    : 0;
+                     f <= (object ? poly
+                           : poly ? 5
+                                  : 0);
+                     ++f) {
                     const auto& a = object ? tri[size_t(f)] : qp[size_t(f)];
                     match |= std::fabs(a[0] - c.r) < 1e-5f && std::fabs(a[1] - c.g) < 1e-5f &&
                              std::fabs(a[2] - c.b) < 1e-5f;
                 }
-                EXPECT_TRUE(match) << "pixel " << x << "," << y << " object " << object << " polygon " << poly << ": "
-                                   << c.r << " " << c.g << " " << c.b;
+                EXPECT_TRUE(match)
+                    << "pixel " << x << "," << y << " object " << object << " polygon " << poly
+                    << ": " << c.r << " " << c.g << " " << c.b;
             }
         }
         for (int i : {0, 1}) job.texture(i).pluginInterface->frameEnd(&job.renderer());
@@ -122,12 +137,15 @@ TEST(RenderHost, InstancesPixelsOfKnownFacesAndFrames) {
             RenderStats st;
             job.renderFrame(f, img, st);
             EXPECT_EQ(job.renderer().getFrameState().frameNumber, f);
-            EXPECT_EQ(pi->getParameter("image_number")->readInt(0.0), f);  // "frame" follows the frame
+            EXPECT_EQ(pi->getParameter("image_number")->readInt(0.0),
+                      f);  // "frame" follows the frame
             EXPECT_DOUBLE_EQ(pi->getParameterList()->getCacheTime(), f / 24.0);
-            EXPECT_TRUE(st.rays == uint64_t(96 * 48) && st.shadingPoints > 0 && st.shadingPoints < st.rays);
+            EXPECT_TRUE(st.rays == uint64_t(96 * 48) && st.shadingPoints > 0 &&
+                        st.shadingPoints < st.rays);
         }
         job.renderEnd();
-        EXPECT_EQ(job.renderer().getNumPluginFrameBegins(), 2 + 4);  // the base ran per instance and frame
+        EXPECT_EQ(job.renderer().getNumPluginFrameBegins(),
+                  2 + 4);  // the base ran per instance and frame
     }
 }
 
@@ -138,7 +156,8 @@ const std::string kRender = std::string(ZENTO_RENDER_EXE) + " --plugin " + ZENTO
 TEST(RenderCli, WritesImagesWhosePixelsShowTheTexture) {
     Fixture fx;
     expectRun(kRender + fx.dir.file("qp.obj") + " --set ptex_file=" + fx.dir.file("qp.ptx") +
-                  " --set filter_type=0 --set color_space=0 -o " + fx.dir.file("a.png") + " --size 64x40 --spp 1",
+                  " --set filter_type=0 --set color_space=0 -o " + fx.dir.file("a.png") +
+                  " --size 64x40 --spp 1",
               0, {"wrote "});
     PngImage img;
     std::string err;
@@ -150,16 +169,20 @@ TEST(RenderCli, WritesImagesWhosePixelsShowTheTexture) {
     for (size_t p = 0; p < size_t(64 * 40); ++p) {
         auto same = [&](const std::array<float, 3>& a) {
             bool near = true;
-            for (size_t c = 0; c < 3; ++c) near &= std::fabs(img.rgba[p * 4 + c] - linearToSrgb(a[c]) * 255) <= 1;
+            for (size_t c = 0; c < 3; ++c)
+                near &= std::fabs(img.rgba[p * 4 + c] - linearToSrgb(a[c]) * 255) <= 1;
             return near;
         };
-        const size_t which = size_t(std::find_if(allowed.begin(), allowed.end(), same) - allowed.begin());
+        const size_t which =
+            size_t(std::find_if(allowed.begin(), allowed.end(), same) - allowed.begin());
         EXPECT_LT(which, allowed.size()) << "pixel " << p % 64 << "," << p / 64;
         seen.insert(which);
     }
     EXPECT_GE(seen.size(), 4u);  // the background, the quad and pentagon sub-faces
     // A .ptx alone is a scene; frames and EXR output.
-    expectRun(kRender + fx.dir.file("qp.ptx") + " -o " + fx.dir.file("f#.exr") + " --frames 2..3 --size 8x8", 0);
+    expectRun(kRender + fx.dir.file("qp.ptx") + " -o " + fx.dir.file("f#.exr") +
+                  " --frames 2..3 --size 8x8",
+              0);
     EXPECT_TRUE(fs::exists(fx.dir.file("f2.exr")) && fs::exists(fx.dir.file("f3.exr")));
 }
 
@@ -167,7 +190,8 @@ TEST(RenderCli, WritesImagesWhosePixelsShowTheTexture) {
 // a message naming the file, line and key where there is one; never a crash.
 TEST(RenderCli, ClearErrorsNeverACrash) {
     Fixture fx;
-    const std::string obj = kRender + fx.dir.file("qp.obj") + " ", png = " -o " + fx.dir.file("x.png");
+    const std::string obj = kRender + fx.dir.file("qp.obj") + " ",
+                      png = " -o " + fx.dir.file("x.png");
     const std::string q = "{\"objects\": [{\"mesh\": \"qp.obj\"";  // qp.obj with ...
     const std::pair<std::string, std::string> scenes[] = {
         {"{\n  \"objects\": [\n    {\"mesh\": \"qp.obj\", \"colour\": 1}\n  ]\n}\n",
@@ -191,11 +215,13 @@ TEST(RenderCli, ClearErrorsNeverACrash) {
     expectRun(obj + png + " --set lerp=maybe", 1, {"--set lerp=maybe: expected true or false"});
     expectRun(obj + png + " --set bogus=1", 1, {"unknown plugin parameter"});
     expectRun(obj, 1, {"no output image"});
-    for (const std::string& bad : {"-o " + fx.dir.file("x.jpg"), png + " --size 0x5", png + " --frames 5..2"}) {
+    for (const std::string& bad :
+         {"-o " + fx.dir.file("x.jpg"), png + " --size 0x5", png + " --frames 5..2"}) {
         expectRun(obj + bad, 1);
     }
-    expectRun(std::string(ZENTO_RENDER_EXE) + " --plugin " + fx.dir.file("none.so ") + fx.dir.file("qp.obj") + png, 1,
-              {"cannot load the plugin library"});
+    expectRun(std::string(ZENTO_RENDER_EXE) + " --plugin " + fx.dir.file("none.so ") +
+                  fx.dir.file("qp.obj") + png,
+              1, {"cannot load the plugin library"});
     // A texture that cannot be opened is the plugin's to report; the render goes on.
     expectRun(obj + "--set ptex_file=" + fx.dir.file("none.ptx") + png + " --size 8x8", 0);
 }

@@ -8,8 +8,8 @@ namespace PtexConvert {
 namespace {
 
 // Converts npixels pixels of nch channels between sample types.
-void convertPixels(const void* src, Ptex::DataType srcType, void* dst, Ptex::DataType dstType, size_t npixels, int nch)
-{
+void convertPixels(const void* src, Ptex::DataType srcType, void* dst, Ptex::DataType dstType,
+                   size_t npixels, int nch) {
     if (srcType == dstType) {
         std::memcpy(dst, src, npixels * nch * Ptex::DataSize(srcType));
         return;
@@ -17,7 +17,8 @@ void convertPixels(const void* src, Ptex::DataType srcType, void* dst, Ptex::Dat
     std::vector<float> pixel(static_cast<size_t>(nch));
     const uint8_t* s = static_cast<const uint8_t*>(src);
     uint8_t* d = static_cast<uint8_t*>(dst);
-    const size_t sp = size_t(nch) * Ptex::DataSize(srcType), dp = size_t(nch) * Ptex::DataSize(dstType);
+    const size_t sp = size_t(nch) * Ptex::DataSize(srcType),
+                 dp = size_t(nch) * Ptex::DataSize(dstType);
     for (size_t i = 0; i < npixels; i++) {
         Ptex::ConvertToFloat(pixel.data(), s + i * sp, srcType, nch);
         Ptex::ConvertFromFloat(d + i * dp, pixel.data(), dstType, nch);
@@ -26,23 +27,26 @@ void convertPixels(const void* src, Ptex::DataType srcType, void* dst, Ptex::Dat
 
 }  // namespace
 
-bool parseDataType(const std::string& name, Ptex::DataType& dt)
-{
-    if (name == "uint8") dt = Ptex::dt_uint8;
-    else if (name == "uint16") dt = Ptex::dt_uint16;
-    else if (name == "half" || name == "float16") dt = Ptex::dt_half;
-    else if (name == "float" || name == "float32") dt = Ptex::dt_float;
-    else return false;
+bool parseDataType(const std::string& name, Ptex::DataType& dt) {
+    if (name == "uint8")
+        dt = Ptex::dt_uint8;
+    else if (name == "uint16")
+        dt = Ptex::dt_uint16;
+    else if (name == "half" || name == "float16")
+        dt = Ptex::dt_half;
+    else if (name == "float" || name == "float32")
+        dt = Ptex::dt_float;
+    else
+        return false;
     return true;
 }
 
-bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType dataType, bool mipmaps,
-                    std::string& error)
-{
+bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType dataType,
+                    bool mipmaps, std::string& error) {
     const Ptex::DataType srcType = in->dataType();
     const int nch = in->numChannels(), nfaces = in->numFaces();
-    PtexWriter* w = PtexWriter::open(outPath.c_str(), in->meshType(), dataType, nch, in->alphaChannel(), nfaces,
-                                     error, mipmaps);
+    PtexWriter* w = PtexWriter::open(outPath.c_str(), in->meshType(), dataType, nch,
+                                     in->alphaChannel(), nfaces, error, mipmaps);
     if (!w) return false;
     w->setBorderModes(in->uBorderMode(), in->vBorderMode());
     w->setEdgeFilterMode(in->edgeFilterMode());
@@ -52,7 +56,8 @@ bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType 
         meta->release();
     }
 
-    const size_t srcPixel = size_t(nch) * Ptex::DataSize(srcType), dstPixel = size_t(nch) * Ptex::DataSize(dataType);
+    const size_t srcPixel = size_t(nch) * Ptex::DataSize(srcType),
+                 dstPixel = size_t(nch) * Ptex::DataSize(dataType);
     std::vector<uint8_t> src, dst;
     bool ok = true;
     for (int f = 0; f < nfaces && ok; f++) {

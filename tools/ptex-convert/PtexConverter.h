@@ -16,8 +16,8 @@
 
 namespace PtexConvert {
 
-bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType dataType, bool mipmaps,
-                    std::string& error);
+bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType dataType,
+                    bool mipmaps, std::string& error);
 
 // Parses "uint8", "uint16", "half" (or "float16"), "float" (or "float32").
 bool parseDataType(const std::string& name, Ptex::DataType& dt);

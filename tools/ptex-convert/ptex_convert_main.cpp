@@ -8,11 +8,11 @@
 // write error, 2 for usage errors.
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-#include <unistd.h>
 
 #include "PtexConverter.h"
 #include "Ptexture.h"
@@ -21,8 +21,7 @@ namespace {
 
 class ErrorCollector : public PtexErrorHandler {
 public:
-    void reportError(const char* error) override
-    {
+    void reportError(const char* error) override {
         count++;
         fprintf(stderr, "ptex-convert: %s", error);
         const size_t n = strlen(error);
@@ -32,12 +31,12 @@ public:
 };
 
 int run(const std::string& inPath, const std::string& outPath, const std::string& typeName,
-        const std::string& mipmaps)
-{
+        const std::string& mipmaps) {
     ErrorCollector errors;
     PtexCache* cache = PtexCache::create(1, 0, false, nullptr, &errors);
     Ptex::String error;
-    PtexTexture* tex = cache ? cache->get(inPath.c_str(), error) : PtexTexture::open(inPath.c_str(), error);
+    PtexTexture* tex =
+        cache ? cache->get(inPath.c_str(), error) : PtexTexture::open(inPath.c_str(), error);
     if (!tex) {
         fprintf(stderr, "ptex-convert: %s\n", error.c_str());
         if (cache) cache->release();
@@ -57,8 +56,8 @@ int run(const std::string& inPath, const std::string& outPath, const std::string
         return 1;
     }
     if (errors.count) {
-        fprintf(stderr, "ptex-convert: %s: %d read error%s, nothing written\n", inPath.c_str(), errors.count,
-                errors.count == 1 ? "" : "s");
+        fprintf(stderr, "ptex-convert: %s: %d read error%s, nothing written\n", inPath.c_str(),
+                errors.count, errors.count == 1 ? "" : "s");
         unlink(tmpPath.c_str());
         return 1;
     }
@@ -72,15 +71,17 @@ int run(const std::string& inPath, const std::string& outPath, const std::string
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    CLI::App app{"Rewrites a Ptex file through the reader and writer, keeping faces, adjacency and metadata."};
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Rewrites a Ptex file through the reader and writer, keeping faces, adjacency and "
+        "metadata."};
     std::string inPath, outPath, typeName, mipmaps;
     app.add_option("IN", inPath, "input Ptex file")->required();
     app.add_option("OUT", outPath, "output Ptex file")->required();
     app.add_option("-d,--data-type", typeName, "sample type of the output (default: the input's)")
         ->check(CLI::IsMember({"uint8", "uint16", "half", "float"}));
-    app.add_option("-m,--mipmaps", mipmaps, "regenerate (on) or drop (off) the mip-maps (default: as the input)")
+    app.add_option("-m,--mipmaps", mipmaps,
+                   "regenerate (on) or drop (off) the mip-maps (default: as the input)")
         ->check(CLI::IsMember({"on", "off"}));
     try {
         app.parse(argc, argv);

@@ -14,16 +14,17 @@
 namespace PtexEval {
 
 namespace {
-const char* const kNames[] = {"point", "bilinear", "box", "gaussian", "bicubic", "bspline", "catmullrom", "mitchell"};
-const char* const kColumns[] = {"file",   "filter", "lerp", "sharpness", "noedgeblend", "premultiply",
-                                "category", "faceid", "u",  "v",         "uw1",         "vw1",
-                                "uw2",    "vw2",    "width", "blur",     "firstchan",   "nchannels"};
+const char* const kNames[] = {"point",   "bilinear", "box",        "gaussian",
+                              "bicubic", "bspline",  "catmullrom", "mitchell"};
+const char* const kColumns[] = {"file",        "filter",    "lerp",     "sharpness", "noedgeblend",
+                                "premultiply", "category",  "faceid",   "u",         "v",
+                                "uw1",         "vw1",       "uw2",      "vw2",       "width",
+                                "blur",        "firstchan", "nchannels"};
 const int kFixed = 18;
 // Marks result elements the filter did not write.
 const uint32_t kMarkBits = 0x7fc0dead;
 
-std::vector<std::string> splitTabs(const std::string& line)
-{
+std::vector<std::string> splitTabs(const std::string& line) {
     std::vector<std::string> out;
     size_t start = 0;
     for (;;) {
@@ -36,8 +37,7 @@ std::vector<std::string> splitTabs(const std::string& line)
     return out;
 }
 
-bool toFloat(const std::string& s, float& f)
-{
+bool toFloat(const std::string& s, float& f) {
     if (s.empty()) return false;
     char* end = nullptr;
     errno = 0;
@@ -45,8 +45,7 @@ bool toFloat(const std::string& s, float& f)
     return end && *end == 0;
 }
 
-bool toInt(const std::string& s, int& i)
-{
+bool toInt(const std::string& s, int& i) {
     if (s.empty()) return false;
     char* end = nullptr;
     long v = std::strtol(s.c_str(), &end, 10);
@@ -55,16 +54,14 @@ bool toInt(const std::string& s, int& i)
     return true;
 }
 
-std::string fmt(float f)
-{
+std::string fmt(float f) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.9g", double(f));
     return buf;
 }
 }  // namespace
 
-int filterFromName(const std::string& name)
-{
+int filterFromName(const std::string& name) {
     for (int i = 0; i < 8; i++)
         if (name == kNames[i]) return i;
     int v;
@@ -72,10 +69,11 @@ int filterFromName(const std::string& name)
     return -1;
 }
 
-const char* filterName(int filter) { return (filter >= 0 && filter < 8) ? kNames[filter] : "box"; }
+const char* filterName(int filter) {
+    return (filter >= 0 && filter < 8) ? kNames[filter] : "box";
+}
 
-bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error)
-{
+bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error) {
     table = FilterTable();
     std::string line;
     if (!std::getline(in, line)) {
@@ -89,7 +87,8 @@ bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error)
     }
     for (int i = 0; i < kFixed; i++) {
         if (table.header[size_t(i)] != kColumns[i]) {
-            error = std::string("unexpected column '") + table.header[size_t(i)] + "', expected '" + kColumns[i] + "'";
+            error = std::string("unexpected column '") + table.header[size_t(i)] + "', expected '" +
+                    kColumns[i] + "'";
             return false;
         }
     }
@@ -100,8 +99,8 @@ bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error)
         if (line.empty() || line == "\r") continue;
         std::vector<std::string> f = splitTabs(line);
         if (f.size() != table.header.size()) {
-            error = "line " + std::to_string(lineno) + ": " + std::to_string(f.size()) + " columns, expected " +
-                    std::to_string(table.header.size());
+            error = "line " + std::to_string(lineno) + ": " + std::to_string(f.size()) +
+                    " columns, expected " + std::to_string(table.header.size());
             return false;
         }
         FilterQuery q;
@@ -110,11 +109,12 @@ bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error)
         q.filter = filterFromName(f[1]);
         q.category = f[6];
         int lerp = 0, neb = 0, pm = 0;
-        bool ok = q.filter >= 0 && toInt(f[2], lerp) && toFloat(f[3], q.sharpness) && toInt(f[4], neb) &&
-                  toInt(f[5], pm) && toInt(f[7], q.faceid) && toFloat(f[8], q.u) && toFloat(f[9], q.v) &&
-                  toFloat(f[10], q.uw1) && toFloat(f[11], q.vw1) && toFloat(f[12], q.uw2) &&
-                  toFloat(f[13], q.vw2) && toFloat(f[14], q.width) && toFloat(f[15], q.blur) &&
-                  toInt(f[16], q.firstchan) && toInt(f[17], q.nchannels);
+        bool ok = q.filter >= 0 && toInt(f[2], lerp) && toFloat(f[3], q.sharpness) &&
+                  toInt(f[4], neb) && toInt(f[5], pm) && toInt(f[7], q.faceid) &&
+                  toFloat(f[8], q.u) && toFloat(f[9], q.v) && toFloat(f[10], q.uw1) &&
+                  toFloat(f[11], q.vw1) && toFloat(f[12], q.uw2) && toFloat(f[13], q.vw2) &&
+                  toFloat(f[14], q.width) && toFloat(f[15], q.blur) && toInt(f[16], q.firstchan) &&
+                  toInt(f[17], q.nchannels);
         if (!ok || q.nchannels > 65536) {
             error = "line " + std::to_string(lineno) + ": bad value";
             return false;
@@ -138,18 +138,18 @@ bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error)
     return true;
 }
 
-void writeFilterTable(std::ostream& out, const FilterTable& table, const std::vector<std::vector<float>>& results,
-                      const std::vector<std::vector<bool>>& written)
-{
+void writeFilterTable(std::ostream& out, const FilterTable& table,
+                      const std::vector<std::vector<float>>& results,
+                      const std::vector<std::vector<bool>>& written) {
     for (size_t i = 0; i < table.header.size(); i++) out << (i ? "\t" : "") << table.header[i];
     out << '\n';
     for (size_t r = 0; r < table.rows.size(); r++) {
         const FilterQuery& q = table.rows[r];
-        out << q.file << '\t' << filterName(q.filter) << '\t' << int(q.lerp) << '\t' << fmt(q.sharpness) << '\t'
-            << int(q.noedgeblend) << '\t' << int(q.premultiply) << '\t' << q.category << '\t' << q.faceid << '\t'
-            << fmt(q.u) << '\t' << fmt(q.v) << '\t' << fmt(q.uw1) << '\t' << fmt(q.vw1) << '\t' << fmt(q.uw2)
-            << '\t' << fmt(q.vw2) << '\t' << fmt(q.width) << '\t' << fmt(q.blur) << '\t' << q.firstchan << '\t'
-            << q.nchannels;
+        out << q.file << '\t' << filterName(q.filter) << '\t' << int(q.lerp) << '\t'
+            << fmt(q.sharpness) << '\t' << int(q.noedgeblend) << '\t' << int(q.premultiply) << '\t'
+            << q.category << '\t' << q.faceid << '\t' << fmt(q.u) << '\t' << fmt(q.v) << '\t'
+            << fmt(q.uw1) << '\t' << fmt(q.vw1) << '\t' << fmt(q.uw2) << '\t' << fmt(q.vw2) << '\t'
+            << fmt(q.width) << '\t' << fmt(q.blur) << '\t' << q.firstchan << '\t' << q.nchannels;
         for (int k = 0; k < table.nresult; k++) {
             bool w = r < written.size() && size_t(k) < written[r].size() && written[r][size_t(k)];
             out << '\t' << (w ? fmt(results[r][size_t(k)]) : std::string("-"));
@@ -158,17 +158,16 @@ void writeFilterTable(std::ostream& out, const FilterTable& table, const std::ve
     }
 }
 
-TableEvaluator::TableEvaluator(const FilterTable& table, std::string dir) : _table(table), _dir(std::move(dir)) {}
+TableEvaluator::TableEvaluator(const FilterTable& table, std::string dir)
+    : _table(table), _dir(std::move(dir)) {}
 
-TableEvaluator::~TableEvaluator()
-{
+TableEvaluator::~TableEvaluator() {
     for (PtexTexture* t : _held) t->release();
     for (PtexCache* c : _cache)
         if (c) c->release();
 }
 
-bool TableEvaluator::load(std::string& error)
-{
+bool TableEvaluator::load(std::string& error) {
     _cache[0] = PtexCache::create(0, 0, false);
     _cache[1] = PtexCache::create(0, 0, true);
     std::map<std::pair<std::string, int>, PtexTexture*> opened;
@@ -197,14 +196,12 @@ bool TableEvaluator::load(std::string& error)
     return true;
 }
 
-TableEvaluator::FilterSet::~FilterSet()
-{
+TableEvaluator::FilterSet::~FilterSet() {
     for (PtexFilter* f : filters)
         if (f) f->release();
 }
 
-std::unique_ptr<TableEvaluator::FilterSet> TableEvaluator::makeFilters() const
-{
+std::unique_ptr<TableEvaluator::FilterSet> TableEvaluator::makeFilters() const {
     auto set = std::make_unique<FilterSet>();
     std::map<std::tuple<PtexTexture*, int, bool, uint32_t, bool>, int> index;
     set->rowFilter.assign(_table.rows.size(), -1);
@@ -212,10 +209,12 @@ std::unique_ptr<TableEvaluator::FilterSet> TableEvaluator::makeFilters() const
         PtexTexture* t = i < _rowTexture.size() ? _rowTexture[i] : nullptr;
         if (!t) continue;
         const FilterQuery& q = _table.rows[i];
-        auto key = std::make_tuple(t, q.filter, q.lerp, std::bit_cast<uint32_t>(q.sharpness), q.noedgeblend);
+        auto key = std::make_tuple(t, q.filter, q.lerp, std::bit_cast<uint32_t>(q.sharpness),
+                                   q.noedgeblend);
         auto it = index.find(key);
         if (it == index.end()) {
-            PtexFilter::Options opts(PtexFilter::FilterType(q.filter), q.lerp, q.sharpness, q.noedgeblend);
+            PtexFilter::Options opts(PtexFilter::FilterType(q.filter), q.lerp, q.sharpness,
+                                     q.noedgeblend);
             set->filters.push_back(PtexFilter::getFilter(t, opts));
             it = index.emplace(key, int(set->filters.size()) - 1).first;
         }
@@ -224,14 +223,16 @@ std::unique_ptr<TableEvaluator::FilterSet> TableEvaluator::makeFilters() const
     return set;
 }
 
-void TableEvaluator::evalRow(const FilterSet& set, size_t i, float* buf, std::vector<bool>* written) const
-{
+void TableEvaluator::evalRow(const FilterSet& set, size_t i, float* buf,
+                             std::vector<bool>* written) const {
     const float mark = std::bit_cast<float>(kMarkBits);
     for (int k = 0; k < _bufsize; k++) buf[k] = mark;
     int fi = i < set.rowFilter.size() ? set.rowFilter[i] : -1;
     PtexFilter* f = fi >= 0 ? set.filters[size_t(fi)] : nullptr;
     const FilterQuery& q = _table.rows[i];
-    if (f) f->eval(buf, q.firstchan, q.nchannels, q.faceid, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2, q.width, q.blur);
+    if (f)
+        f->eval(buf, q.firstchan, q.nchannels, q.faceid, q.u, q.v, q.uw1, q.vw1, q.uw2, q.vw2,
+                q.width, q.blur);
     if (written) {
         written->assign(size_t(_table.nresult), false);
         for (int k = 0; k < _table.nresult; k++)

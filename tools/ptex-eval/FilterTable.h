@@ -49,7 +49,8 @@ const char* filterName(int filter);
 bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error);
 
 /// results[row][k], written[row][k] per result column.
-void writeFilterTable(std::ostream& out, const FilterTable& table, const std::vector<std::vector<float>>& results,
+void writeFilterTable(std::ostream& out, const FilterTable& table,
+                      const std::vector<std::vector<float>>& results,
                       const std::vector<std::vector<bool>>& written);
 
 class TableEvaluator {
@@ -74,7 +75,8 @@ public:
     int bufferSize() const { return _bufsize; }
     /// Evaluates row i into buf (bufferSize() floats, pre-filled with a marker);
     /// written[k] tells whether element k was written.
-    void evalRow(const FilterSet& set, size_t i, float* buf, std::vector<bool>* written = nullptr) const;
+    void evalRow(const FilterSet& set, size_t i, float* buf,
+                 std::vector<bool>* written = nullptr) const;
 
 private:
     const FilterTable& _table;

@@ -18,8 +18,7 @@
 #include <iostream>
 #include <thread>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     CLI::App app{"Evaluate a Ptex filter query table"};
     std::string tablePath = "-";
     std::string dir;
@@ -27,7 +26,8 @@ int main(int argc, char** argv)
     int threads = 1;
     app.add_option("table", tablePath, "query table (- for standard input)");
     app.add_option("--dir", dir, "directory that relative texture names resolve against");
-    app.add_option("--repeat", repeat, "evaluate the table N times and report evaluations per second")
+    app.add_option("--repeat", repeat,
+                   "evaluate the table N times and report evaluations per second")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--threads", threads, "threads sharing the repeats")->check(CLI::Range(1, 256));
     CLI11_PARSE(app, argc, argv);
@@ -80,7 +80,8 @@ int main(int argc, char** argv)
             ready++;
             while (!go.load()) std::this_thread::yield();
             for (long r = 0; r < n; r++)
-                for (size_t i = 0; i < table.rows.size(); i++) evaluator.evalRow(*sets[size_t(t)], i, buf.data());
+                for (size_t i = 0; i < table.rows.size(); i++)
+                    evaluator.evalRow(*sets[size_t(t)], i, buf.data());
         };
         std::vector<std::thread> pool;
         for (int t = 0; t < threads; t++) pool.emplace_back(work, t);
@@ -88,7 +89,8 @@ int main(int argc, char** argv)
         auto start = std::chrono::steady_clock::now();
         go = true;
         for (auto& th : pool) th.join();
-        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double secs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         double evals = double(repeat) * double(table.rows.size());
         std::printf("%.0f evaluations per second (%.0f evaluations, %d thread%s, %.3f s)\n",
                     secs > 0 ? evals / secs : 0.0, evals, threads, threads == 1 ? "" : "s", secs);

@@ -20,8 +20,7 @@ namespace {
 // Collects the reader's errors so a damaged file gives a non-zero exit.
 class ErrorCollector : public PtexErrorHandler {
 public:
-    void reportError(const char* error) override
-    {
+    void reportError(const char* error) override {
         count++;
         fprintf(stderr, "ptex-info: %s", error);
         const size_t n = strlen(error);
@@ -30,13 +29,14 @@ public:
     int count = 0;
 };
 
-int run(const std::string& path, bool faces, bool meta, bool allValues, const std::vector<int>& texels, bool check)
-{
+int run(const std::string& path, bool faces, bool meta, bool allValues,
+        const std::vector<int>& texels, bool check) {
     ErrorCollector errors;
     // A cache lets the reader's later errors reach the collector.
     PtexCache* cache = PtexCache::create(1, 0, false, nullptr, &errors);
     Ptex::String error;
-    PtexTexture* tex = cache ? cache->get(path.c_str(), error) : PtexTexture::open(path.c_str(), error);
+    PtexTexture* tex =
+        cache ? cache->get(path.c_str(), error) : PtexTexture::open(path.c_str(), error);
     if (!tex) {
         fprintf(stderr, "ptex-info: %s\n", error.c_str());
         if (cache) cache->release();
@@ -46,8 +46,9 @@ int run(const std::string& path, bool faces, bool meta, bool allValues, const st
     const PtexInfo::RawLayout layout = PtexInfo::readRawLayout(tex->path());
     PtexInfo::printHeader(stdout, tex, layout);
     if (layout.valid && layout.fileSize < layout.requiredSize()) {
-        fprintf(stderr, "ptex-info: %s: file is truncated (%llu bytes, its sections need %llu)\n", path.c_str(),
-                (unsigned long long)layout.fileSize, (unsigned long long)layout.requiredSize());
+        fprintf(stderr, "ptex-info: %s: file is truncated (%llu bytes, its sections need %llu)\n",
+                path.c_str(), (unsigned long long)layout.fileSize,
+                (unsigned long long)layout.requiredSize());
         status = 1;
     }
     if (faces) PtexInfo::printFaces(stdout, tex);
@@ -61,8 +62,8 @@ int run(const std::string& path, bool faces, bool meta, bool allValues, const st
     if (cache) cache->release();
     fflush(stdout);
     if (errors.count) {
-        fprintf(stderr, "ptex-info: %s: %d read error%s, the file is damaged\n", path.c_str(), errors.count,
-                errors.count == 1 ? "" : "s");
+        fprintf(stderr, "ptex-info: %s: %d read error%s, the file is damaged\n", path.c_str(),
+                errors.count, errors.count == 1 ? "" : "s");
         status = 1;
     }
     return status;
@@ -70,9 +71,9 @@ int run(const std::string& path, bool faces, bool meta, bool allValues, const st
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    CLI::App app{"Prints what a Ptex texture file holds: header, face table, metadata and texel values."};
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Prints what a Ptex texture file holds: header, face table, metadata and texel values."};
     std::string path;
     bool faces = false, meta = false, allValues = false, check = false;
     std::vector<int> texels;
@@ -80,9 +81,11 @@ int main(int argc, char** argv)
     app.add_flag("-f,--faces", faces, "Print the face table: res, adjacent faces and edges, flags");
     app.add_flag("-m,--meta", meta, "Print every metadata entry");
     app.add_flag("-a,--all-values", allValues, "With --meta, print long arrays completely");
-    app.add_option("-t,--texels", texels, "Print the texels of FACE at LEVEL (0 = full res; level i halves i times)")
+    app.add_option("-t,--texels", texels,
+                   "Print the texels of FACE at LEVEL (0 = full res; level i halves i times)")
         ->expected(1, 2);
-    app.add_flag("-c,--check", check, "Read every face at every level and all metadata; report damage");
+    app.add_flag("-c,--check", check,
+                 "Read every face at every level and all metadata; report damage");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

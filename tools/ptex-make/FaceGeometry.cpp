@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-double length(Vec3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
+double length(Vec3 a) {
+    return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+}
 
 namespace {
 
@@ -13,7 +15,8 @@ Vec3 vertex(const PolyMesh& mesh, int index) {
 
 }  // namespace
 
-FaceCorners faceCorners(const PolyMesh& mesh, const std::vector<int>& starts, const PtexLayout& layout, int faceId) {
+FaceCorners faceCorners(const PolyMesh& mesh, const std::vector<int>& starts,
+                        const PtexLayout& layout, int faceId) {
     const PtexFaceLayout& face = layout.faces[size_t(faceId)];
     const int n = mesh.counts[size_t(face.polygon)];
     const int* v = &mesh.indices[size_t(starts[size_t(face.polygon)])];

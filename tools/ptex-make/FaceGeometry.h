@@ -19,16 +19,23 @@ struct Vec3 {
     double x = 0, y = 0, z = 0;
 };
 
-inline Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator*(Vec3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+inline Vec3 operator+(Vec3 a, Vec3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vec3 operator-(Vec3 a, Vec3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 operator*(Vec3 a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
 double length(Vec3 a);
 
 using FaceCorners = std::array<Vec3, 4>;
 
 // The polygon starts (PolyMesh::polygonStarts) are passed in so that many faces
 // can be placed without recomputing them.
-FaceCorners faceCorners(const PolyMesh& mesh, const std::vector<int>& starts, const PtexLayout& layout, int faceId);
+FaceCorners faceCorners(const PolyMesh& mesh, const std::vector<int>& starts,
+                        const PtexLayout& layout, int faceId);
 Vec3 facePoint(const FaceCorners& c, bool triangle, double u, double v);
 void faceEdgeLengths(const FaceCorners& c, bool triangle, double& ulen, double& vlen);
 // Bounding box of all vertices.

@@ -123,7 +123,8 @@ bool writePng(const std::string& path, int width, int height, int channels, cons
     png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
-        rows[size_t(y)] = const_cast<png_bytep>(pixels + size_t(y) * size_t(width) * size_t(channels));
+        rows[size_t(y)] =
+            const_cast<png_bytep>(pixels + size_t(y) * size_t(width) * size_t(channels));
     }
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);

@@ -125,7 +125,8 @@ bool loadPtxMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
         Ptex::MetaDataType type{};
         if (!meta || !meta->findKey(keys[k], index, type) || type != want[k]) {
             error = path + " carries no mesh (metadata " + keys[k] +
-                    (meta && meta->findKey(keys[k], index, type) ? " has the wrong type)" : " missing)");
+                    (meta && meta->findKey(keys[k], index, type) ? " has the wrong type)"
+                                                                 : " missing)");
             return false;
         }
     }

@@ -26,7 +26,8 @@ uint64_t edgeKey(int a, int b) {
 
 }  // namespace
 
-bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& layout, std::string& error) {
+bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& layout,
+                     std::string& error) {
     layout = PtexLayout{};
     layout.meshType = meshType;
     const std::string problem = validateMesh(mesh);
@@ -75,7 +76,7 @@ bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& 
         const int first = layout.firstFace[size_t(p)];
         for (int i = 0; i < n; ++i) {
             const int a = v[i], b = v[(i + 1) % n];
-            if (a == b) continue;  // degenerate edge: a boundary
+            if (a == b) continue;                  // degenerate edge: a boundary
             const float pa = a < b ? 0.0f : 1.0f;  // parameter of vertex a
             const float pb = 1.0f - pa;
             const float mid = 0.5f;
@@ -85,7 +86,8 @@ bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& 
             } else {
                 // First half: sub-face i, edge 0, from a to the midpoint; second
                 // half: sub-face i+1, edge 3, from the midpoint to b.
-                pe.pieces.push_back(EdgePiece{first + i, 0, std::min(pa, mid), std::max(pa, mid), pa});
+                pe.pieces.push_back(
+                    EdgePiece{first + i, 0, std::min(pa, mid), std::max(pa, mid), pa});
                 pe.pieces.push_back(
                     EdgePiece{first + (i + 1) % n, 3, std::min(pb, mid), std::max(pb, mid), mid});
             }

@@ -25,8 +25,8 @@
 #include "PolyMesh.h"
 
 struct PtexFaceLayout {
-    int polygon = 0;   // the polygon the face belongs to
-    int corner = -1;   // sub-face: the polygon corner at its (0,0); -1 for a whole face
+    int polygon = 0;  // the polygon the face belongs to
+    int corner = -1;  // sub-face: the polygon corner at its (0,0); -1 for a whole face
     int adjfaces[4] = {-1, -1, -1, -1};
     int adjedges[4] = {0, 0, 0, 0};
     bool isSubface() const { return corner >= 0; }
@@ -38,4 +38,5 @@ struct PtexLayout {
     std::vector<int> firstFace;  // first Ptex face of each polygon
 };
 
-bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& layout, std::string& error);
+bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& layout,
+                     std::string& error);

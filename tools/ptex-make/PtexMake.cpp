@@ -27,7 +27,8 @@ Ptex::Res chooseFaceRes(const PtexMakeOptions& options, const PtexLayout& layout
     if (options.density > 0.0) {
         double ulen = 0, vlen = 0;
         faceEdgeLengths(corners, triangle, ulen, vlen);
-        int8_t ul = log2Of(ulen * options.density, maxLog2), vl = log2Of(vlen * options.density, maxLog2);
+        int8_t ul = log2Of(ulen * options.density, maxLog2),
+               vl = log2Of(vlen * options.density, maxLog2);
         if (triangle) ul = vl = std::max(ul, vl);
         return Ptex::Res(ul, vl);
     }
@@ -121,19 +122,25 @@ bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::s
                 }
                 const Vec3 p = facePoint(corners, triangle, u, v);
                 const std::array<float, 3> rgb = options.pattern.sample(f, u, v, p);
-                const float extras[3] = {float(u), float(v),
-                                         layout.faces.size() > 1 ? float(f) / float(layout.faces.size() - 1) : 0.0f};
+                const float extras[3] = {
+                    float(u), float(v),
+                    layout.faces.size() > 1 ? float(f) / float(layout.faces.size() - 1) : 0.0f};
                 for (int c = 0; c < nch; ++c) {
                     const int s = source[size_t(c)];
                     float value = 0;
-                    if (s == -1) value = 0.2126f * rgb[0] + 0.7152f * rgb[1] + 0.0722f * rgb[2];
-                    else if (s < 3) value = rgb[size_t(s)];
-                    else if (s == 3) value = 1.0f;
-                    else value = extras[size_t((s - 4) % 3)];
+                    if (s == -1)
+                        value = 0.2126f * rgb[0] + 0.7152f * rgb[1] + 0.0722f * rgb[2];
+                    else if (s < 3)
+                        value = rgb[size_t(s)];
+                    else if (s == 3)
+                        value = 1.0f;
+                    else
+                        value = extras[size_t((s - 4) % 3)];
                     texel[size_t(c)] = value;
                 }
-                Ptex::ConvertFromFloat(&data[(size_t(j) * size_t(U) + size_t(i)) * size_t(pixelBytes)], texel.data(),
-                                       options.dataType, nch);
+                Ptex::ConvertFromFloat(
+                    &data[(size_t(j) * size_t(U) + size_t(i)) * size_t(pixelBytes)], texel.data(),
+                    options.dataType, nch);
             }
         }
         const PtexFaceLayout& fl = layout.faces[size_t(f)];
@@ -145,7 +152,8 @@ bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::s
         Ptex::FaceInfo info(res, adjfaces, adjedges, fl.isSubface());
         if (!writer->writeFace(f, info, data.data())) {
             writer->close(ptexError);
-            error = ptexError.empty() ? "cannot write face " + std::to_string(f) : std::string(ptexError);
+            error = ptexError.empty() ? "cannot write face " + std::to_string(f)
+                                      : std::string(ptexError);
             return false;
         }
     }

@@ -12,8 +12,10 @@ bool parseRes(const std::string& text, int& u, int& v) {
     int a = 0, b = 0;
     char x = 0;
     const int n = std::sscanf(text.c_str(), "%d%c%d", &a, &x, &b);
-    if (n == 1) b = a;
-    else if (n != 3 || (x != 'x' && x != 'X')) return false;
+    if (n == 1)
+        b = a;
+    else if (n != 3 || (x != 'x' && x != 'X'))
+        return false;
     auto pow2 = [](int t) { return t >= 1 && t <= 32768 && (t & (t - 1)) == 0; };
     if (!pow2(a) || !pow2(b)) return false;
     u = a;
@@ -29,27 +31,37 @@ int main(int argc, char** argv) {
         "Quads become one Ptex face, other polygons one sub-face per corner, a mesh of\n"
         "triangles a triangle-type file. The mesh travels with the file as the metadata\n"
         "PtexFaceVertCounts, PtexFaceVertIndices and PtexVertPositions."};
-    std::string meshPath, outPath, patternName = "labels", typeName = "uint8", meshTypeName = "auto",
-                resText = "64", imagePath, axisName = "z", content;
+    std::string meshPath, outPath, patternName = "labels", typeName = "uint8",
+                                   meshTypeName = "auto", resText = "64", imagePath, axisName = "z",
+                                   content;
     PtexMakeOptions options;
     bool noMipmaps = false;
     app.add_option("mesh", meshPath, "Input mesh (Wavefront OBJ)")->required();
     app.add_option("-o,--output", outPath, "Output Ptex file")->required();
     app.add_option("-p,--pattern", patternName, std::string("Texel pattern: ") + patternKindNames())
         ->capture_default_str();
-    app.add_option("-t,--type", typeName, "Data type: uint8, uint16, half, float")->capture_default_str();
+    app.add_option("-t,--type", typeName, "Data type: uint8, uint16, half, float")
+        ->capture_default_str();
     app.add_option("-c,--channels", options.channels, "Number of channels")->capture_default_str();
-    app.add_option("-a,--alpha", options.alphaChannel, "Alpha channel index, -1 for none")->capture_default_str();
-    app.add_option("-m,--mesh-type", meshTypeName, "Mesh type: auto (triangle if all polygons are), quad, triangle")
+    app.add_option("-a,--alpha", options.alphaChannel, "Alpha channel index, -1 for none")
         ->capture_default_str();
-    app.add_option("-r,--res", resText, "Uniform face resolution N or UxV texels (powers of two); sub-faces get half")
+    app.add_option("-m,--mesh-type", meshTypeName,
+                   "Mesh type: auto (triangle if all polygons are), quad, triangle")
         ->capture_default_str();
-    app.add_option("-d,--density", options.density, "Texels per unit length: resolution per face from its size");
-    app.add_option("--max-res", options.maxRes, "Largest resolution per side with --density")->capture_default_str();
-    app.add_option("--checks", options.pattern.checks, "Squares per face side (checker)")->capture_default_str();
-    app.add_option("--cell", options.pattern.cellSize, "Cell size in mesh units (world); default: box size / 8");
+    app.add_option("-r,--res", resText,
+                   "Uniform face resolution N or UxV texels (powers of two); sub-faces get half")
+        ->capture_default_str();
+    app.add_option("-d,--density", options.density,
+                   "Texels per unit length: resolution per face from its size");
+    app.add_option("--max-res", options.maxRes, "Largest resolution per side with --density")
+        ->capture_default_str();
+    app.add_option("--checks", options.pattern.checks, "Squares per face side (checker)")
+        ->capture_default_str();
+    app.add_option("--cell", options.pattern.cellSize,
+                   "Cell size in mesh units (world); default: box size / 8");
     app.add_option("--image", imagePath, "PNG image projected onto the mesh (pattern image)");
-    app.add_option("--axis", axisName, "Projection axis for --image: x, y or z")->capture_default_str();
+    app.add_option("--axis", axisName, "Projection axis for --image: x, y or z")
+        ->capture_default_str();
     app.add_option("--content", content, "Text stored as the 'content' metadata");
     app.add_flag("--no-mipmaps", noMipmaps, "Do not store mip-map levels");
     CLI11_PARSE(app, argc, argv);
@@ -58,21 +70,36 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ptex-make: error: %s\n", msg.c_str());
         return 1;
     };
-    if (!parsePatternKind(patternName, options.pattern.kind)) return fail("unknown pattern '" + patternName + "'");
-    if (typeName == "uint8") options.dataType = Ptex::dt_uint8;
-    else if (typeName == "uint16") options.dataType = Ptex::dt_uint16;
-    else if (typeName == "half") options.dataType = Ptex::dt_half;
-    else if (typeName == "float") options.dataType = Ptex::dt_float;
-    else return fail("unknown data type '" + typeName + "'");
-    if (meshTypeName == "auto") options.meshChoice = PtexMakeOptions::MeshChoice::Automatic;
-    else if (meshTypeName == "quad") options.meshChoice = PtexMakeOptions::MeshChoice::Quad;
-    else if (meshTypeName == "triangle") options.meshChoice = PtexMakeOptions::MeshChoice::Triangle;
-    else return fail("unknown mesh type '" + meshTypeName + "'");
-    if (!parseRes(resText, options.resU, options.resV)) return fail("bad resolution '" + resText + "'");
-    if (axisName == "x") options.pattern.axis = 0;
-    else if (axisName == "y") options.pattern.axis = 1;
-    else if (axisName == "z") options.pattern.axis = 2;
-    else return fail("bad axis '" + axisName + "'");
+    if (!parsePatternKind(patternName, options.pattern.kind))
+        return fail("unknown pattern '" + patternName + "'");
+    if (typeName == "uint8")
+        options.dataType = Ptex::dt_uint8;
+    else if (typeName == "uint16")
+        options.dataType = Ptex::dt_uint16;
+    else if (typeName == "half")
+        options.dataType = Ptex::dt_half;
+    else if (typeName == "float")
+        options.dataType = Ptex::dt_float;
+    else
+        return fail("unknown data type '" + typeName + "'");
+    if (meshTypeName == "auto")
+        options.meshChoice = PtexMakeOptions::MeshChoice::Automatic;
+    else if (meshTypeName == "quad")
+        options.meshChoice = PtexMakeOptions::MeshChoice::Quad;
+    else if (meshTypeName == "triangle")
+        options.meshChoice = PtexMakeOptions::MeshChoice::Triangle;
+    else
+        return fail("unknown mesh type '" + meshTypeName + "'");
+    if (!parseRes(resText, options.resU, options.resV))
+        return fail("bad resolution '" + resText + "'");
+    if (axisName == "x")
+        options.pattern.axis = 0;
+    else if (axisName == "y")
+        options.pattern.axis = 1;
+    else if (axisName == "z")
+        options.pattern.axis = 2;
+    else
+        return fail("bad axis '" + axisName + "'");
     options.mipmaps = !noMipmaps;
     options.content = content;
 
@@ -91,6 +118,7 @@ int main(int argc, char** argv) {
     PtexLayout layout;
     if (!makePtex(mesh, options, outPath, error, &layout)) return fail(error);
     std::printf("wrote %s: %d polygons, %d %s faces\n", outPath.c_str(), mesh.numPolygons(),
-                int(layout.faces.size()), layout.meshType == Ptex::mt_triangle ? "triangle" : "quad");
+                int(layout.faces.size()),
+                layout.meshType == Ptex::mt_triangle ? "triangle" : "quad");
     return 0;
 }

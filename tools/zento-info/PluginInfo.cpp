@@ -14,12 +14,15 @@ using namespace ZUtils;
 
 namespace {
 
-std::string quoted(const char* text) { return text ? "\"" + std::string(text) + "\"" : std::string("(none)"); }
+std::string quoted(const char* text) {
+    return text ? "\"" + std::string(text) + "\"" : std::string("(none)");
+}
 
 std::string typeOf(const ZentoParamDef& def) {
     if (def.kind == ParamKind::Generic) {
         const std::string code = " (type code " + std::to_string(static_cast<int>(def.type)) + ")";
-        if (def.count == PARAM_COUNT_LIST) return std::string("list of ") + parameterTypeName(def.type) + code;
+        if (def.count == PARAM_COUNT_LIST)
+            return std::string("list of ") + parameterTypeName(def.type) + code;
         return parameterTypeName(def.type) + code;
     }
     if (def.kind == ParamKind::OutputTexture) return "output texture";
@@ -42,15 +45,22 @@ std::string floatText(float value) {
 std::string defaultOf(const ZentoParamDef& def) {
     char text[128];
     switch (def.kind) {
-    case ParamKind::String: return quoted(def.defaultString);
-    case ParamKind::Int: std::snprintf(text, sizeof text, "%d", def.defaultInt); return text;
-    case ParamKind::Float: return floatText(def.defaultFloat);
-    case ParamKind::Bool: return def.defaultBool ? "true" : "false";
-    case ParamKind::Texture:
-        return "(" + floatText(def.defaultColor.r) + ", " + floatText(def.defaultColor.g) + ", " +
-               floatText(def.defaultColor.b) + ", " + floatText(def.defaultColor.a) + ")";
-    case ParamKind::Generic:
-    case ParamKind::OutputTexture: return "-";
+        case ParamKind::String:
+            return quoted(def.defaultString);
+        case ParamKind::Int:
+            std::snprintf(text, sizeof text, "%d", def.defaultInt);
+            return text;
+        case ParamKind::Float:
+            return floatText(def.defaultFloat);
+        case ParamKind::Bool:
+            return def.defaultBool ? "true" : "false";
+        case ParamKind::Texture:
+            return "(" + floatText(def.defaultColor.r) + ", " + floatText(def.defaultColor.g) +
+                   ", " + floatText(def.defaultColor.b) + ", " + floatText(def.defaultColor.a) +
+                   ")";
+        case ParamKind::Generic:
+        case ParamKind::OutputTexture:
+            return "-";
     }
     return "-";
 }
@@ -81,7 +91,8 @@ int printPluginInfo(std::FILE* out, ZentoPluginHost& host, PluginLibDesc& lib) {
         for (const KnownInterface& known : kKnownInterfaces) {
             if (!desc->supportsInterface(known.id)) continue;
             const PluginInterface* iface = instance ? instance->getInterface(known.id) : nullptr;
-            const char* name = iface && iface->getInterfaceName() ? iface->getInterfaceName() : known.name;
+            const char* name =
+                iface && iface->getInterfaceName() ? iface->getInterfaceName() : known.name;
             std::fprintf(out, "  0x%08" PRIX64 " %s%s\n", static_cast<uint64_t>(known.id), name,
                          iface ? "" : " (not offered by instances)");
         }
@@ -92,9 +103,9 @@ int printPluginInfo(std::FILE* out, ZentoPluginHost& host, PluginLibDesc& lib) {
         std::fprintf(out, "Parameters (%d):\n", count);
         for (int p = 0; p < count; ++p) {
             const ZentoParamDef& def = *params->getParamDef(p);
-            std::fprintf(out, "  %d. %s  type=%s  default=%s  description=%s  hints=%s\n", p + 1, def.name,
-                         typeOf(def).c_str(), defaultOf(def).c_str(), quoted(def.description).c_str(),
-                         quoted(def.hints).c_str());
+            std::fprintf(out, "  %d. %s  type=%s  default=%s  description=%s  hints=%s\n", p + 1,
+                         def.name, typeOf(def).c_str(), defaultOf(def).c_str(),
+                         quoted(def.description).c_str(), quoted(def.hints).c_str());
         }
     }
     return types;

@@ -29,7 +29,8 @@ std::string defaultPluginPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 || (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
+    if (argc > 2 ||
+        (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
         std::fprintf(stderr, "usage: zento-info [plugin library path]\n");
         return argc > 2 ? 1 : 0;
     }

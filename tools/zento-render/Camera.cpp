@@ -14,8 +14,8 @@ Vector3f normalize(const Vector3f& v) {
 
 }  // namespace
 
-void Camera::set(const Vector3f& position, const Vector3f& lookAt, const Vector3f& up, float fovDegrees, int width,
-                 int height) {
+void Camera::set(const Vector3f& position, const Vector3f& lookAt, const Vector3f& up,
+                 float fovDegrees, int width, int height) {
     width_ = float(std::max(width, 1));
     height_ = float(std::max(height, 1));
     origin_ = position;
@@ -32,7 +32,8 @@ void Camera::set(const Vector3f& position, const Vector3f& lookAt, const Vector3
     dDdy_ = up_ * (-2.0f / height_);
 }
 
-void Camera::frameBounds(const Vector3f& lo, const Vector3f& hi, float fovDegrees, int width, int height) {
+void Camera::frameBounds(const Vector3f& lo, const Vector3f& hi, float fovDegrees, int width,
+                         int height) {
     const Vector3f centre = (lo + hi) * 0.5f;
     const Vector3f half = (hi - lo) * 0.5f;
     float radius = std::sqrt(ZUtils::dot(half, half));

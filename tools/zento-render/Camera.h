@@ -12,9 +12,10 @@
 
 class Camera {
 public:
-    void set(const ZUtils::Vector3f& position, const ZUtils::Vector3f& lookAt, const ZUtils::Vector3f& up,
-             float fovDegrees, int width, int height);
-    void frameBounds(const ZUtils::Vector3f& lo, const ZUtils::Vector3f& hi, float fovDegrees, int width, int height);
+    void set(const ZUtils::Vector3f& position, const ZUtils::Vector3f& lookAt,
+             const ZUtils::Vector3f& up, float fovDegrees, int width, int height);
+    void frameBounds(const ZUtils::Vector3f& lo, const ZUtils::Vector3f& hi, float fovDegrees,
+                     int width, int height);
 
     const ZUtils::Vector3f& origin() const { return origin_; }
     ZUtils::Vector3f rayDirection(float px, float py) const;
@@ -29,5 +30,5 @@ private:
 // Offset of the hit point for a change dD of the ray direction, the hit lying
 // at parameter t along direction D on a plane of normal n (transfer of a ray
 // differential to the surface).
-ZUtils::Vector3f transferDifferential(const ZUtils::Vector3f& D, const ZUtils::Vector3f& dD, float t,
-                                      const ZUtils::Vector3f& n);
+ZUtils::Vector3f transferDifferential(const ZUtils::Vector3f& D, const ZUtils::Vector3f& dD,
+                                      float t, const ZUtils::Vector3f& n);

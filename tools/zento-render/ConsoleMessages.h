@@ -12,7 +12,8 @@
 
 class ConsoleMessages : public ZUtils::FormattingProgressCallback {
 public:
-    explicit ConsoleMessages(bool showVerbose, FILE* out = stderr) : showVerbose_(showVerbose), out_(out) {}
+    explicit ConsoleMessages(bool showVerbose, FILE* out = stderr)
+        : showVerbose_(showVerbose), out_(out) {}
     int count(ZUtils::ProgressLevel level) const { return counts_[int(level)].load(); }
 
 protected:

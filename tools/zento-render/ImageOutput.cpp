@@ -34,7 +34,8 @@ bool writeImage(const std::string& path, const Image& image, std::string& error)
         std::vector<uint8_t> bytes(n * 3);
         for (size_t i = 0; i < n; ++i) {
             for (int c = 0; c < 3; ++c) {
-                bytes[i * 3 + size_t(c)] = uint8_t(linearToSrgb(image.rgba[i * 4 + size_t(c)]) * 255.0f + 0.5f);
+                bytes[i * 3 + size_t(c)] =
+                    uint8_t(linearToSrgb(image.rgba[i * 4 + size_t(c)]) * 255.0f + 0.5f);
             }
         }
         return writePng(path, image.width, image.height, 3, bytes.data(), error);
@@ -43,7 +44,8 @@ bool writeImage(const std::string& path, const Image& image, std::string& error)
         try {
             std::vector<Imf::Rgba> px(n);
             for (size_t i = 0; i < n; ++i) {
-                px[i] = Imf::Rgba(image.rgba[i * 4], image.rgba[i * 4 + 1], image.rgba[i * 4 + 2], image.rgba[i * 4 + 3]);
+                px[i] = Imf::Rgba(image.rgba[i * 4], image.rgba[i * 4 + 1], image.rgba[i * 4 + 2],
+                                  image.rgba[i * 4 + 3]);
             }
             Imf::RgbaOutputFile file(path.c_str(), image.width, image.height, Imf::WRITE_RGBA);
             file.setFrameBuffer(px.data(), 1, size_t(image.width));

@@ -22,7 +22,9 @@ struct Image {
         rgba.assign(size_t(w) * size_t(h) * 4, 0.0f);
     }
     float* pixel(int x, int y) { return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4]; }
-    const float* pixel(int x, int y) const { return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4]; }
+    const float* pixel(int x, int y) const {
+        return &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
+    }
 };
 
 bool writeImage(const std::string& path, const Image& image, std::string& error);

@@ -76,8 +76,10 @@ JsonLines::JsonLines(const std::string& text) {
             }
         } else if (c == '{' || c == '[') {
             std::string p;
-            if (stack.empty() || stack.back().isArray) p = valueStart();
-            else p = childPath(stack.back());
+            if (stack.empty() || stack.back().isArray)
+                p = valueStart();
+            else
+                p = childPath(stack.back());
             Frame f;
             f.isArray = c == '[';
             f.path = p;

@@ -51,8 +51,8 @@ public:
     // Null (and error) when the instance cannot be made.
     TextureInstance* createTexture(std::string& error);
 
-    void setParameter(TextureInstance& instance, const std::string& name, const nlohmann::json& value,
-                      const std::string& where);
+    void setParameter(TextureInstance& instance, const std::string& name,
+                      const nlohmann::json& value, const std::string& where);
     nlohmann::json parseSetValue(const std::string& name, const std::string& text) const;
 
     // Sets the frame-following parameters of every instance to `frame` and has

@@ -52,11 +52,14 @@ uint32_t hash32(uint32_t x) {
     return x;
 }
 
-float toUnit(uint32_t x) { return float(x >> 8) * (1.0f / 16777216.0f); }
+float toUnit(uint32_t x) {
+    return float(x >> 8) * (1.0f / 16777216.0f);
+}
 
 }  // namespace
 
-RenderJob::RenderJob() : embree_(std::make_unique<Embree>()), tiles_(std::make_unique<TileQueue>()) {}
+RenderJob::RenderJob()
+    : embree_(std::make_unique<Embree>()), tiles_(std::make_unique<TileQueue>()) {}
 
 RenderJob::~RenderJob() {
     if (begun_) renderEnd();
@@ -64,7 +67,8 @@ RenderJob::~RenderJob() {
     // destroys them and unloads the library.
 }
 
-bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const char* argv0, std::string& error) {
+bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const char* argv0,
+                        std::string& error) {
     messages_ = std::make_unique<ConsoleMessages>(options.verbose);
     width_ = options.width > 0 ? options.width : scene.width;
     height_ = options.height > 0 ? options.height : scene.height;
@@ -86,24 +90,28 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
     try {
         // Overrides are checked once, before any object.
         std::vector<std::pair<std::string, nlohmann::json>> overrides;
-        for (const auto& [name, text] : options.sets) overrides.emplace_back(name, plugins_.parseSetValue(name, text));
+        for (const auto& [name, text] : options.sets)
+            overrides.emplace_back(name, plugins_.parseSetValue(name, text));
 
         for (const SceneObject& so : scene.objects) {
             Object obj;
             std::string meshError;
             const std::string ext = std::filesystem::path(so.meshPath).extension().string();
             const bool fromPtx = ext == ".ptx" || ext == ".PTX";
-            if (!(fromPtx ? loadPtxMesh(so.meshPath, obj.poly, meshError) : loadObjMesh(so.meshPath, obj.poly, meshError))) {
+            if (!(fromPtx ? loadPtxMesh(so.meshPath, obj.poly, meshError)
+                          : loadObjMesh(so.meshPath, obj.poly, meshError))) {
                 error = (scene.file.empty() ? "" : so.where + ": ") + meshError;
                 return false;
             }
             std::vector<Vector3f> verts(size_t(obj.poly.numVertices()));
             for (size_t i = 0; i < verts.size(); ++i) {
-                verts[i] = {obj.poly.positions[i * 3], obj.poly.positions[i * 3 + 1], obj.poly.positions[i * 3 + 2]};
+                verts[i] = {obj.poly.positions[i * 3], obj.poly.positions[i * 3 + 1],
+                            obj.poly.positions[i * 3 + 2]};
             }
             obj.mesh = std::make_unique<ZUtils::HostMesh>();
-            if (!obj.mesh->setPolygons(verts.data(), int(verts.size()), obj.poly.counts.data(), obj.poly.numPolygons(),
-                                       obj.poly.indices.data(), int(obj.poly.indices.size()))) {
+            if (!obj.mesh->setPolygons(verts.data(), int(verts.size()), obj.poly.counts.data(),
+                                       obj.poly.numPolygons(), obj.poly.indices.data(),
+                                       int(obj.poly.indices.size()))) {
                 error = so.where + ": the mesh cannot be triangulated";
                 return false;
             }
@@ -112,7 +120,8 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
 
             obj.texture = plugins_.createTexture(error);
             if (!obj.texture) return false;
-            for (const TextureSetting& s : so.texture) plugins_.setParameter(*obj.texture, s.name, s.value, s.where);
+            for (const TextureSetting& s : so.texture)
+                plugins_.setParameter(*obj.texture, s.name, s.value, s.where);
             for (const auto& [name, value] : overrides) {
                 plugins_.setParameter(*obj.texture, name, value, "--set " + name);
             }
@@ -121,12 +130,14 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
                     ? obj.texture->pluginInterface->getParameter("ptex_file")->readString(0.0)
                     : ZUtils::CharString();
             if (!file.ptr() || !*file.ptr()) {
-                error = so.where + ": no texture: set \"ptex_file\" in the scene or --set ptex_file=FILE.ptx";
+                error = so.where +
+                        ": no texture: set \"ptex_file\" in the scene or --set ptex_file=FILE.ptx";
                 return false;
             }
             if (so.meshSource == MeshSource::Parameters) {
                 auto* pi = obj.texture->pluginInterface;
-                if (auto* p = pi->getParameter("vertices")) p->setVectorList(verts.data(), int(verts.size()));
+                if (auto* p = pi->getParameter("vertices"))
+                    p->setVectorList(verts.data(), int(verts.size()));
                 if (auto* p = pi->getParameter("origFaces")) {
                     p->setIntList(obj.poly.indices.data(), int(obj.poly.indices.size()));
                 }
@@ -158,10 +169,10 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
         const int nv = mesh.getNumVertices(0.0), nt = mesh.numTriangles();
         if (nt == 0) continue;
         RTCGeometry geom = rtcNewGeometry(embree_->device, RTC_GEOMETRY_TYPE_TRIANGLE);
-        auto* vb = static_cast<float*>(
-            rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), size_t(nv)));
-        auto* ib = static_cast<unsigned*>(
-            rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), size_t(nt)));
+        auto* vb = static_cast<float*>(rtcSetNewGeometryBuffer(
+            geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), size_t(nv)));
+        auto* ib = static_cast<unsigned*>(rtcSetNewGeometryBuffer(
+            geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), size_t(nt)));
         if (!vb || !ib) {
             rtcReleaseGeometry(geom);
             error = "Embree: " + embree_->error;
@@ -203,8 +214,8 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
             framing.frameBounds(lo, hi, scene.camera.fov, width_, height_);
             pos = framing.origin() - centre + at;
         }
-        camera_.set(pos, at, {scene.camera.up.x, scene.camera.up.y, scene.camera.up.z}, scene.camera.fov, width_,
-                    height_);
+        camera_.set(pos, at, {scene.camera.up.x, scene.camera.up.y, scene.camera.up.z},
+                    scene.camera.fov, width_, height_);
     } else {
         camera_.frameBounds(lo, hi, scene.camera.fov, width_, height_);
     }
@@ -229,8 +240,8 @@ void RenderJob::renderEnd() {
     begun_ = false;
 }
 
-bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, int* objectOut, int* faceOut,
-                         ZUtils::Vector3d* hitOut) {
+bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, int* objectOut,
+                         int* faceOut, ZUtils::Vector3d* hitOut) {
     const Vector3f org = camera_.origin();
     const Vector3f dir = camera_.rayDirection(px, py);
     RTCIntersectContext context;
@@ -252,7 +263,8 @@ bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, in
     rh.hit.primID = RTC_INVALID_GEOMETRY_ID;
     rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
     rtcIntersect1(embree_->scene, &context, &rh);
-    if (rh.hit.geomID == RTC_INVALID_GEOMETRY_ID || rh.hit.geomID >= geomToObject_.size()) return false;
+    if (rh.hit.geomID == RTC_INVALID_GEOMETRY_ID || rh.hit.geomID >= geomToObject_.size())
+        return false;
     const int o = geomToObject_[rh.hit.geomID];
     if (o < 0) return false;
     Object& obj = objects_[size_t(o)];
@@ -284,7 +296,8 @@ bool RenderJob::shadeRay(float px, float py, int threadIndex, AColor& colour, in
     return true;
 }
 
-void RenderJob::renderTiles(int threadIndex, Image& image, uint32_t seed, uint64_t& raysOut, uint64_t& pointsOut) {
+void RenderJob::renderTiles(int threadIndex, Image& image, uint32_t seed, uint64_t& raysOut,
+                            uint64_t& pointsOut) {
     uint64_t rays = 0, points = 0;
     const int total = tiles_->tilesX * tiles_->tilesY;
     const int strata = std::max(1, int(std::sqrt(double(spp_))));
@@ -361,12 +374,15 @@ void RenderJob::renderFrame(int frame, Image& image, RenderStats& stats) {
     }
     if (progressBar_) {
         // Thread 0's share runs on a helper so that this thread can draw the bar.
-        std::thread first([this, &image, seed, &rays, &points] { renderTiles(0, image, seed, rays[0], points[0]); });
+        std::thread first([this, &image, seed, &rays, &points] {
+            renderTiles(0, image, seed, rays[0], points[0]);
+        });
         const int total = tiles_->tilesX * tiles_->tilesY;
         for (;;) {
             const int done = tiles_->done.load();
             const int width = 40, filled = total > 0 ? done * width / total : width;
-            const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double secs =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::fprintf(stderr, "\rframe %d [%.*s%*s] %3d%% %.1fs", frame, filled,
                          "========================================", width - filled, "",
                          total > 0 ? done * 100 / total : 100, secs);

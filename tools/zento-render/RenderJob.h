@@ -63,7 +63,8 @@ public:
     RenderJob& operator=(const RenderJob&) = delete;
 
     // False with a reason; scene value errors carry file, line and key.
-    bool prepare(const Scene& scene, const RenderOptions& options, const char* argv0, std::string& error);
+    bool prepare(const Scene& scene, const RenderOptions& options, const char* argv0,
+                 std::string& error);
 
     void renderBegin();
     void renderFrame(int frame, Image& image, RenderStats& stats);
@@ -83,8 +84,9 @@ public:
 
     // Traces one camera ray through image position (px, py) and shades it the
     // way renderFrame does (for tests): false when it hits nothing.
-    bool shadeRay(float px, float py, int threadIndex, ZUtils::AColor& colour, int* object = nullptr,
-                  int* renderFace = nullptr, ZUtils::Vector3d* hitPoint = nullptr);
+    bool shadeRay(float px, float py, int threadIndex, ZUtils::AColor& colour,
+                  int* object = nullptr, int* renderFace = nullptr,
+                  ZUtils::Vector3d* hitPoint = nullptr);
 
 private:
     struct Object {
@@ -95,7 +97,8 @@ private:
     };
     struct Embree;
 
-    void renderTiles(int threadIndex, Image& image, uint32_t seed, uint64_t& rays, uint64_t& points);
+    void renderTiles(int threadIndex, Image& image, uint32_t seed, uint64_t& rays,
+                     uint64_t& points);
 
     std::unique_ptr<ConsoleMessages> messages_;
     PluginSession plugins_;

@@ -14,7 +14,8 @@ std::string resolvePath(const std::string& directory, const std::string& path) {
     if (path.empty() || fs::path(path).is_absolute() || directory.empty()) return path;
     const fs::path candidate = fs::path(directory) / path;
     std::error_code ec;
-    if (fs::exists(candidate, ec) || !fs::exists(path, ec)) return candidate.lexically_normal().string();
+    if (fs::exists(candidate, ec) || !fs::exists(path, ec))
+        return candidate.lexically_normal().string();
     return path;
 }
 
@@ -39,7 +40,8 @@ public:
         throw SceneError(where(path) + ": " + why);
     }
 
-    void onlyKeys(const json& obj, const std::string& path, std::initializer_list<const char*> keys) const {
+    void onlyKeys(const json& obj, const std::string& path,
+                  std::initializer_list<const char*> keys) const {
         if (!obj.is_object()) fail(path, "expected an object");
         std::set<std::string> allowed(keys.begin(), keys.end());
         for (auto it = obj.begin(); it != obj.end(); ++it) {
@@ -53,7 +55,8 @@ public:
     int integer(const json& v, const std::string& path, int lo, int hi) const {
         if (!v.is_number_integer()) fail(path, "expected an integer");
         const long long x = v.get<long long>();
-        if (x < lo || x > hi) fail(path, "must be between " + std::to_string(lo) + " and " + std::to_string(hi));
+        if (x < lo || x > hi)
+            fail(path, "must be between " + std::to_string(lo) + " and " + std::to_string(hi));
         return int(x);
     }
     double number(const json& v, const std::string& path, double lo, double hi) const {
@@ -112,11 +115,15 @@ Scene loadSceneFile(const std::string& path) {
     Scene scene;
     scene.file = path;
     scene.directory = fs::path(path).parent_path().string();
-    r.onlyKeys(root, "", {"plugin", "image", "camera", "shading", "frames", "threads", "filter_multiplier", "objects"});
-    if (root.contains("plugin")) scene.pluginPath = resolvePath(scene.directory, r.string(root["plugin"], "plugin"));
+    r.onlyKeys(root, "",
+               {"plugin", "image", "camera", "shading", "frames", "threads", "filter_multiplier",
+                "objects"});
+    if (root.contains("plugin"))
+        scene.pluginPath = resolvePath(scene.directory, r.string(root["plugin"], "plugin"));
     if (root.contains("threads")) scene.threads = r.integer(root["threads"], "threads", 0, 1024);
     if (root.contains("filter_multiplier")) {
-        scene.filterMultiplier = float(r.number(root["filter_multiplier"], "filter_multiplier", 0.0, 1e6));
+        scene.filterMultiplier =
+            float(r.number(root["filter_multiplier"], "filter_multiplier", 0.0, 1e6));
     }
     if (root.contains("image")) {
         const json& im = root["image"];
@@ -124,7 +131,8 @@ Scene loadSceneFile(const std::string& path) {
         if (im.contains("width")) scene.width = r.integer(im["width"], "image.width", 1, 16384);
         if (im.contains("height")) scene.height = r.integer(im["height"], "image.height", 1, 16384);
         if (im.contains("spp")) scene.spp = r.integer(im["spp"], "image.spp", 1, 4096);
-        if (im.contains("background")) scene.background = r.vec3(im["background"], "image.background");
+        if (im.contains("background"))
+            scene.background = r.vec3(im["background"], "image.background");
     }
     if (root.contains("camera")) {
         const json& cam = root["camera"];
@@ -138,26 +146,33 @@ Scene loadSceneFile(const std::string& path) {
             scene.camera.hasLookAt = true;
         }
         if (cam.contains("up")) scene.camera.up = r.vec3(cam["up"], "camera.up");
-        if (cam.contains("fov")) scene.camera.fov = float(r.number(cam["fov"], "camera.fov", 1.0, 170.0));
+        if (cam.contains("fov"))
+            scene.camera.fov = float(r.number(cam["fov"], "camera.fov", 1.0, 170.0));
     }
     if (root.contains("shading")) {
         const json& sh = root["shading"];
         r.onlyKeys(sh, "shading", {"headlight", "ambient"});
-        if (sh.contains("headlight")) scene.headlight = r.boolean(sh["headlight"], "shading.headlight");
-        if (sh.contains("ambient")) scene.ambient = float(r.number(sh["ambient"], "shading.ambient", 0.0, 1.0));
+        if (sh.contains("headlight"))
+            scene.headlight = r.boolean(sh["headlight"], "shading.headlight");
+        if (sh.contains("ambient"))
+            scene.ambient = float(r.number(sh["ambient"], "shading.ambient", 0.0, 1.0));
     }
     if (root.contains("frames")) {
         const json& fr = root["frames"];
         r.onlyKeys(fr, "frames", {"start", "end", "fps"});
-        if (fr.contains("start")) scene.frameStart = r.integer(fr["start"], "frames.start", -1000000, 1000000);
+        if (fr.contains("start"))
+            scene.frameStart = r.integer(fr["start"], "frames.start", -1000000, 1000000);
         scene.frameEnd = scene.frameStart;
-        if (fr.contains("end")) scene.frameEnd = r.integer(fr["end"], "frames.end", -1000000, 1000000);
+        if (fr.contains("end"))
+            scene.frameEnd = r.integer(fr["end"], "frames.end", -1000000, 1000000);
         if (fr.contains("fps")) scene.fps = r.number(fr["fps"], "frames.fps", 1e-3, 1e6);
-        if (scene.frameEnd < scene.frameStart) r.fail("frames.end", "must not be before frames.start");
+        if (scene.frameEnd < scene.frameStart)
+            r.fail("frames.end", "must not be before frames.start");
     }
     if (!root.contains("objects")) throw SceneError(path + ":1: key 'objects' is missing");
     const json& objects = root["objects"];
-    if (!objects.is_array() || objects.empty()) r.fail("objects", "expected a non-empty array of objects");
+    if (!objects.is_array() || objects.empty())
+        r.fail("objects", "expected a non-empty array of objects");
     for (size_t i = 0; i < objects.size(); ++i) {
         const std::string op = "objects[" + std::to_string(i) + "]";
         const json& o = objects[i];
@@ -169,9 +184,12 @@ Scene loadSceneFile(const std::string& path) {
         if (o.contains("translate")) obj.translate = r.vec3(o["translate"], op + ".translate");
         if (o.contains("mesh_source")) {
             const std::string s = r.string(o["mesh_source"], op + ".mesh_source");
-            if (s == "parameters") obj.meshSource = MeshSource::Parameters;
-            else if (s == "interface") obj.meshSource = MeshSource::Interface;
-            else r.fail(op + ".mesh_source", "must be \"parameters\" or \"interface\"");
+            if (s == "parameters")
+                obj.meshSource = MeshSource::Parameters;
+            else if (s == "interface")
+                obj.meshSource = MeshSource::Interface;
+            else
+                r.fail(op + ".mesh_source", "must be \"parameters\" or \"interface\"");
         }
         bool hasFile = false;
         if (o.contains("texture")) {
@@ -200,7 +218,8 @@ Scene sceneFromMesh(const std::string& meshPath) {
     SceneObject obj;
     obj.meshPath = meshPath;
     obj.where = meshPath;
-    if (hasExtension(meshPath, ".ptx")) obj.texture.push_back(TextureSetting{"ptex_file", meshPath, meshPath});
+    if (hasExtension(meshPath, ".ptx"))
+        obj.texture.push_back(TextureSetting{"ptex_file", meshPath, meshPath});
     scene.objects.push_back(std::move(obj));
     return scene;
 }

@@ -1,6 +1,6 @@
 // zento-render: renders a scene textured by the TexFacet plugin (see --help).
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -17,7 +17,8 @@ int fail(const std::string& msg) {
 
 bool parseFrames(const std::string& text, int& a, int& b) {
     int x = 0, y = 0, used = 0;
-    if (std::sscanf(text.c_str(), "%d..%d%n", &x, &y, &used) == 2 && size_t(used) == text.size() && y >= x) {
+    if (std::sscanf(text.c_str(), "%d..%d%n", &x, &y, &used) == 2 && size_t(used) == text.size() &&
+        y >= x) {
         a = x;
         b = y;
         return true;
@@ -39,21 +40,28 @@ std::string lowerExt(const std::string& path) {
 
 int main(int argc, char** argv) {
     CLI::App app{
-        "zento-render: renders meshes textured by the TexFacet Ptex plugin, loaded as a host loads it.\n"
-        "SCENE is a JSON scene file, an OBJ mesh (give the texture with --set ptex_file=FILE.ptx),\n"
-        "or a .ptx that carries its mesh (PtexFaceVertCounts, PtexFaceVertIndices, PtexVertPositions)."};
+        "zento-render: renders meshes textured by the TexFacet Ptex plugin, loaded as a host loads "
+        "it.\n"
+        "SCENE is a JSON scene file, an OBJ mesh (give the texture with --set "
+        "ptex_file=FILE.ptx),\n"
+        "or a .ptx that carries its mesh (PtexFaceVertCounts, PtexFaceVertIndices, "
+        "PtexVertPositions)."};
     std::string scenePath, outPath, framesText, sizeText, pluginPath;
     std::vector<std::string> sets;
     RenderOptions options;
     bool listParams = false, noProgress = false;
-    app.add_option("scene", scenePath, "Scene file (.json), mesh (.obj) or Ptex file with a mesh (.ptx)");
-    app.add_option("-o,--output", outPath, "Output image (.png sRGB, .exr linear); '#' stands for the frame number");
+    app.add_option("scene", scenePath,
+                   "Scene file (.json), mesh (.obj) or Ptex file with a mesh (.ptx)");
+    app.add_option("-o,--output", outPath,
+                   "Output image (.png sRGB, .exr linear); '#' stands for the frame number");
     app.add_option("--frames", framesText, "Frames to render: A..B or A (default: the scene's)");
-    app.add_option("--set", sets, "Set a plugin parameter of every texture: NAME=VALUE (repeatable)");
+    app.add_option("--set", sets,
+                   "Set a plugin parameter of every texture: NAME=VALUE (repeatable)");
     app.add_option("--threads", options.threads, "Render threads (default: all hardware threads)");
     app.add_option("--spp", options.spp, "Samples per pixel (default: the scene's, 4)");
     app.add_option("--size", sizeText, "Image size WxH (default: the scene's, 640x480)");
-    app.add_option("--plugin", pluginPath, "The plugin library (default: ../lib/libzento_TexFacet.so beside the program)");
+    app.add_option("--plugin", pluginPath,
+                   "The plugin library (default: ../lib/libzento_TexFacet.so beside the program)");
     app.add_flag("-v,--verbose", options.verbose, "Show the plugin's verbose messages");
     app.add_flag("--no-progress", noProgress, "Do not draw the progress bar");
     app.add_flag("--list-params", listParams, "List the plugin's parameters and exit");
@@ -63,19 +71,21 @@ int main(int argc, char** argv) {
     if (listParams) {
         PluginSession session;
         std::string error;
-        if (!session.load(pluginPath.empty() ? defaultPluginPath(argv[0]) : pluginPath, error)) return fail(error);
+        if (!session.load(pluginPath.empty() ? defaultPluginPath(argv[0]) : pluginPath, error))
+            return fail(error);
         std::printf("TexFacet parameters:\n%s", session.describeTable().c_str());
         return 0;
     }
     if (scenePath.empty()) return fail("no SCENE given (see --help)");
     if (outPath.empty()) return fail("no output image given: -o OUT.png (see --help)");
-    if (!isSupportedImagePath(outPath)) return fail("unknown image format for " + outPath + " (use .png or .exr)");
+    if (!isSupportedImagePath(outPath))
+        return fail("unknown image format for " + outPath + " (use .png or .exr)");
     if (options.threads < 0 || options.threads > 1024) return fail("--threads must be 1 to 1024");
     if (options.spp < 0 || options.spp > 4096) return fail("--spp must be 1 to 4096");
     if (!sizeText.empty()) {
         int w = 0, h = 0, used = 0;
-        if (std::sscanf(sizeText.c_str(), "%dx%d%n", &w, &h, &used) != 2 || size_t(used) != sizeText.size() || w < 1 ||
-            h < 1 || w > 16384 || h > 16384) {
+        if (std::sscanf(sizeText.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
+            size_t(used) != sizeText.size() || w < 1 || h < 1 || w > 16384 || h > 16384) {
             return fail("bad --size '" + sizeText + "' (expected WxH, e.g. 1280x720)");
         }
         options.width = w;
@@ -83,7 +93,8 @@ int main(int argc, char** argv) {
     }
     for (const std::string& s : sets) {
         const size_t eq = s.find('=');
-        if (eq == std::string::npos || eq == 0) return fail("bad --set '" + s + "' (expected NAME=VALUE)");
+        if (eq == std::string::npos || eq == 0)
+            return fail("bad --set '" + s + "' (expected NAME=VALUE)");
         options.sets.emplace_back(s.substr(0, eq), s.substr(eq + 1));
     }
     options.progressBar = !noProgress && ::isatty(2);
@@ -92,7 +103,8 @@ int main(int argc, char** argv) {
     try {
         const std::string ext = lowerExt(scenePath);
         if (ext == ".obj" || ext == ".ptx") {
-            if (!std::filesystem::exists(scenePath)) return fail("cannot open " + scenePath + ": no such file");
+            if (!std::filesystem::exists(scenePath))
+                return fail("cannot open " + scenePath + ": no such file");
             scene = sceneFromMesh(scenePath);
         } else {
             scene = loadSceneFile(scenePath);
@@ -108,8 +120,9 @@ int main(int argc, char** argv) {
     RenderJob job;
     std::string error;
     if (!job.prepare(scene, options, argv[0], error)) return fail(error);
-    std::fprintf(stderr, "info: rendering %dx%d, %d spp, %d thread%s, frames %d..%d\n", job.width(), job.height(),
-                 job.spp(), job.threads(), job.threads() == 1 ? "" : "s", first, last);
+    std::fprintf(stderr, "info: rendering %dx%d, %d spp, %d thread%s, frames %d..%d\n", job.width(),
+                 job.height(), job.spp(), job.threads(), job.threads() == 1 ? "" : "s", first,
+                 last);
     job.renderBegin();
     int status = 0;
     for (int frame = first; frame <= last; ++frame) {
@@ -124,7 +137,8 @@ int main(int argc, char** argv) {
             status = fail(error);
             break;
         }
-        std::printf("wrote %s (frame %d, %.2f s, %.2f Mrays/s)\n", path.c_str(), frame, stats.seconds,
+        std::printf("wrote %s (frame %d, %.2f s, %.2f Mrays/s)\n", path.c_str(), frame,
+                    stats.seconds,
                     stats.seconds > 0 ? double(stats.rays) / stats.seconds * 1e-6 : 0.0);
     }
     job.renderEnd();

@@ -8,7 +8,8 @@ struct AColor {
     float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
 
     constexpr AColor() = default;
-    constexpr AColor(float red, float green, float blue, float alpha) : r(red), g(green), b(blue), a(alpha) {}
+    constexpr AColor(float red, float green, float blue, float alpha)
+        : r(red), g(green), b(blue), a(alpha) {}
 };
 
 constexpr bool operator==(const AColor& x, const AColor& y) {

@@ -49,8 +49,8 @@ public:
     HostMesh();
     ~HostMesh() override;
 
-    bool setPolygons(const Vector3f* vertices, int numVertices, const int* degrees,
-                     int numPolygons, const int* indices, int numIndices);
+    bool setPolygons(const Vector3f* vertices, int numVertices, const int* degrees, int numPolygons,
+                     const int* indices, int numIndices);
     void setWorldOffset(const Vector3f& offset) { offset_ = offset; }
     void offerInterface(InterfaceID id, bool offered);
 

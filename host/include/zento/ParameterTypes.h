@@ -41,27 +41,42 @@ inline constexpr int PARAM_COUNT_LIST = 0;
 // Short names for listings ("int", "float", "vector", ...).
 inline const char* parameterTypeName(ZentoParameterType type) {
     switch (type) {
-    case TYPE_INT: return "int";
-    case TYPE_FLOAT: return "float";
-    case TYPE_BOOL: return "bool";
-    case TYPE_COLOR: return "color";
-    case TYPE_VECTOR: return "vector";
-    case TYPE_STRING: return "string";
-    case TYPE_TEXTURE: return "texture";
-    case TYPE_OUTPUT_TEXTURE: return "output texture";
+        case TYPE_INT:
+            return "int";
+        case TYPE_FLOAT:
+            return "float";
+        case TYPE_BOOL:
+            return "bool";
+        case TYPE_COLOR:
+            return "color";
+        case TYPE_VECTOR:
+            return "vector";
+        case TYPE_STRING:
+            return "string";
+        case TYPE_TEXTURE:
+            return "texture";
+        case TYPE_OUTPUT_TEXTURE:
+            return "output texture";
     }
     return "unknown";
 }
 
 inline const char* paramKindName(ParamKind kind) {
     switch (kind) {
-    case ParamKind::String: return "string";
-    case ParamKind::Int: return "int";
-    case ParamKind::Float: return "float";
-    case ParamKind::Bool: return "bool";
-    case ParamKind::Texture: return "texture";
-    case ParamKind::Generic: return "generic";
-    case ParamKind::OutputTexture: return "output texture";
+        case ParamKind::String:
+            return "string";
+        case ParamKind::Int:
+            return "int";
+        case ParamKind::Float:
+            return "float";
+        case ParamKind::Bool:
+            return "bool";
+        case ParamKind::Texture:
+            return "texture";
+        case ParamKind::Generic:
+            return "generic";
+        case ParamKind::OutputTexture:
+            return "output texture";
     }
     return "unknown";
 }

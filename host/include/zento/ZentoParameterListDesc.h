@@ -50,14 +50,16 @@ public:
     ZentoParameterListDesc(const ZentoParameterListDesc&) = delete;
     ZentoParameterListDesc& operator=(const ZentoParameterListDesc&) = delete;
 
-    int addParamString(const char* name, const char* defaultValue, int count, const char* description,
-                       const char* hints);
-    int addParamInt(const char* name, int defaultValue, int count, const char* description, const char* hints);
+    int addParamString(const char* name, const char* defaultValue, int count,
+                       const char* description, const char* hints);
+    int addParamInt(const char* name, int defaultValue, int count, const char* description,
+                    const char* hints);
     int addParamFloat(const char* name, float defaultValue, int count, const char* description,
                       const char* hints);
-    int addParamBool(const char* name, bool defaultValue, int count, const char* description, const char* hints);
-    int addParamTexture(const char* name, const AColor& defaultValue, int count, const char* description,
-                        const char* hints);
+    int addParamBool(const char* name, bool defaultValue, int count, const char* description,
+                     const char* hints);
+    int addParamTexture(const char* name, const AColor& defaultValue, int count,
+                        const char* description, const char* hints);
     int addParam(const char* name, ZentoParameterType type, int count, const char* description,
                  const char* hints);
     int addOutputParamTexture(const char* name, const char* description, const char* hints);

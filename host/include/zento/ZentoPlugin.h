@@ -36,7 +36,8 @@ ZENTO_API void baseFrameBegin(ZentoPluginInterface* iface, ZentoRenderer* render
 
 class ZentoPluginDesc : public PluginDesc {
 public:
-    explicit ZentoPluginDesc(ZentoParameterListDesc* paramListDesc = nullptr) : paramListDesc_(paramListDesc) {}
+    explicit ZentoPluginDesc(ZentoParameterListDesc* paramListDesc = nullptr)
+        : paramListDesc_(paramListDesc) {}
 
     void registerPlugin(ZentoPluginHost* host) override {
         if (!host) return;
@@ -57,8 +58,9 @@ class ZentoPluginInterface : public PluginInterface {
 public:
     explicit ZentoPluginInterface(ZentoPluginDesc* desc)
         : desc_(desc),
-          paramList_(desc && desc->getParameterListDesc() ? desc->getParameterListDesc()->newParameterList()
-                                                          : nullptr) {}
+          paramList_(desc && desc->getParameterListDesc()
+                         ? desc->getParameterListDesc()->newParameterList()
+                         : nullptr) {}
     ~ZentoPluginInterface() override {
         if (desc_ && desc_->getParameterListDesc() && paramList_) {
             desc_->getParameterListDesc()->deleteParameterList(paramList_);

@@ -23,27 +23,26 @@
 
 namespace PtexFilterImpl {
 
-inline void copyOptions(PtexFilter::Options& dst, const PtexFilter::Options& src, bool withNoEdgeBlend)
-{
+inline void copyOptions(PtexFilter::Options& dst, const PtexFilter::Options& src,
+                        bool withNoEdgeBlend) {
     dst.filter = src.filter;
     dst.lerp = src.lerp;
     dst.sharpness = src.sharpness;
-    dst.noedgeblend = withNoEdgeBlend &&
-                      size_t(src.__structSize) >= offsetof(PtexFilter::Options, noedgeblend) + sizeof(bool) &&
-                      src.noedgeblend;
+    dst.noedgeblend =
+        withNoEdgeBlend &&
+        size_t(src.__structSize) >= offsetof(PtexFilter::Options, noedgeblend) + sizeof(bool) &&
+        src.noedgeblend;
 }
 
-inline void textureFacts(PtexTexture* tx, int& ntxchan, int& numFaces, Ptex::DataType& dt)
-{
+inline void textureFacts(PtexTexture* tx, int& ntxchan, int& numFaces, Ptex::DataType& dt) {
     if (!tx) return;
     ntxchan = tx->numChannels();
     numFaces = tx->numFaces();
     dt = tx->dataType();
 }
 
-inline int startEval(PtexTexture* tx, int numFaces, int ntxchan, Ptex::DataType dt, float* result, int firstchan,
-                     int nchannels, int faceid, const Ptex::FaceInfo*& face)
-{
+inline int startEval(PtexTexture* tx, int numFaces, int ntxchan, Ptex::DataType dt, float* result,
+                     int firstchan, int nchannels, int faceid, const Ptex::FaceInfo*& face) {
     if (!tx || !result || nchannels <= 0 || faceid < 0 || faceid >= numFaces) return 0;
     if (firstchan < 0 || firstchan >= ntxchan) return 0;
     const int n = PtexUtils::min(nchannels, ntxchan - firstchan);
@@ -54,8 +53,9 @@ inline int startEval(PtexTexture* tx, int numFaces, int ntxchan, Ptex::DataType 
     if (f.isNeighborhoodConstant()) {
         PtexFaceData* d = tx->getData(faceid, Ptex::Res(0, 0));
         if (d) {
-            Ptex::ConvertToFloat(result, static_cast<const char*>(d->getData()) + firstchan * Ptex::DataSize(dt), dt,
-                                 n);
+            Ptex::ConvertToFloat(
+                result, static_cast<const char*>(d->getData()) + firstchan * Ptex::DataSize(dt), dt,
+                n);
             d->release();
         }
         return 0;

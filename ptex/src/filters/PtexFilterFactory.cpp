@@ -2,4 +2,6 @@
 // file so a program that defines its own PtexFilter::getFilter does not pull it in.
 #include "Ptexture.h"
 
-PtexFilter* PtexFilter::getFilter(PtexTexture* t, const Options& o) { return getStandardFilter(t, o); }
+PtexFilter* PtexFilter::getFilter(PtexTexture* t, const Options& o) {
+    return getStandardFilter(t, o);
+}

@@ -21,15 +21,20 @@
 
 namespace PtexFilterImpl {
 
-template <typename T> inline float toF(T x) { return float(x); }
-template <> inline float toF<PtexHalf>(PtexHalf x) { return PtexHalf::toFloat(x.bits); }
+template <typename T>
+inline float toF(T x) {
+    return float(x);
+}
+template <>
+inline float toF<PtexHalf>(PtexHalf x) {
+    return PtexHalf::toFloat(x.bits);
+}
 
 // Fixed channel counts: the channel loops are unrolled so the sums stay in
 // registers; dst is loaded once and stored once (same order of additions).
 template <typename T, int NC>
-inline void applySepT(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw, const float* ku,
-                      const float* kv, int, int nTxChan)
-{
+inline void applySepT(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw,
+                      const float* ku, const float* kv, int, int nTxChan) {
     const long rowStride = long(rowPixels) * nTxChan;
     const T* rowp = data + (long(v) * rowPixels + u) * nTxChan;
     float acc[NC];
@@ -57,32 +62,36 @@ inline void applySepT(float* dst, const T* data, int rowPixels, int u, int v, in
 // Four channels as one SSE vector (lane c = channel c). Every lane does the
 // scalar operations in the scalar order, so results are bit-identical; up to four
 // rows are summed side by side for instruction-level parallelism.
-template <typename T> inline __m128 load4(const T* p);
-template <> inline __m128 load4<uint8_t>(const uint8_t* p)
-{
+template <typename T>
+inline __m128 load4(const T* p);
+template <>
+inline __m128 load4<uint8_t>(const uint8_t* p) {
     int32_t x;
     std::memcpy(&x, p, 4);
     const __m128i z = _mm_setzero_si128();
     __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(x), z);
     return _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, z));
 }
-template <> inline __m128 load4<uint16_t>(const uint16_t* p)
-{
+template <>
+inline __m128 load4<uint16_t>(const uint16_t* p) {
     __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
     return _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, _mm_setzero_si128()));
 }
-template <> inline __m128 load4<float>(const float* p) { return _mm_loadu_ps(p); }
+template <>
+inline __m128 load4<float>(const float* p) {
+    return _mm_loadu_ps(p);
+}
 
 template <typename T>
-inline void applySep4(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw, const float* ku,
-                      const float* kv, int nTxChan)
-{
+inline void applySep4(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw,
+                      const float* ku, const float* kv, int nTxChan) {
     const long rowStride = long(rowPixels) * nTxChan;
     const T* rowp = data + (long(v) * rowPixels + u) * nTxChan;
     __m128 acc = _mm_loadu_ps(dst);
     int j = 0;
     for (; j + 3 < vw; j += 4, rowp += 4 * rowStride) {
-        __m128 r0 = _mm_setzero_ps(), r1 = _mm_setzero_ps(), r2 = _mm_setzero_ps(), r3 = _mm_setzero_ps();
+        __m128 r0 = _mm_setzero_ps(), r1 = _mm_setzero_ps(), r2 = _mm_setzero_ps(),
+               r3 = _mm_setzero_ps();
         const T* p = rowp;
         for (int i = 0; i < uw; i++, p += nTxChan) {
             const __m128 w = _mm_set1_ps(ku[i]);
@@ -111,7 +120,8 @@ inline void applySep4(float* dst, const T* data, int rowPixels, int u, int v, in
     if (j < vw) {
         __m128 r0 = _mm_setzero_ps();
         const T* p0 = rowp;
-        for (int i = 0; i < uw; i++, p0 += nTxChan) r0 = _mm_add_ps(r0, _mm_mul_ps(load4(p0), _mm_set1_ps(ku[i])));
+        for (int i = 0; i < uw; i++, p0 += nTxChan)
+            r0 = _mm_add_ps(r0, _mm_mul_ps(load4(p0), _mm_set1_ps(ku[i])));
         acc = _mm_add_ps(acc, _mm_mul_ps(r0, _mm_set1_ps(kv[j])));
     }
     _mm_storeu_ps(dst, acc);
@@ -120,9 +130,8 @@ inline void applySep4(float* dst, const T* data, int rowPixels, int u, int v, in
 
 // Any channel count (up to PtexSeparableFilter::kMaxChan).
 template <typename T>
-inline void applySepN(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw, const float* ku,
-                      const float* kv, int nChan, int nTxChan)
-{
+inline void applySepN(float* dst, const T* data, int rowPixels, int u, int v, int uw, int vw,
+                      const float* ku, const float* kv, int nChan, int nTxChan) {
     const long rowStride = long(rowPixels) * nTxChan;
     const T* rowp = data + (long(v) * rowPixels + u) * nTxChan;
     float row[64];
@@ -139,60 +148,69 @@ inline void applySepN(float* dst, const T* data, int rowPixels, int u, int v, in
 }
 
 template <typename T>
-inline void applySepDispatch(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
-                             const float* ku, const float* kv, int nChan, int nTxChan)
-{
+inline void applySepDispatch(float* dst, const void* data, int rowPixels, int u, int v, int uw,
+                             int vw, const float* ku, const float* kv, int nChan, int nTxChan) {
     const T* d = static_cast<const T*>(data);
     switch (nChan) {
-    case 1: applySepT<T, 1>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 1, nTxChan); break;
-    case 2: applySepT<T, 2>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 2, nTxChan); break;
-    case 3: applySepT<T, 3>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 3, nTxChan); break;
-    case 4:
-#if defined(__SSE2__)
-        if constexpr (!std::is_same_v<T, PtexHalf>) {
-            applySep4<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nTxChan);
+        case 1:
+            applySepT<T, 1>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 1, nTxChan);
             break;
-        }
+        case 2:
+            applySepT<T, 2>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 2, nTxChan);
+            break;
+        case 3:
+            applySepT<T, 3>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 3, nTxChan);
+            break;
+        case 4:
+#if defined(__SSE2__)
+            if constexpr (!std::is_same_v<T, PtexHalf>) {
+                applySep4<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nTxChan);
+                break;
+            }
 #endif
-        applySepT<T, 4>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 4, nTxChan);
-        break;
-    default: applySepN<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan); break;
+            applySepT<T, 4>(dst, d, rowPixels, u, v, uw, vw, ku, kv, 4, nTxChan);
+            break;
+        default:
+            applySepN<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+            break;
     }
 }
 
-inline void applySeparable(float* dst, const void* data, Ptex::DataType dt, int rowPixels, int u, int v, int uw,
-                           int vw, const float* ku, const float* kv, int nChan, int nTxChan)
-{
+inline void applySeparable(float* dst, const void* data, Ptex::DataType dt, int rowPixels, int u,
+                           int v, int uw, int vw, const float* ku, const float* kv, int nChan,
+                           int nTxChan) {
     switch (dt) {
-    case Ptex::dt_uint8:
-        applySepDispatch<uint8_t>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
-        break;
-    case Ptex::dt_uint16:
-        applySepDispatch<uint16_t>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
-        break;
-    case Ptex::dt_half:
-        applySepDispatch<PtexHalf>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
-        break;
-    case Ptex::dt_float:
-        applySepDispatch<float>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
-        break;
+        case Ptex::dt_uint8:
+            applySepDispatch<uint8_t>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+            break;
+        case Ptex::dt_uint16:
+            applySepDispatch<uint16_t>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+            break;
+        case Ptex::dt_half:
+            applySepDispatch<PtexHalf>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+            break;
+        case Ptex::dt_float:
+            applySepDispatch<float>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+            break;
     }
 }
 
-inline float sampleToFloat(const void* p, Ptex::DataType dt, int c)
-{
+inline float sampleToFloat(const void* p, Ptex::DataType dt, int c) {
     switch (dt) {
-    case Ptex::dt_uint8: return float(static_cast<const uint8_t*>(p)[c]);
-    case Ptex::dt_uint16: return float(static_cast<const uint16_t*>(p)[c]);
-    case Ptex::dt_half: return PtexHalf::toFloat(static_cast<const uint16_t*>(p)[c]);
-    case Ptex::dt_float: return static_cast<const float*>(p)[c];
+        case Ptex::dt_uint8:
+            return float(static_cast<const uint8_t*>(p)[c]);
+        case Ptex::dt_uint16:
+            return float(static_cast<const uint16_t*>(p)[c]);
+        case Ptex::dt_half:
+            return PtexHalf::toFloat(static_cast<const uint16_t*>(p)[c]);
+        case Ptex::dt_float:
+            return static_cast<const float*>(p)[c];
     }
     return 0.0f;
 }
 
 /// dst[c] += raw sample c of pixel * w, for nChan channels.
-inline void addPixel(float* dst, const void* pixel, Ptex::DataType dt, int nChan, float w)
-{
+inline void addPixel(float* dst, const void* pixel, Ptex::DataType dt, int nChan, float w) {
     for (int c = 0; c < nChan; c++) dst[c] += sampleToFloat(pixel, dt, c) * w;
 }
 

@@ -9,18 +9,18 @@
 namespace {
 const int kmax = PtexSeparableKernel::kmax;
 
-inline int clampCount(int n) { return n < 0 ? 0 : (n > kmax ? kmax : n); }
+inline int clampCount(int n) {
+    return n < 0 ? 0 : (n > kmax ? kmax : n);
+}
 
 // Width clamped to [one texel of the face, one face]: the level has 1-2 texels.
-inline int boxLevel(float uw, int faceLog2, float& w)
-{
+inline int boxLevel(float uw, int faceLog2, float& w) {
     w = PtexUtils::min(uw, 1.0f);
     w = PtexUtils::max(w, PtexUtils::reciprocalPow2(faceLog2));
     return PtexUtils::calcResFromWidth(w);
 }
 
-int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2)
-{
+int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
     float w;
     const int L = boxLevel(uw, faceLog2, w);
     const float R = float(1 << L);
@@ -42,8 +42,7 @@ int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2)
     return L;
 }
 
-int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2)
-{
+int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
     float w;
     const int L = boxLevel(uw, faceLog2, w);
     const float R = float(1 << L);
@@ -57,14 +56,18 @@ int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2
     return L;
 }
 
-inline int floorEven(int a) { return a - (a & 1); }
-inline int ceilEven(int b) { return b + (b & 1); }
+inline int floorEven(int a) {
+    return a - (a & 1);
+}
+inline int ceilEven(int b) {
+    return b + (b & 1);
+}
 
 // Both axes of a separable kernel from one axis builder
 // axis(k_u, k_uw, weights, u, uw, faceLog2) -> level; the weights stay in k's buffers.
 template <class Axis>
-inline void buildAxes(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes, Axis axis)
-{
+inline void buildAxes(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                      Ptex::Res faceRes, Axis axis) {
     int lu = axis(k.u, k.uw, k.kubuff, u, uw, faceRes.ulog2);
     int lv = axis(k.v, k.vw, k.kvbuff, v, vw, faceRes.vlog2);
     k.ku = k.kubuff;
@@ -74,19 +77,18 @@ inline void buildAxes(PtexSeparableKernel& k, float u, float v, float uw, float 
 }
 }  // namespace
 
-void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
-{
+void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                                Ptex::Res faceRes) {
     buildAxes(k, u, v, uw, vw, faceRes, boxAxis);
 }
 
 void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
-                                     Ptex::Res faceRes)
-{
+                                     Ptex::Res faceRes) {
     buildAxes(k, u, v, uw, vw, faceRes, bilinearAxis);
 }
 
-void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw, Ptex::Res faceRes)
-{
+void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                                   Ptex::Res faceRes) {
     buildAxes(k, u, v, uw, vw, faceRes,
               [this](int& k_u, int& k_uw, float* kw, float x, float w, int faceLog2) {
                   return buildKernelAxis(k_u, k_uw, kw, x, w, faceLog2);
@@ -98,8 +100,7 @@ struct GaussianK {
     float operator()(float x, const float*) const { return std::exp(-2.0f * x * x); }
 };
 struct BicubicK {
-    float operator()(float x, const float* c) const
-    {
+    float operator()(float x, const float* c) const {
         x = std::fabs(x);
         if (x < 1.0f) return (c[0] * x + c[1]) * x * x + c[2];
         if (x < 2.0f) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
@@ -112,14 +113,15 @@ struct PointerK {
 };
 
 template <class K>
-int width4Axis(const K& kfn, const float* c, bool lerp, int& k_u, int& k_uw, float* ku, float u, float uw,
-               int faceLog2);
+int width4Axis(const K& kfn, const float* c, bool lerp, int& k_u, int& k_uw, float* ku, float u,
+               float uw, int faceLog2);
 }  // namespace
 
-int PtexWidth4Filter::buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, float uw, int faceLog2)
-{
+int PtexWidth4Filter::buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, float uw,
+                                      int faceLog2) {
     // the standard kernels are inlined; other kernel functions go through the pointer
-    if (_k == PtexBicubicFilter::kernelFn) return width4Axis(BicubicK(), _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
+    if (_k == PtexBicubicFilter::kernelFn)
+        return width4Axis(BicubicK(), _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
     if (_k == PtexGaussianFilter::kernelFn)
         return width4Axis(GaussianK(), _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
     return width4Axis(PointerK{_k}, _c, _options.lerp, k_u, k_uw, ku, u, uw, faceLog2);
@@ -127,9 +129,8 @@ int PtexWidth4Filter::buildKernelAxis(int& k_u, int& k_uw, float* ku, float u, f
 
 namespace {
 template <class K>
-int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, float* ku, float u, float uw,
-               int faceLog2)
-{
+int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, float* ku, float u,
+               float uw, int faceLog2) {
     auto blendWeight = PtexWidth4Filter::blendWeight;
     const float w = PtexUtils::max(uw, PtexUtils::reciprocalPow2(faceLog2));
     int L = PtexUtils::calcResFromWidth(w);
@@ -202,11 +203,13 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
 }
 }  // namespace
 
-float PtexGaussianFilter::kernelFn(float x, const float* c) { return GaussianK()(x, c); }
+float PtexGaussianFilter::kernelFn(float x, const float* c) {
+    return GaussianK()(x, c);
+}
 
-PtexBicubicFilter::PtexBicubicFilter(PtexTexture* tx, const PtexFilter::Options& opts, float sharpness)
-    : PtexWidth4Filter(tx, opts, kernelFn)
-{
+PtexBicubicFilter::PtexBicubicFilter(PtexTexture* tx, const PtexFilter::Options& opts,
+                                     float sharpness)
+    : PtexWidth4Filter(tx, opts, kernelFn) {
     // Mitchell-Netravali with B = 1 - sharpness and C = (1 - B) / 2
     const float B = 1.0f - sharpness;
     _c[0] = 1.5f - B;
@@ -218,4 +221,6 @@ PtexBicubicFilter::PtexBicubicFilter(PtexTexture* tx, const PtexFilter::Options&
     _c[6] = 2.0f - (2.0f / 3.0f) * B;
 }
 
-float PtexBicubicFilter::kernelFn(float x, const float* c) { return BicubicK()(x, c); }
+float PtexBicubicFilter::kernelFn(float x, const float* c) {
+    return BicubicK()(x, c);
+}

@@ -4,24 +4,26 @@
 
 namespace {
 // int(x * N) clamped to [0, N-1]; NaN and infinities land on an end texel.
-inline int texelIndex(float s, int N)
-{
+inline int texelIndex(float s, int N) {
     if (!(s > 0)) return 0;
     if (s >= float(N)) return N - 1;
     int i = int(s);
     return i < N ? i : N - 1;
 }
 
-inline bool validFace(const Ptex::FaceInfo& f) { return f.res.ulog2 >= 0 && f.res.vlog2 >= 0 && f.res.ulog2 < 31 && f.res.vlog2 < 31; }
+inline bool validFace(const Ptex::FaceInfo& f) {
+    return f.res.ulog2 >= 0 && f.res.vlog2 >= 0 && f.res.ulog2 < 31 && f.res.vlog2 < 31;
+}
 }  // namespace
 
 PtexPointFilter::PtexPointFilter(PtexTexture* tx) : _tx(tx) {}
 
-void PtexPointFilter::release() { delete this; }
+void PtexPointFilter::release() {
+    delete this;
+}
 
-void PtexPointFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float, float,
-                           float, float, float, float)
-{
+void PtexPointFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u,
+                           float v, float, float, float, float, float, float) {
     if (!_tx || !result || nchannels <= 0 || firstchan < 0) return;
     if (faceid < 0 || faceid >= _tx->numFaces()) return;
     const Ptex::FaceInfo& f = _tx->getFaceInfo(faceid);
@@ -33,11 +35,12 @@ void PtexPointFilter::eval(float* result, int firstchan, int nchannels, int face
 
 PtexPointFilterTri::PtexPointFilterTri(PtexTexture* tx) : _tx(tx) {}
 
-void PtexPointFilterTri::release() { delete this; }
+void PtexPointFilterTri::release() {
+    delete this;
+}
 
-void PtexPointFilterTri::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float,
-                              float, float, float, float, float)
-{
+void PtexPointFilterTri::eval(float* result, int firstchan, int nchannels, int faceid, float u,
+                              float v, float, float, float, float, float, float) {
     if (!_tx || !result || nchannels <= 0 || firstchan < 0) return;
     if (faceid < 0 || faceid >= _tx->numFaces()) return;
     const Ptex::FaceInfo& f = _tx->getFaceInfo(faceid);

@@ -12,51 +12,70 @@ namespace {
 // Pieces handed on through subfaces recurse; hostile adjacency must not loop.
 const int kMaxDepth = 16;
 
-inline float sanePos(float x)
-{
+inline float sanePos(float x) {
     if (!(x == x)) return 0.0f;  // NaN
     return PtexUtils::clamp(x, -1e6f, 1e6f);
 }
 
-inline float saneWidth(float w)
-{
+inline float saneWidth(float w) {
     if (!(w >= 0)) return 0.0f;  // NaN or negative: acts as the minimum width anyway
     return w > 1e6f ? 1e6f : w;
 }
 
-inline float sum(const float* k, int n)
-{
+inline float sum(const float* k, int n) {
     float s = 0;
     for (int i = 0; i < n; i++) s += k[i];
     return s;
 }
 
 // k.splitX / k.mergeX for edge id eid (a constant at every call, so the switch folds away).
-inline void splitAt(PtexSeparableKernel& k, int eid, PtexSeparableKernel& piece)
-{
+inline void splitAt(PtexSeparableKernel& k, int eid, PtexSeparableKernel& piece) {
     switch (eid) {
-    case Ptex::e_bottom: k.splitB(piece); break;
-    case Ptex::e_right: k.splitR(piece); break;
-    case Ptex::e_top: k.splitT(piece); break;
-    default: k.splitL(piece); break;
+        case Ptex::e_bottom:
+            k.splitB(piece);
+            break;
+        case Ptex::e_right:
+            k.splitR(piece);
+            break;
+        case Ptex::e_top:
+            k.splitT(piece);
+            break;
+        default:
+            k.splitL(piece);
+            break;
     }
 }
 
-inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode)
-{
+inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode) {
     switch (eid) {
-    case Ptex::e_bottom: k.mergeB(mode); break;
-    case Ptex::e_right: k.mergeR(mode); break;
-    case Ptex::e_top: k.mergeT(mode); break;
-    default: k.mergeL(mode); break;
+        case Ptex::e_bottom:
+            k.mergeB(mode);
+            break;
+        case Ptex::e_right:
+            k.mergeR(mode);
+            break;
+        case Ptex::e_top:
+            k.mergeT(mode);
+            break;
+        default:
+            k.mergeL(mode);
+            break;
     }
 }
 }  // namespace
 
 PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Options& opts)
-    : _tx(tx), _weight(0), _firstChanOffset(0), _nchan(0), _ntxchan(0), _numFaces(0), _dt(Ptex::dt_uint8),
-      _uMode(Ptex::m_clamp), _vMode(Ptex::m_clamp), _efm(Ptex::efm_none), _tanvecPass(false)
-{
+    : _tx(tx),
+      _weight(0),
+      _firstChanOffset(0),
+      _nchan(0),
+      _ntxchan(0),
+      _numFaces(0),
+      _dt(Ptex::dt_uint8),
+      _uMode(Ptex::m_clamp),
+      _vMode(Ptex::m_clamp),
+      _efm(Ptex::efm_none),
+      _tanvecPass(false) {
     PtexFilterImpl::copyOptions(_options, opts, true);
     for (float& r : _result) r = 0;
     PtexFilterImpl::textureFacts(_tx, _ntxchan, _numFaces, _dt);
@@ -67,13 +86,16 @@ PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Opti
     }
 }
 
-void PtexSeparableFilter::release() { delete this; }
+void PtexSeparableFilter::release() {
+    delete this;
+}
 
-void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v,
-                               float uw1, float vw1, float uw2, float vw2, float width, float blur)
-{
+void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u,
+                               float v, float uw1, float vw1, float uw2, float vw2, float width,
+                               float blur) {
     const Ptex::FaceInfo* fi = nullptr;
-    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan, nchannels, faceid, fi);
+    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan,
+                                            nchannels, faceid, fi);
     if (n == 0) return;
     const Ptex::FaceInfo& f = *fi;
 
@@ -85,14 +107,26 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
 
     bool outside = false;
     switch (_uMode) {
-    case Ptex::m_periodic: u = u - std::floor(u); break;
-    case Ptex::m_black: outside = (u <= -1 || u >= 2); break;
-    default: u = PtexUtils::clamp(u, 0.0f, 1.0f); break;
+        case Ptex::m_periodic:
+            u = u - std::floor(u);
+            break;
+        case Ptex::m_black:
+            outside = (u <= -1 || u >= 2);
+            break;
+        default:
+            u = PtexUtils::clamp(u, 0.0f, 1.0f);
+            break;
     }
     switch (_vMode) {
-    case Ptex::m_periodic: v = v - std::floor(v); break;
-    case Ptex::m_black: outside = outside || (v <= -1 || v >= 2); break;
-    default: v = PtexUtils::clamp(v, 0.0f, 1.0f); break;
+        case Ptex::m_periodic:
+            v = v - std::floor(v);
+            break;
+        case Ptex::m_black:
+            outside = outside || (v <= -1 || v >= 2);
+            break;
+        default:
+            v = PtexUtils::clamp(v, 0.0f, 1.0f);
+            break;
     }
     if (outside) {
         for (int c = 0; c < n; c++) result[c] = 0;
@@ -105,13 +139,13 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     blur = PtexUtils::clamp(blur, -1e6f, 1e6f);
 
     for (int c0 = 0; c0 < n; c0 += kMaxChan)
-        evalChunk(result + c0, firstchan + c0, PtexUtils::min(kMaxChan, n - c0), c0 == 0, faceid, u, v,
-                  saneWidth(uw), saneWidth(vw), width, blur, f);
+        evalChunk(result + c0, firstchan + c0, PtexUtils::min(kMaxChan, n - c0), c0 == 0, faceid, u,
+                  v, saneWidth(uw), saneWidth(vw), width, blur, f);
 }
 
-void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, bool firstChunk, int faceid, float u,
-                                    float v, float uw, float vw, float width, float blur, const Ptex::FaceInfo& f)
-{
+void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, bool firstChunk,
+                                    int faceid, float u, float v, float uw, float vw, float width,
+                                    float blur, const Ptex::FaceInfo& f) {
     _firstChanOffset = firstchan * Ptex::DataSize(_dt);
     _nchan = nchan;
     _tanvecPass = firstChunk;
@@ -139,8 +173,8 @@ void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, boo
     for (int c = 0; c < nchan; c++) result[c] = _result[c] * scale;
 }
 
-void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int depth)
-{
+void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f,
+                                        int depth) {
     if (depth > kMaxDepth) return;  // the piece's weight stays in the total
     const Ptex::Res R = k.res;
     const bool right = k.u + k.uw > R.u(), left = k.u < 0;
@@ -172,7 +206,8 @@ void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, cons
         if (!split(k, eid, ka)) return;
         PtexSeparableKernel kc;
         if (top && split(ka, Ptex::e_top, kc)) applyToCorner(kc, faceid, f, topCorner, depth);
-        if (bottom && split(ka, Ptex::e_bottom, kc)) applyToCorner(kc, faceid, f, bottomCorner, depth);
+        if (bottom && split(ka, Ptex::e_bottom, kc))
+            applyToCorner(kc, faceid, f, bottomCorner, depth);
         applyAcrossEdge(ka, faceid, f, eid, depth);
     };
     auto across = [&](int eid) {
@@ -186,9 +221,8 @@ void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, cons
     apply(k, faceid, f);
 }
 
-void PtexSeparableFilter::applyAcrossEdge(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid,
-                                          int depth)
-{
+void PtexSeparableFilter::applyAcrossEdge(PtexSeparableKernel& k, int faceid,
+                                          const Ptex::FaceInfo& f, int eid, int depth) {
     int g = f.adjface(eid);
     if (g < 0 || g >= _numFaces) return;
     int a = f.adjedge(eid);
@@ -218,9 +252,8 @@ void PtexSeparableFilter::applyAcrossEdge(PtexSeparableKernel& k, int faceid, co
         apply(k, g, *gi);
 }
 
-void PtexSeparableFilter::applyToCorner(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid,
-                                        int depth)
-{
+void PtexSeparableFilter::applyToCorner(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f,
+                                        int eid, int depth) {
     // walk clockwise around the corner vertex, recording the faces met
     const int kMaxWalk = 10;
     int cfaceid[kMaxWalk];
@@ -275,9 +308,9 @@ void PtexSeparableFilter::applyToCorner(PtexSeparableKernel& k, int faceid, cons
     }
 }
 
-void PtexSeparableFilter::applyToCornerFace(PtexSeparableKernel& k, const Ptex::FaceInfo& f, int eid, int cfaceid,
-                                            const Ptex::FaceInfo& cf, int ceid, int depth)
-{
+void PtexSeparableFilter::applyToCornerFace(PtexSeparableKernel& k, const Ptex::FaceInfo& f,
+                                            int eid, int cfaceid, const Ptex::FaceInfo& cf,
+                                            int ceid, int depth) {
     if (f.isSubface() != cf.isSubface()) {
         if (cf.isSubface())
             k.adjustMainToSubface(eid + 3);
@@ -291,13 +324,20 @@ void PtexSeparableFilter::applyToCornerFace(PtexSeparableKernel& k, const Ptex::
         apply(k, cfaceid, cf);
 }
 
-void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f)
-{
+void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f) {
     if (k.uw <= 0 || k.vw <= 0) return;
     // Pieces are normally inside the face here; anything still outside (odd
     // adjacency, tiny subfaces) is dropped rather than read out of bounds.
-    if (k.u < 0) { k.ku -= k.u; k.uw += k.u; k.u = 0; }
-    if (k.v < 0) { k.kv -= k.v; k.vw += k.v; k.v = 0; }
+    if (k.u < 0) {
+        k.ku -= k.u;
+        k.uw += k.u;
+        k.u = 0;
+    }
+    if (k.v < 0) {
+        k.kv -= k.v;
+        k.vw += k.v;
+        k.v = 0;
+    }
     if (k.u + k.uw > k.res.u()) k.uw = k.res.u() - k.u;
     if (k.v + k.vw > k.res.v()) k.vw = k.res.v() - k.v;
     if (k.uw <= 0 || k.vw <= 0) return;
@@ -309,7 +349,8 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
     PtexFaceData* d = _tx->getData(faceid, k.res);
     if (!d) return;
     if (d->isConstant()) {
-        k.applyConst(_result, static_cast<const char*>(d->getData()) + _firstChanOffset, _dt, _nchan);
+        k.applyConst(_result, static_cast<const char*>(d->getData()) + _firstChanOffset, _dt,
+                     _nchan);
         d->release();
         return;
     }
@@ -324,7 +365,8 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
 
     if (d->isTiled()) {
         const Ptex::Res T = d->tileRes();
-        if (T.ulog2 >= 0 && T.vlog2 >= 0 && T.ulog2 <= k.res.ulog2 && T.vlog2 <= k.res.vlog2 && d->res() == k.res) {
+        if (T.ulog2 >= 0 && T.vlog2 >= 0 && T.ulog2 <= k.res.ulog2 && T.vlog2 <= k.res.vlog2 &&
+            d->res() == k.res) {
             const int ntu = k.res.ntilesu(T);
             const int tu_w = T.u(), tv_w = T.v();
             for (int j = 0; j < k.vw;) {
@@ -342,8 +384,9 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
                             PtexFilterImpl::addPixel(dst, td + _firstChanOffset, _dt, _nchan,
                                                      sum(k.ku + i, un) * sum(k.kv + j, vn));
                         } else if (td && t->res() == T) {
-                            PtexFilterImpl::applySeparable(dst, td + _firstChanOffset, _dt, tu_w, uo, vo, un, vn,
-                                                           k.ku + i, k.kv + j, _nchan, _ntxchan);
+                            PtexFilterImpl::applySeparable(dst, td + _firstChanOffset, _dt, tu_w,
+                                                           uo, vo, un, vn, k.ku + i, k.kv + j,
+                                                           _nchan, _ntxchan);
                         }
                         t->release();
                     }
@@ -361,10 +404,20 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
     if (tanvec) {
         // tangent vectors turn with the kernel
         switch (k.rot) {
-        case 1: _result[0] -= tmp[1]; _result[1] += tmp[0]; break;
-        case 2: _result[0] -= tmp[0]; _result[1] -= tmp[1]; break;
-        case 3: _result[0] += tmp[1]; _result[1] -= tmp[0]; break;
-        default: break;
+            case 1:
+                _result[0] -= tmp[1];
+                _result[1] += tmp[0];
+                break;
+            case 2:
+                _result[0] -= tmp[0];
+                _result[1] -= tmp[1];
+                break;
+            case 3:
+                _result[0] += tmp[1];
+                _result[1] -= tmp[0];
+                break;
+            default:
+                break;
         }
         for (int c = 2; c < _nchan; c++) _result[c] += tmp[c];
     }

@@ -7,24 +7,25 @@
 #include <algorithm>
 
 namespace {
-inline int clampCount(int n, int cap) { return n < 0 ? 0 : (n > cap ? cap : n); }
-inline float sum(const float* k, int n)
-{
+inline int clampCount(int n, int cap) {
+    return n < 0 ? 0 : (n > cap ? cap : n);
+}
+inline float sum(const float* k, int n) {
     float s = 0;
     for (int i = 0; i < n; i++) s += k[i];
     return s;
 }
 }  // namespace
 
-void PtexSeparableKernel::set(Ptex::Res res_, int u_, int v_, int uw_, int vw_, const float* ku_, const float* kv_,
-                              int rot_)
-{
+void PtexSeparableKernel::set(Ptex::Res res_, int u_, int v_, int uw_, int vw_, const float* ku_,
+                              const float* kv_, int rot_) {
     res = res_;
     u = u_;
     v = v_;
     uw = clampCount(uw_, kmax);
     vw = clampCount(vw_, kmax);
-    // a forward copy is safe when the source is this kernel's own buffer (it lies at or after the start)
+    // a forward copy is safe when the source is this kernel's own buffer (it lies at or after the
+    // start)
     std::copy_n(ku_, uw, kubuff);
     std::copy_n(kv_, vw, kvbuff);
     ku = kubuff;
@@ -32,18 +33,26 @@ void PtexSeparableKernel::set(Ptex::Res res_, int u_, int v_, int uw_, int vw_, 
     rot = rot_;
 }
 
-void PtexSeparableKernel::stripZeros()
-{
-    while (uw && ku[0] == 0) { ku++; u++; uw--; }
+void PtexSeparableKernel::stripZeros() {
+    while (uw && ku[0] == 0) {
+        ku++;
+        u++;
+        uw--;
+    }
     while (uw && ku[uw - 1] == 0) uw--;
-    while (vw && kv[0] == 0) { kv++; v++; vw--; }
+    while (vw && kv[0] == 0) {
+        kv++;
+        v++;
+        vw--;
+    }
     while (vw && kv[vw - 1] == 0) vw--;
 }
 
-float PtexSeparableKernel::weight() const { return sum(ku, uw) * sum(kv, vw); }
+float PtexSeparableKernel::weight() const {
+    return sum(ku, uw) * sum(kv, vw);
+}
 
-void PtexSeparableKernel::mergeL(Ptex::BorderMode mode)
-{
+void PtexSeparableKernel::mergeL(Ptex::BorderMode mode) {
     int w = -u;
     if (w <= 0) return;
     if (w >= uw) {  // wholly outside: everything lands on the border texel
@@ -58,8 +67,7 @@ void PtexSeparableKernel::mergeL(Ptex::BorderMode mode)
     u = 0;
 }
 
-void PtexSeparableKernel::mergeR(Ptex::BorderMode mode)
-{
+void PtexSeparableKernel::mergeR(Ptex::BorderMode mode) {
     int w = u + uw - res.u();
     if (w <= 0) return;
     if (w >= uw) {
@@ -73,8 +81,7 @@ void PtexSeparableKernel::mergeR(Ptex::BorderMode mode)
     }
 }
 
-void PtexSeparableKernel::mergeB(Ptex::BorderMode mode)
-{
+void PtexSeparableKernel::mergeB(Ptex::BorderMode mode) {
     int w = -v;
     if (w <= 0) return;
     if (w >= vw) {
@@ -89,8 +96,7 @@ void PtexSeparableKernel::mergeB(Ptex::BorderMode mode)
     v = 0;
 }
 
-void PtexSeparableKernel::mergeT(Ptex::BorderMode mode)
-{
+void PtexSeparableKernel::mergeT(Ptex::BorderMode mode) {
     int w = v + vw - res.v();
     if (w <= 0) return;
     if (w >= vw) {
@@ -104,8 +110,7 @@ void PtexSeparableKernel::mergeT(Ptex::BorderMode mode)
     }
 }
 
-void PtexSeparableKernel::splitL(PtexSeparableKernel& k)
-{
+void PtexSeparableKernel::splitL(PtexSeparableKernel& k) {
     int w = -u;
     if (w < uw) {
         k.set(res, res.u() - w, v, w, vw, ku, kv);
@@ -119,8 +124,7 @@ void PtexSeparableKernel::splitL(PtexSeparableKernel& k)
     }
 }
 
-void PtexSeparableKernel::splitR(PtexSeparableKernel& k)
-{
+void PtexSeparableKernel::splitR(PtexSeparableKernel& k) {
     int w = u + uw - res.u();
     if (w < uw) {
         k.set(res, 0, v, w, vw, ku + uw - w, kv);
@@ -132,8 +136,7 @@ void PtexSeparableKernel::splitR(PtexSeparableKernel& k)
     }
 }
 
-void PtexSeparableKernel::splitB(PtexSeparableKernel& k)
-{
+void PtexSeparableKernel::splitB(PtexSeparableKernel& k) {
     int w = -v;
     if (w < vw) {
         k.set(res, u, res.v() - w, uw, w, ku, kv);
@@ -147,8 +150,7 @@ void PtexSeparableKernel::splitB(PtexSeparableKernel& k)
     }
 }
 
-void PtexSeparableKernel::splitT(PtexSeparableKernel& k)
-{
+void PtexSeparableKernel::splitT(PtexSeparableKernel& k) {
     int w = v + vw - res.v();
     if (w < vw) {
         k.set(res, u, 0, uw, w, ku, kv + vw - w);
@@ -160,20 +162,17 @@ void PtexSeparableKernel::splitT(PtexSeparableKernel& k)
     }
 }
 
-void PtexSeparableKernel::flipU()
-{
+void PtexSeparableKernel::flipU() {
     u = res.u() - u - uw;
     std::reverse(ku, ku + uw);
 }
 
-void PtexSeparableKernel::flipV()
-{
+void PtexSeparableKernel::flipV() {
     v = res.v() - v - vw;
     std::reverse(kv, kv + vw);
 }
 
-void PtexSeparableKernel::swapUV()
-{
+void PtexSeparableKernel::swapUV() {
     res.swapuv();
     std::swap(u, v);
     std::swap(uw, vw);
@@ -184,19 +183,27 @@ void PtexSeparableKernel::swapUV()
     kv = kvbuff + ou;
 }
 
-void PtexSeparableKernel::rotate(int r)
-{
+void PtexSeparableKernel::rotate(int r) {
     switch (r & 3) {
-    case 1: flipU(); swapUV(); break;
-    case 2: flipU(); flipV(); break;
-    case 3: flipV(); swapUV(); break;
-    default: break;
+        case 1:
+            flipU();
+            swapUV();
+            break;
+        case 2:
+            flipU();
+            flipV();
+            break;
+        case 3:
+            flipV();
+            swapUV();
+            break;
+        default:
+            break;
     }
     rot = (rot + r) & 3;
 }
 
-void PtexSeparableKernel::upresU()
-{
+void PtexSeparableKernel::upresU() {
     // move to the buffer start first so 2 uw weights fit
     int n = std::min(uw, kmax / 2);
     std::copy_n(ku, n, kubuff);
@@ -207,8 +214,7 @@ void PtexSeparableKernel::upresU()
     res.ulog2++;
 }
 
-void PtexSeparableKernel::upresV()
-{
+void PtexSeparableKernel::upresV() {
     int n = std::min(vw, kmax / 2);
     std::copy_n(kv, n, kvbuff);
     kv = kvbuff;
@@ -220,8 +226,7 @@ void PtexSeparableKernel::upresV()
 
 namespace {
 // Pairwise merge onto the coarser level, in place; returns the new count.
-int downres1(int start, float* k, int n)
-{
+int downres1(int start, float* k, int n) {
     float* dst = k;
     const float* src = k;
     if (start & 1) {
@@ -234,22 +239,19 @@ int downres1(int start, float* k, int n)
 }
 }  // namespace
 
-void PtexSeparableKernel::downresU()
-{
+void PtexSeparableKernel::downresU() {
     if (uw > 0) uw = downres1(u, ku, uw);
     u /= 2;
     res.ulog2--;
 }
 
-void PtexSeparableKernel::downresV()
-{
+void PtexSeparableKernel::downresV() {
     if (vw > 0) vw = downres1(v, kv, vw);
     v /= 2;
     res.vlog2--;
 }
 
-bool PtexSeparableKernel::adjustMainToSubface(int e)
-{
+bool PtexSeparableKernel::adjustMainToSubface(int e) {
     if (res.ulog2 == 0) upresU();
     if (res.vlog2 == 0) upresV();
     if (res.ulog2 > 0) res.ulog2--;
@@ -257,42 +259,48 @@ bool PtexSeparableKernel::adjustMainToSubface(int e)
     const int W = res.u(), H = res.v();
     bool primary = false;
     switch (e & 3) {
-    case 0:
-        primary = (u < W);
-        v -= H;
-        if (!primary) u -= W;
-        break;
-    case 1:
-        primary = (v < H);
-        if (!primary) v -= H;
-        break;
-    case 2:
-        primary = (u >= W);
-        if (primary) u -= W;
-        break;
-    case 3:
-        primary = (v >= H);
-        u -= W;
-        if (primary) v -= H;
-        break;
+        case 0:
+            primary = (u < W);
+            v -= H;
+            if (!primary) u -= W;
+            break;
+        case 1:
+            primary = (v < H);
+            if (!primary) v -= H;
+            break;
+        case 2:
+            primary = (u >= W);
+            if (primary) u -= W;
+            break;
+        case 3:
+            primary = (v >= H);
+            u -= W;
+            if (primary) v -= H;
+            break;
     }
     return primary;
 }
 
-void PtexSeparableKernel::adjustSubfaceToMain(int e)
-{
+void PtexSeparableKernel::adjustSubfaceToMain(int e) {
     switch (e & 3) {
-    case 0: v += res.v(); break;
-    case 1: break;
-    case 2: u += res.u(); break;
-    case 3: u += res.u(); v += res.v(); break;
+        case 0:
+            v += res.v();
+            break;
+        case 1:
+            break;
+        case 2:
+            u += res.u();
+            break;
+        case 3:
+            u += res.u();
+            v += res.v();
+            break;
     }
     res.ulog2++;
     res.vlog2++;
 }
 
-float PtexSeparableKernel::makeSymmetric(float w0)
-{
+float PtexSeparableKernel::makeSymmetric(float w0) {
     while (res.ulog2 > res.vlog2 && res.ulog2 > 0) downresU();
     while (res.vlog2 > res.ulog2 && res.vlog2 > 0) downresV();
     uw = vw = std::min(uw, vw);
@@ -313,12 +321,12 @@ float PtexSeparableKernel::makeSymmetric(float w0)
     return w0;
 }
 
-void PtexSeparableKernel::apply(float* dst, const void* data, Ptex::DataType dt, int nChan, int nTxChan) const
-{
+void PtexSeparableKernel::apply(float* dst, const void* data, Ptex::DataType dt, int nChan,
+                                int nTxChan) const {
     PtexFilterImpl::applySeparable(dst, data, dt, res.u(), u, v, uw, vw, ku, kv, nChan, nTxChan);
 }
 
-void PtexSeparableKernel::applyConst(float* dst, const void* pixel, Ptex::DataType dt, int nChan) const
-{
+void PtexSeparableKernel::applyConst(float* dst, const void* pixel, Ptex::DataType dt,
+                                     int nChan) const {
     PtexFilterImpl::addPixel(dst, pixel, dt, nChan, weight());
 }

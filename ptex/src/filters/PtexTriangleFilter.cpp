@@ -14,28 +14,29 @@ namespace {
 const int kMaxDepth = 32;
 const float kSqrt3 = 1.7320508f;
 
-inline float sane(float x, float lim)
-{
+inline float sane(float x, float lim) {
     if (!(x == x)) return 0.0f;
     return PtexUtils::clamp(x, -lim, lim);
 }
 
-inline float minOne(float x) { return x < 1.0f ? x : 1.0f; }  // NaN gives 1
+inline float minOne(float x) {
+    return x < 1.0f ? x : 1.0f;
+}  // NaN gives 1
 
 // One half (even or odd texels) of a triangle face level, or of one tile of it.
 struct TriIter {
-    int rowlen;           // pixels per storage row
-    float cu, cv;         // ellipse centre in storage texel units
-    int u1, u2, v1, v2;   // [u1, u2), [v1, v2)
-    int w1, w2;           // (w1, w2]
-    float a, b, c;        // ellipse coefficients per texel
+    int rowlen;          // pixels per storage row
+    float cu, cv;        // ellipse centre in storage texel units
+    int u1, u2, v1, v2;  // [u1, u2), [v1, v2)
+    int w1, w2;          // (w1, w2]
+    float a, b, c;       // ellipse coefficients per texel
     bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
 };
 
 // Visits the texels of the iterator inside the ellipse; fn(pixelIndex, weight).
 // Q is evaluated incrementally along each row.
-template <class Fn> inline float forEachTexel(const TriIter& it, float wscale, Fn fn)
-{
+template <class Fn>
+inline float forEachTexel(const TriIter& it, float wscale, Fn fn) {
     float wsum = 0;
     const float DDQ = 2 * it.a;
     const int vlo = PtexUtils::max(it.v1, 0), vhi = PtexUtils::min(it.v2, it.rowlen);
@@ -63,8 +64,8 @@ template <class Fn> inline float forEachTexel(const TriIter& it, float wscale, F
 }
 
 template <typename T, int NC>
-float applyIterT(const TriIter& it, float wscale, float* dst, const void* data, int nChan, int nTxChan)
-{
+float applyIterT(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
+                 int nTxChan) {
     const T* d = static_cast<const T*>(data);
     const int nc = NC ? NC : nChan;
     // sums kept locally (same order of additions as accumulating into dst)
@@ -80,50 +81,65 @@ float applyIterT(const TriIter& it, float wscale, float* dst, const void* data, 
 }
 
 template <typename T>
-float applyIterN(const TriIter& it, float wscale, float* dst, const void* data, int nChan, int nTxChan)
-{
+float applyIterN(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
+                 int nTxChan) {
     switch (nChan) {
-    case 1: return applyIterT<T, 1>(it, wscale, dst, data, 1, nTxChan);
-    case 2: return applyIterT<T, 2>(it, wscale, dst, data, 2, nTxChan);
-    case 3: return applyIterT<T, 3>(it, wscale, dst, data, 3, nTxChan);
-    case 4: return applyIterT<T, 4>(it, wscale, dst, data, 4, nTxChan);
-    default: return applyIterT<T, 0>(it, wscale, dst, data, nChan, nTxChan);
+        case 1:
+            return applyIterT<T, 1>(it, wscale, dst, data, 1, nTxChan);
+        case 2:
+            return applyIterT<T, 2>(it, wscale, dst, data, 2, nTxChan);
+        case 3:
+            return applyIterT<T, 3>(it, wscale, dst, data, 3, nTxChan);
+        case 4:
+            return applyIterT<T, 4>(it, wscale, dst, data, 4, nTxChan);
+        default:
+            return applyIterT<T, 0>(it, wscale, dst, data, nChan, nTxChan);
     }
 }
 
-float applyIter(const TriIter& it, float wscale, float* dst, const void* data, Ptex::DataType dt, int nChan,
-                int nTxChan)
-{
+float applyIter(const TriIter& it, float wscale, float* dst, const void* data, Ptex::DataType dt,
+                int nChan, int nTxChan) {
     switch (dt) {
-    case Ptex::dt_uint8: return applyIterN<uint8_t>(it, wscale, dst, data, nChan, nTxChan);
-    case Ptex::dt_uint16: return applyIterN<uint16_t>(it, wscale, dst, data, nChan, nTxChan);
-    case Ptex::dt_half: return applyIterN<PtexHalf>(it, wscale, dst, data, nChan, nTxChan);
-    case Ptex::dt_float: return applyIterN<float>(it, wscale, dst, data, nChan, nTxChan);
+        case Ptex::dt_uint8:
+            return applyIterN<uint8_t>(it, wscale, dst, data, nChan, nTxChan);
+        case Ptex::dt_uint16:
+            return applyIterN<uint16_t>(it, wscale, dst, data, nChan, nTxChan);
+        case Ptex::dt_half:
+            return applyIterN<PtexHalf>(it, wscale, dst, data, nChan, nTxChan);
+        case Ptex::dt_float:
+            return applyIterN<float>(it, wscale, dst, data, nChan, nTxChan);
     }
     return 0.0f;
 }
 
-float weightIter(const TriIter& it, float wscale)
-{
+float weightIter(const TriIter& it, float wscale) {
     return forEachTexel(it, wscale, [](long, float) {});
 }
 }  // namespace
 
 PtexTriangleFilter::PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts)
-    : _tx(tx), _weight(0), _firstChanOffset(0), _nchan(0), _ntxchan(0), _numFaces(0), _dt(Ptex::dt_uint8)
-{
+    : _tx(tx),
+      _weight(0),
+      _firstChanOffset(0),
+      _nchan(0),
+      _ntxchan(0),
+      _numFaces(0),
+      _dt(Ptex::dt_uint8) {
     PtexFilterImpl::copyOptions(_options, opts, false);  // noedgeblend is not used by this filter
     for (float& r : _result) r = 0;
     PtexFilterImpl::textureFacts(_tx, _ntxchan, _numFaces, _dt);
 }
 
-void PtexTriangleFilter::release() { delete this; }
+void PtexTriangleFilter::release() {
+    delete this;
+}
 
-void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u, float v,
-                              float uw1, float vw1, float uw2, float vw2, float width, float blur)
-{
+void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int faceid, float u,
+                              float v, float uw1, float vw1, float uw2, float vw2, float width,
+                              float blur) {
     const Ptex::FaceInfo* fi = nullptr;
-    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan, nchannels, faceid, fi);
+    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan,
+                                            nchannels, faceid, fi);
     if (n == 0) return;
     const Ptex::FaceInfo& f = *fi;
 
@@ -152,9 +168,8 @@ void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int f
     }
 }
 
-void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, float vw1, float uw2, float vw2,
-                                     float width, float blur, Ptex::Res faceRes) const
-{
+void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, float vw1, float uw2,
+                                     float vw2, float width, float blur, Ptex::Res faceRes) const {
     // ellipse of the footprint
     const float s = width * width / 4;
     float A = (vw1 * vw1 + vw2 * vw2) * s;
@@ -190,7 +205,8 @@ void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, flo
     B *= scale;
     C *= scale;
 
-    const float ru = minOne(std::sqrt(C)), rv = minOne(std::sqrt(A)), rw = minOne(std::sqrt(A - B + C));
+    const float ru = minOne(std::sqrt(C)), rv = minOne(std::sqrt(A)),
+                rw = minOne(std::sqrt(A - B + C));
     const float w = 1 - u - v;
     k.res = Ptex::Res(int8_t(L), int8_t(L));
     k.u = u;
@@ -206,8 +222,7 @@ void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, flo
     k.C = C;
 }
 
-bool PtexTriangleFilter::Kernel::reorient(int e, int a)
-{
+bool PtexTriangleFilter::Kernel::reorient(int e, int a) {
     if (e < 0 || e > 2 || a < 0 || a > 2) return false;
     // new (u, v, w) as 1 - X or -X of an old coordinate X; the bounds swap ends
     struct Map {
@@ -253,16 +268,19 @@ bool PtexTriangleFilter::Kernel::reorient(int e, int a)
     w2 = nhi[2];
     if (mp.turn == 1) {
         const float nA = C, nB = 2 * C - B, nC = A + C - B;
-        A = nA; B = nB; C = nC;
+        A = nA;
+        B = nB;
+        C = nC;
     } else if (mp.turn == 2) {
         const float nA = A + C - B, nB = 2 * A - B, nC = A;
-        A = nA; B = nB; C = nC;
+        A = nA;
+        B = nB;
+        C = nC;
     }
     return true;
 }
 
-void PtexTriangleFilter::splitAndApply(Kernel& k, int faceid, const Ptex::FaceInfo& f, int depth)
-{
+void PtexTriangleFilter::splitAndApply(Kernel& k, int faceid, const Ptex::FaceInfo& f, int depth) {
     if (depth > kMaxDepth) return;
     if (k.u1 < 0 && f.adjface(2) >= 0) {
         Kernel ka = k;
@@ -285,21 +303,20 @@ void PtexTriangleFilter::splitAndApply(Kernel& k, int faceid, const Ptex::FaceIn
     apply(k, faceid, f);
 }
 
-void PtexTriangleFilter::applyAcrossEdge(Kernel& k, const Ptex::FaceInfo& f, int eid, int depth)
-{
+void PtexTriangleFilter::applyAcrossEdge(Kernel& k, const Ptex::FaceInfo& f, int eid, int depth) {
     const int g = f.adjface(eid);
     if (g < 0 || g >= _numFaces) return;
     if (!k.reorient(eid, f.adjedge(eid))) return;
     splitAndApply(k, g, _tx->getFaceInfo(g), depth + 1);
 }
 
-void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f)
-{
+void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     const int L = PtexUtils::min(int(k.res.ulog2), int(f.res.ulog2));
     if (L < 0 || L > 30) return;
     const Ptex::Res res{int8_t(L), int8_t(L)};
 
-    const float u1 = PtexUtils::max(k.u1, 0.0f), v1 = PtexUtils::max(k.v1, 0.0f), w1 = PtexUtils::max(k.w1, 0.0f);
+    const float u1 = PtexUtils::max(k.u1, 0.0f), v1 = PtexUtils::max(k.v1, 0.0f),
+                w1 = PtexUtils::max(k.w1, 0.0f);
     const float u2 = PtexUtils::min(k.u2, 1 - (v1 + w1));
     const float v2 = PtexUtils::min(k.v2, 1 - (w1 + u1));
     const float w2 = PtexUtils::min(k.w2, 1 - (u1 + v1));
@@ -348,8 +365,8 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f)
         float wsum = 0;
         for (const TriIter& i : it)
             if (i.valid()) wsum += weightIter(i, wscale);
-        PtexFilterImpl::addPixel(_result, static_cast<const char*>(d->getData()) + _firstChanOffset, _dt, _nchan,
-                                 wsum);
+        PtexFilterImpl::addPixel(_result, static_cast<const char*>(d->getData()) + _firstChanOffset,
+                                 _dt, _nchan, wsum);
         _weight += wsum;
     } else if (d->isTiled()) {
         const Ptex::Res tr = d->tileRes();
@@ -358,8 +375,10 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f)
             const int ntu = N / T;
             for (const TriIter& i : it) {
                 if (!i.valid()) continue;
-                const int tv1 = PtexUtils::max(i.v1, 0) / T, tv2 = (PtexUtils::min(i.v2, N) - 1) / T;
-                const int tu1 = PtexUtils::max(i.u1, 0) / T, tu2 = (PtexUtils::min(i.u2, N) - 1) / T;
+                const int tv1 = PtexUtils::max(i.v1, 0) / T,
+                          tv2 = (PtexUtils::min(i.v2, N) - 1) / T;
+                const int tu1 = PtexUtils::max(i.u1, 0) / T,
+                          tu2 = (PtexUtils::min(i.u2, N) - 1) / T;
                 for (int tv = tv1; tv <= tv2; tv++) {
                     for (int tu = tu1; tu <= tu2; tu++) {
                         const int ou = tu * T, ov = tv * T, wo = (N - T) - ou - ov;
@@ -379,10 +398,12 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f)
                         const char* td = static_cast<const char*>(tile->getData());
                         if (tile->isConstant()) {
                             const float ws = weightIter(ti, wscale);
-                            PtexFilterImpl::addPixel(_result, td + _firstChanOffset, _dt, _nchan, ws);
+                            PtexFilterImpl::addPixel(_result, td + _firstChanOffset, _dt, _nchan,
+                                                     ws);
                             _weight += ws;
                         } else if (td && tile->res() == tr) {
-                            _weight += applyIter(ti, wscale, _result, td + _firstChanOffset, _dt, _nchan, _ntxchan);
+                            _weight += applyIter(ti, wscale, _result, td + _firstChanOffset, _dt,
+                                                 _nchan, _ntxchan);
                         }
                         tile->release();
                     }
@@ -393,7 +414,9 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f)
         const char* dd = static_cast<const char*>(d->getData());
         if (dd && d->res() == res)
             for (const TriIter& i : it)
-                if (i.valid()) _weight += applyIter(i, wscale, _result, dd + _firstChanOffset, _dt, _nchan, _ntxchan);
+                if (i.valid())
+                    _weight +=
+                        applyIter(i, wscale, _result, dd + _firstChanOffset, _dt, _nchan, _ntxchan);
     }
     d->release();
 }

@@ -16,10 +16,9 @@ constexpr int editZipLevel = 0;
 
 }  // namespace
 
-PtexIncrWriter::PtexIncrWriter(const char* path, FILE* fp, Ptex::MeshType mt, Ptex::DataType dt, int nchannels,
-                               int alphachan, int nfaces)
-    : PtexWriterBase(path, mt, dt, nchannels, alphachan, nfaces), _fp(fp)
-{
+PtexIncrWriter::PtexIncrWriter(const char* path, FILE* fp, Ptex::MeshType mt, Ptex::DataType dt,
+                               int nchannels, int alphachan, int nfaces)
+    : PtexWriterBase(path, mt, dt, nchannels, alphachan, nfaces), _fp(fp) {
     PtexIO::Header header;
     if (fseeko(_fp, 0, SEEK_SET) != 0 || fread(&header, sizeof(header), 1, _fp) != 1 ||
         header.magic != PtexIO::Magic) {
@@ -27,29 +26,32 @@ PtexIncrWriter::PtexIncrWriter(const char* path, FILE* fp, Ptex::MeshType mt, Pt
         return;
     }
     if (header.version != PtexFileMajorVersion) {
-        setError("Unsupported ptex file version (" + std::to_string(header.version) + "): " + _path);
+        setError("Unsupported ptex file version (" + std::to_string(header.version) +
+                 "): " + _path);
         return;
     }
-    if (header.meshtype != uint32_t(mt) || header.datatype != uint32_t(dt) || header.nchannels != nchannels ||
-        header.alphachan != alphachan || header.nfaces != uint32_t(nfaces)) {
-        setError("PtexWriter::edit error: header doesn't match existing file, conversions not currently supported");
+    if (header.meshtype != uint32_t(mt) || header.datatype != uint32_t(dt) ||
+        header.nchannels != nchannels || header.alphachan != alphachan ||
+        header.nfaces != uint32_t(nfaces)) {
+        setError(
+            "PtexWriter::edit error: header doesn't match existing file, conversions not currently "
+            "supported");
         return;
     }
     _extheadersize = header.extheadersize;
-    const size_t extsize = _extheadersize < sizeof(_extheader) ? _extheadersize : sizeof(_extheader);
+    const size_t extsize =
+        _extheadersize < sizeof(_extheader) ? _extheadersize : sizeof(_extheader);
     if (extsize && fread(&_extheader, extsize, 1, _fp) != 1) {
         setError("PtexReader error: read failed (EOF)");
         return;
     }
 }
 
-PtexIncrWriter::~PtexIncrWriter()
-{
+PtexIncrWriter::~PtexIncrWriter() {
     if (_fp) fclose(_fp);
 }
 
-bool PtexIncrWriter::appendEdit(uint8_t edittype, const ByteBuffer& payload)
-{
+bool PtexIncrWriter::appendEdit(uint8_t edittype, const ByteBuffer& payload) {
     ByteBuffer head;
     putU8(head, edittype);
     putU32(head, uint32_t(payload.size()));
@@ -61,8 +63,7 @@ bool PtexIncrWriter::appendEdit(uint8_t edittype, const ByteBuffer& payload)
     return true;
 }
 
-bool PtexIncrWriter::writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data)
-{
+bool PtexIncrWriter::writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data) {
     if (!checkFace(faceid, info)) return false;
     if (!data) {
         setError("PtexWriter error: null face data");
@@ -80,8 +81,8 @@ bool PtexIncrWriter::writeConstantFace(int faceid, const Ptex::FaceInfo& info, c
     return true;
 }
 
-bool PtexIncrWriter::writeFace(int faceid, const Ptex::FaceInfo& info, const void* data, int stride)
-{
+bool PtexIncrWriter::writeFace(int faceid, const Ptex::FaceInfo& info, const void* data,
+                               int stride) {
     if (!checkFace(faceid, info)) return false;
     if (!data) {
         setError("PtexWriter error: null face data");
@@ -89,7 +90,8 @@ bool PtexIncrWriter::writeFace(int faceid, const Ptex::FaceInfo& info, const voi
     }
     const Ptex::Res res = info.res;
     if (stride == 0) stride = res.u() * _pixelSize;
-    if (PtexUtils::isConstant(data, stride, res.u(), res.v(), _pixelSize)) return writeConstantFace(faceid, info, data);
+    if (PtexUtils::isConstant(data, stride, res.u(), res.v(), _pixelSize))
+        return writeConstantFace(faceid, info, data);
 
     ByteBuffer packedStorage, premultStorage;
     const uint8_t* pixels = packed(data, stride, res, packedStorage);
@@ -115,8 +117,7 @@ bool PtexIncrWriter::writeFace(int faceid, const Ptex::FaceInfo& info, const voi
     return true;
 }
 
-void PtexIncrWriter::finish()
-{
+void PtexIncrWriter::finish() {
     if (!_meta.empty()) {
         const ByteBuffer records = _meta.smallRecords(true);
         ByteBuffer payload;
@@ -136,8 +137,10 @@ void PtexIncrWriter::finish()
     const uint64_t end = uint64_t(ftello(_fp));
     if (_extheader.editdatapos > 0 && end >= _extheader.editdatapos)
         _extheader.editdatasize = end - _extheader.editdatapos;
-    const size_t extsize = _extheadersize < sizeof(_extheader) ? _extheadersize : sizeof(_extheader);
-    if (fseeko(_fp, PtexIO::HeaderSize, SEEK_SET) != 0 || (extsize && fwrite(&_extheader, extsize, 1, _fp) != 1)) {
+    const size_t extsize =
+        _extheadersize < sizeof(_extheader) ? _extheadersize : sizeof(_extheader);
+    if (fseeko(_fp, PtexIO::HeaderSize, SEEK_SET) != 0 ||
+        (extsize && fwrite(&_extheader, extsize, 1, _fp) != 1)) {
         setError("PtexWriter error: file write failed");
         return;
     }

@@ -24,8 +24,8 @@ namespace PtexWriterInternal {
 
 class PtexIncrWriter : public PtexWriterBase {
 public:
-    PtexIncrWriter(const char* path, FILE* fp, Ptex::MeshType mt, Ptex::DataType dt, int nchannels, int alphachan,
-                   int nfaces);
+    PtexIncrWriter(const char* path, FILE* fp, Ptex::MeshType mt, Ptex::DataType dt, int nchannels,
+                   int alphachan, int nfaces);
 
     bool writeFace(int faceid, const Ptex::FaceInfo& info, const void* data, int stride) override;
     bool writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data) override;

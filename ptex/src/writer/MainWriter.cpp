@@ -1,12 +1,12 @@
 // Writer of a complete Ptex file (see MainWriter.h).
 #include "MainWriter.h"
 
+#include <unistd.h>
+#include <zlib.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
-#include <zlib.h>
 
 #include "PtexUtils.h"
 #include "WriterFaceBlock.h"
@@ -17,26 +17,28 @@ namespace PtexWriterInternal {
 namespace {
 
 struct FileCloser {
-    void operator()(FILE* fp) const
-    {
+    void operator()(FILE* fp) const {
         if (fp) fclose(fp);
     }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-std::string fileError(const char* message, const std::string& path)
-{
+std::string fileError(const char* message, const std::string& path) {
     return std::string(message) + path + "\n" + strerror(errno);
 }
 
 }  // namespace
 
-PtexMainWriter::PtexMainWriter(const char* path, PtexTexture* reader, Ptex::MeshType mt, Ptex::DataType dt,
-                               int nchannels, int alphachan, int nfaces, bool genmipmaps)
-    : PtexWriterBase(path, mt, dt, nchannels, alphachan, nfaces), _reader(reader), _genmipmaps(genmipmaps),
-      _faceinfo(size_t(nfaces)), _written(size_t(nfaces), 0), _constdata(size_t(nfaces) * _pixelSize, 0),
-      _blocks(size_t(nfaces))
-{
+PtexMainWriter::PtexMainWriter(const char* path, PtexTexture* reader, Ptex::MeshType mt,
+                               Ptex::DataType dt, int nchannels, int alphachan, int nfaces,
+                               bool genmipmaps)
+    : PtexWriterBase(path, mt, dt, nchannels, alphachan, nfaces),
+      _reader(reader),
+      _genmipmaps(genmipmaps),
+      _faceinfo(size_t(nfaces)),
+      _written(size_t(nfaces), 0),
+      _constdata(size_t(nfaces) * _pixelSize, 0),
+      _blocks(size_t(nfaces)) {
     std::string error;
     if (!_tmp.create(error)) {
         setError(error);
@@ -51,27 +53,24 @@ PtexMainWriter::PtexMainWriter(const char* path, PtexTexture* reader, Ptex::Mesh
     }
 }
 
-PtexMainWriter::~PtexMainWriter()
-{
+PtexMainWriter::~PtexMainWriter() {
     if (_reader) _reader->release();
 }
 
-bool PtexMainWriter::writeFace(int faceid, const Ptex::FaceInfo& info, const void* data, int stride)
-{
+bool PtexMainWriter::writeFace(int faceid, const Ptex::FaceInfo& info, const void* data,
+                               int stride) {
     if (!storeFace(faceid, info, data, stride)) return false;
     _hasNewData = true;
     return true;
 }
 
-bool PtexMainWriter::writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data)
-{
+bool PtexMainWriter::writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data) {
     if (!storeConstantFace(faceid, info, data)) return false;
     _hasNewData = true;
     return true;
 }
 
-bool PtexMainWriter::storeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* pixel)
-{
+bool PtexMainWriter::storeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* pixel) {
     if (!checkFace(faceid, info)) return false;
     if (!pixel) {
         setError("PtexWriter error: null face data");
@@ -84,12 +83,12 @@ bool PtexMainWriter::storeConstantFace(int faceid, const Ptex::FaceInfo& info, c
     return true;
 }
 
-bool PtexMainWriter::storeBlock(const uint8_t* data, Ptex::Res res, std::vector<BlockRef>& levels)
-{
+bool PtexMainWriter::storeBlock(const uint8_t* data, Ptex::Res res, std::vector<BlockRef>& levels) {
     ByteBuffer block;
     BlockRef ref;
     std::string error;
-    if (!encodeFaceBlock(data, res, _dt, _nchannels, Z_DEFAULT_COMPRESSION, block, ref.fdh, error)) {
+    if (!encodeFaceBlock(data, res, _dt, _nchannels, Z_DEFAULT_COMPRESSION, block, ref.fdh,
+                         error)) {
         setError(error);
         return false;
     }
@@ -101,8 +100,8 @@ bool PtexMainWriter::storeBlock(const uint8_t* data, Ptex::Res res, std::vector<
     return true;
 }
 
-bool PtexMainWriter::storeFace(int faceid, const Ptex::FaceInfo& info, const void* data, int stride)
-{
+bool PtexMainWriter::storeFace(int faceid, const Ptex::FaceInfo& info, const void* data,
+                               int stride) {
     if (!checkFace(faceid, info)) return false;
     if (!data) {
         setError("PtexWriter error: null face data");
@@ -129,11 +128,11 @@ bool PtexMainWriter::storeFace(int faceid, const Ptex::FaceInfo& info, const voi
         ByteBuffer& dst = reduced[which];
         dst.resize(size_t(next.size()) * _pixelSize);
         if (_mt == Ptex::mt_triangle)
-            PtexUtils::reduceTri(current, res.u() * _pixelSize, res.u(), res.v(), dst.data(), next.u() * _pixelSize,
-                                 _dt, _nchannels);
+            PtexUtils::reduceTri(current, res.u() * _pixelSize, res.u(), res.v(), dst.data(),
+                                 next.u() * _pixelSize, _dt, _nchannels);
         else
-            PtexUtils::reduce(current, res.u() * _pixelSize, res.u(), res.v(), dst.data(), next.u() * _pixelSize, _dt,
-                              _nchannels);
+            PtexUtils::reduce(current, res.u() * _pixelSize, res.u(), res.v(), dst.data(),
+                              next.u() * _pixelSize, _dt, _nchannels);
         if (!storeBlock(dst.data(), next, levels)) return false;
         current = dst.data();
         res = next;
@@ -147,8 +146,7 @@ bool PtexMainWriter::storeFace(int faceid, const Ptex::FaceInfo& info, const voi
     return true;
 }
 
-void PtexMainWriter::copyUnwrittenFaces()
-{
+void PtexMainWriter::copyUnwrittenFaces() {
     ByteBuffer buffer;
     for (int f = 0; f < _nfaces && !failed(); f++) {
         if (_written[f]) continue;
@@ -167,8 +165,7 @@ void PtexMainWriter::copyUnwrittenFaces()
     }
 }
 
-void PtexMainWriter::finish()
-{
+void PtexMainWriter::finish() {
     if (!_hasNewData) return;  // nothing written: no file is produced
     if (_reader) {
         copyUnwrittenFaces();
@@ -181,8 +178,9 @@ void PtexMainWriter::finish()
         _faceinfo[f] = Ptex::FaceInfo();
         _faceinfo[f].flags = Ptex::FaceInfo::flag_constant;
     }
-    markConstantNeighborhoods(_faceinfo, _constdata.data(), _pixelSize, _mt == Ptex::mt_triangle,
-                              _extheader.ubordermode == Ptex::m_clamp && _extheader.vbordermode == Ptex::m_clamp);
+    markConstantNeighborhoods(
+        _faceinfo, _constdata.data(), _pixelSize, _mt == Ptex::mt_triangle,
+        _extheader.ubordermode == Ptex::m_clamp && _extheader.vbordermode == Ptex::m_clamp);
 
     const std::string newpath = _path + ".new";
     if (!writeFile(newpath)) {
@@ -201,8 +199,7 @@ void PtexMainWriter::finish()
     }
 }
 
-bool PtexMainWriter::writeFile(const std::string& newpath)
-{
+bool PtexMainWriter::writeFile(const std::string& newpath) {
     const int level = Z_DEFAULT_COMPRESSION;
     const char* zipError = "PtexWriter error: data compression internal error";
 
@@ -221,7 +218,8 @@ bool PtexMainWriter::writeFile(const std::string& newpath)
         }
 
     ByteBuffer faceinfoZip, constZip;
-    if (!zipAppend(_faceinfo.data(), _faceinfo.size() * sizeof(Ptex::FaceInfo), level, faceinfoZip) ||
+    if (!zipAppend(_faceinfo.data(), _faceinfo.size() * sizeof(Ptex::FaceInfo), level,
+                   faceinfoZip) ||
         !zipAppend(_constdata.data(), _constdata.size(), level, constZip)) {
         setError(zipError);
         return false;
@@ -239,7 +237,8 @@ bool PtexMainWriter::writeFile(const std::string& newpath)
             words.push_back(fdh);
             blocks += fdh.blocksize();
         }
-        if (!zipAppend(words.data(), words.size() * sizeof(PtexIO::FaceDataHeader), level, levelHeaders[i])) {
+        if (!zipAppend(words.data(), words.size() * sizeof(PtexIO::FaceDataHeader), level,
+                       levelHeaders[i])) {
             setError(zipError);
             return false;
         }
@@ -252,7 +251,8 @@ bool PtexMainWriter::writeFile(const std::string& newpath)
     // Metadata: small entries in one stream, large ones one stream each.
     ByteBuffer metaZip, lmdHeader, lmdHeaderZip;
     const ByteBuffer smallRecords = _meta.smallRecords(false);
-    if (!smallRecords.empty() && !zipAppend(smallRecords.data(), smallRecords.size(), level, metaZip)) {
+    if (!smallRecords.empty() &&
+        !zipAppend(smallRecords.data(), smallRecords.size(), level, metaZip)) {
         setError(zipError);
         return false;
     }
@@ -298,9 +298,9 @@ bool PtexMainWriter::writeFile(const std::string& newpath)
     ext.lmdheadermemsize = uint32_t(lmdHeader.size());
     ext.lmddatasize = lmdDataSize;
     ext.editdatasize = 0;
-    ext.editdatapos = uint64_t(PtexIO::HeaderSize) + PtexIO::ExtHeaderSize + faceinfoZip.size() + constZip.size() +
-                      header.levelinfosize + levelDataSize + metaZip.size() + PtexIO::BarrierSize +
-                      lmdHeaderZip.size() + lmdDataSize;
+    ext.editdatapos = uint64_t(PtexIO::HeaderSize) + PtexIO::ExtHeaderSize + faceinfoZip.size() +
+                      constZip.size() + header.levelinfosize + levelDataSize + metaZip.size() +
+                      PtexIO::BarrierSize + lmdHeaderZip.size() + lmdDataSize;
 
     FilePtr fp(fopen(newpath.c_str(), "wb"));
     if (!fp) {

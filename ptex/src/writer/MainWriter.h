@@ -26,8 +26,8 @@ namespace PtexWriterInternal {
 class PtexMainWriter : public PtexWriterBase {
 public:
     // `reader` (may be null) is the file being rewritten; the writer owns it.
-    PtexMainWriter(const char* path, PtexTexture* reader, Ptex::MeshType mt, Ptex::DataType dt, int nchannels,
-                   int alphachan, int nfaces, bool genmipmaps);
+    PtexMainWriter(const char* path, PtexTexture* reader, Ptex::MeshType mt, Ptex::DataType dt,
+                   int nchannels, int alphachan, int nfaces, bool genmipmaps);
 
     bool writeFace(int faceid, const Ptex::FaceInfo& info, const void* data, int stride) override;
     bool writeConstantFace(int faceid, const Ptex::FaceInfo& info, const void* data) override;

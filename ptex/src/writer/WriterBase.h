@@ -24,8 +24,8 @@ namespace PtexWriterInternal {
 
 class PtexWriterBase : public PtexWriter {
 public:
-    static bool checkFormat(Ptex::MeshType mt, Ptex::DataType dt, int nchannels, int alphachan, int nfaces,
-                            Ptex::String& error);
+    static bool checkFormat(Ptex::MeshType mt, Ptex::DataType dt, int nchannels, int alphachan,
+                            int nfaces, Ptex::String& error);
 
     void release() override;
     void setBorderModes(Ptex::BorderMode uBorderMode, Ptex::BorderMode vBorderMode) override;
@@ -45,15 +45,14 @@ public:
     // The kept error text alone (what open/edit report when a writer cannot start).
     const std::string& errorText() const { return _error; }
     // Destroys a writer that never started, without writing or reporting.
-    void discard()
-    {
+    void discard() {
         _closed = true;
         release();
     }
 
 protected:
-    PtexWriterBase(const char* path, Ptex::MeshType mt, Ptex::DataType dt, int nchannels, int alphachan,
-                   int nfaces);
+    PtexWriterBase(const char* path, Ptex::MeshType mt, Ptex::DataType dt, int nchannels,
+                   int alphachan, int nfaces);
     ~PtexWriterBase() override = default;
 
     // Writes everything out; called once by close() when no error is pending.
@@ -92,7 +91,8 @@ protected:
     bool _hasNewData = false;  // anything written through the public calls
 
 private:
-    void storeMeta(const char* key, Ptex::MetaDataType type, const void* data, size_t size, bool counts);
+    void storeMeta(const char* key, Ptex::MetaDataType type, const void* data, size_t size,
+                   bool counts);
     bool checkMeta(const char* key, int count);
     void addMetaFrom(PtexMetaData* data, bool counts);
 

@@ -13,46 +13,43 @@ namespace PtexWriterInternal {
 
 using ByteBuffer = std::vector<uint8_t>;
 
-inline void putBytes(ByteBuffer& b, const void* data, size_t size)
-{
+inline void putBytes(ByteBuffer& b, const void* data, size_t size) {
     if (size == 0) return;
     const uint8_t* p = static_cast<const uint8_t*>(data);
     b.insert(b.end(), p, p + size);
 }
 
-inline void putU8(ByteBuffer& b, uint8_t v) { b.push_back(v); }
+inline void putU8(ByteBuffer& b, uint8_t v) {
+    b.push_back(v);
+}
 
-inline void putU16(ByteBuffer& b, uint16_t v)
-{
+inline void putU16(ByteBuffer& b, uint16_t v) {
     b.push_back(uint8_t(v));
     b.push_back(uint8_t(v >> 8));
 }
 
-inline void putU32(ByteBuffer& b, uint32_t v)
-{
+inline void putU32(ByteBuffer& b, uint32_t v) {
     for (int i = 0; i < 4; i++) b.push_back(uint8_t(v >> (8 * i)));
 }
 
-inline void putI32(ByteBuffer& b, int32_t v) { putU32(b, uint32_t(v)); }
+inline void putI32(ByteBuffer& b, int32_t v) {
+    putU32(b, uint32_t(v));
+}
 
-inline void putU64(ByteBuffer& b, uint64_t v)
-{
+inline void putU64(ByteBuffer& b, uint64_t v) {
     for (int i = 0; i < 8; i++) b.push_back(uint8_t(v >> (8 * i)));
 }
 
 // Overwrites a uint32 at a position already present in the buffer.
-inline void patchU32(ByteBuffer& b, size_t pos, uint32_t v)
-{
+inline void patchU32(ByteBuffer& b, size_t pos, uint32_t v) {
     for (int i = 0; i < 4; i++) b[pos + i] = uint8_t(v >> (8 * i));
 }
 
-inline uint32_t getU32(const uint8_t* p)
-{
+inline uint32_t getU32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-inline uint64_t getU64(const uint8_t* p)
-{
+inline uint64_t getU64(const uint8_t* p) {
     return uint64_t(getU32(p)) | (uint64_t(getU32(p + 4)) << 32);
 }
 

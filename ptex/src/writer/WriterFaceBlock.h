@@ -25,8 +25,9 @@ namespace PtexWriterInternal {
 // when the face is stored untiled.
 Ptex::Res blockTileRes(Ptex::Res res, int pixelSize);
 
-bool encodeFaceBlock(const void* data, Ptex::Res res, Ptex::DataType dt, int nchannels, int zipLevel,
-                     ByteBuffer& out, PtexIO::FaceDataHeader& fdh, std::string& error);
+bool encodeFaceBlock(const void* data, Ptex::Res res, Ptex::DataType dt, int nchannels,
+                     int zipLevel, ByteBuffer& out, PtexIO::FaceDataHeader& fdh,
+                     std::string& error);
 
 }  // namespace PtexWriterInternal
 

@@ -3,8 +3,8 @@
 
 namespace PtexWriterInternal {
 
-void MetaStore::set(const std::string& key, Ptex::MetaDataType type, const void* data, size_t size)
-{
+void MetaStore::set(const std::string& key, Ptex::MetaDataType type, const void* data,
+                    size_t size) {
     auto it = _index.find(key);
     MetaEntry* e;
     if (it == _index.end()) {
@@ -18,16 +18,14 @@ void MetaStore::set(const std::string& key, Ptex::MetaDataType type, const void*
     e->data.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
 }
 
-void MetaStore::putRecordHead(ByteBuffer& b, const MetaEntry& e)
-{
+void MetaStore::putRecordHead(ByteBuffer& b, const MetaEntry& e) {
     putU8(b, uint8_t(e.key.size() + 1));
     putBytes(b, e.key.c_str(), e.key.size() + 1);
     putU8(b, uint8_t(e.type));
     putU32(b, uint32_t(e.data.size()));
 }
 
-ByteBuffer MetaStore::smallRecords(bool includeLarge) const
-{
+ByteBuffer MetaStore::smallRecords(bool includeLarge) const {
     ByteBuffer b;
     for (const MetaEntry& e : _entries) {
         if (!includeLarge && e.data.size() > maxSmallSize) continue;
@@ -37,8 +35,7 @@ ByteBuffer MetaStore::smallRecords(bool includeLarge) const
     return b;
 }
 
-std::vector<const MetaEntry*> MetaStore::largeEntries() const
-{
+std::vector<const MetaEntry*> MetaStore::largeEntries() const {
     std::vector<const MetaEntry*> list;
     for (const MetaEntry& e : _entries)
         if (e.data.size() > maxSmallSize) list.push_back(&e);

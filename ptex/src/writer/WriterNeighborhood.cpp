@@ -11,16 +11,17 @@ constexpr int maxSteps = 64;
 
 class VertexWalk {
 public:
-    VertexWalk(const std::vector<Ptex::FaceInfo>& faces, const uint8_t* constData, int pixelSize, bool triangles)
-        : _faces(faces), _constData(constData), _pixelSize(pixelSize), _nedges(triangles ? 3 : 4),
-          _quads(!triangles)
-    {
-    }
+    VertexWalk(const std::vector<Ptex::FaceInfo>& faces, const uint8_t* constData, int pixelSize,
+               bool triangles)
+        : _faces(faces),
+          _constData(constData),
+          _pixelSize(pixelSize),
+          _nedges(triangles ? 3 : 4),
+          _quads(!triangles) {}
 
     // True when every face around vertex e of face f (the start of edge e)
     // holds f's constant value.
-    bool vertexConstant(int f, int e, bool clampBorders) const
-    {
+    bool vertexConstant(int f, int e, bool clampBorders) const {
         bool closed = false;
         if (!walkClockwise(f, e, closed)) return false;
         if (closed) return true;
@@ -31,14 +32,13 @@ public:
 private:
     bool valid(int g) const { return g >= 0 && g < int(_faces.size()); }
 
-    bool sameConstant(int f, int g) const
-    {
+    bool sameConstant(int f, int g) const {
         if (!valid(g) || !_faces[g].isConstant()) return false;
-        return std::memcmp(_constData + size_t(f) * _pixelSize, _constData + size_t(g) * _pixelSize, _pixelSize) == 0;
+        return std::memcmp(_constData + size_t(f) * _pixelSize, _constData + size_t(g) * _pixelSize,
+                           _pixelSize) == 0;
     }
 
-    bool walkClockwise(int f, int e, bool& closed) const
-    {
+    bool walkClockwise(int f, int e, bool& closed) const {
         int prev = f;
         int g = _faces[f].adjface(e), a = _faces[f].adjedge(e);
         for (int steps = 0;; steps++) {
@@ -50,7 +50,8 @@ private:
             if (steps >= maxSteps || a >= _nedges || !sameConstant(f, g)) return false;
             // Leaving a sub-face for the regular face whose edge it starts:
             // the vertex is the T-junction at the polygon edge's midpoint.
-            if (_quads && _faces[prev].isSubface() && !_faces[g].isSubface() && _faces[g].adjface(a) == prev) {
+            if (_quads && _faces[prev].isSubface() && !_faces[g].isSubface() &&
+                _faces[g].adjface(a) == prev) {
                 closed = true;
                 return true;
             }
@@ -61,8 +62,7 @@ private:
         }
     }
 
-    bool walkCounterClockwise(int f, int e) const
-    {
+    bool walkCounterClockwise(int f, int e) const {
         int prev = f;
         const int start = (e + _nedges - 1) % _nedges;  // the edge that ends at vertex e
         int g = _faces[f].adjface(start), a = _faces[f].adjedge(start);
@@ -100,9 +100,8 @@ private:
 
 }  // namespace
 
-void markConstantNeighborhoods(std::vector<Ptex::FaceInfo>& faces, const uint8_t* constData, int pixelSize,
-                               bool triangles, bool clampBorders)
-{
+void markConstantNeighborhoods(std::vector<Ptex::FaceInfo>& faces, const uint8_t* constData,
+                               int pixelSize, bool triangles, bool clampBorders) {
     VertexWalk walk(faces, constData, pixelSize, triangles);
     const int nedges = triangles ? 3 : 4;
     std::vector<int> flagged;

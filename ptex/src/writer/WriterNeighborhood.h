@@ -15,8 +15,8 @@
 
 namespace PtexWriterInternal {
 
-void markConstantNeighborhoods(std::vector<Ptex::FaceInfo>& faces, const uint8_t* constData, int pixelSize,
-                               bool triangles, bool clampBorders);
+void markConstantNeighborhoods(std::vector<Ptex::FaceInfo>& faces, const uint8_t* constData,
+                               int pixelSize, bool triangles, bool clampBorders);
 
 }  // namespace PtexWriterInternal
 

@@ -1,21 +1,19 @@
 // Anonymous scratch file (see WriterTempFile.h).
 #include "WriterTempFile.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
 namespace PtexWriterInternal {
 
-TempFile::~TempFile()
-{
+TempFile::~TempFile() {
     if (_fp) fclose(_fp);
 }
 
-std::string TempFile::directory()
-{
+std::string TempFile::directory() {
     for (const char* var : {"TEMP", "TMP"}) {
         const char* dir = getenv(var);
         if (dir && *dir) return dir;
@@ -23,8 +21,7 @@ std::string TempFile::directory()
     return "/tmp";
 }
 
-bool TempFile::create(std::string& error)
-{
+bool TempFile::create(std::string& error) {
     std::string pattern = directory() + "/PtexTmpXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -44,8 +41,7 @@ bool TempFile::create(std::string& error)
     return true;
 }
 
-bool TempFile::append(const void* data, size_t size, uint64_t& offset)
-{
+bool TempFile::append(const void* data, size_t size, uint64_t& offset) {
     if (!_fp) return false;
     if (fseeko(_fp, off_t(_end), SEEK_SET) != 0) return false;
     if (size && fwrite(data, size, 1, _fp) != 1) return false;
@@ -54,8 +50,7 @@ bool TempFile::append(const void* data, size_t size, uint64_t& offset)
     return true;
 }
 
-bool TempFile::readAt(uint64_t offset, void* data, size_t size)
-{
+bool TempFile::readAt(uint64_t offset, void* data, size_t size) {
     if (!_fp || offset + size > _end) return false;
     if (size == 0) return true;
     if (fseeko(_fp, off_t(offset), SEEK_SET) != 0) return false;

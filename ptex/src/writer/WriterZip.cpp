@@ -5,8 +5,7 @@
 
 namespace PtexWriterInternal {
 
-bool zipAppend(const void* data, size_t size, int level, ByteBuffer& out)
-{
+bool zipAppend(const void* data, size_t size, int level, ByteBuffer& out) {
     z_stream zs;
     std::memset(&zs, 0, sizeof(zs));
     if (deflateInit(&zs, level) != Z_OK) return false;
