@@ -13,6 +13,7 @@
 // budget is spent, but not copied or reduced any more. The reader itself must
 // refuse sizes no file can hold; nothing here filters hostile sizes out.
 #include "Ptexture.h"
+#include "filters/PtexFilterFactory.h"
 
 #include <algorithm>
 #include <cmath>
@@ -276,13 +277,14 @@ void filterFaces(PtexTexture* tex, int nfaces, int maxFaces) {
     PtexFilter::Options box(PtexFilter::f_box), bicubic(PtexFilter::f_bicubic, true, 0.5f);
     PtexFilter* filters[3] = {PtexFilter::getFilter(tex, box), PtexFilter::getFilter(tex, bicubic),
                               nullptr};
-#ifdef ZENTO_FUZZ_MITCHELL
     if (tex->meshType() == Ptex::mt_quad) {
-        PtexFilter::Options mitchell(PtexFilter::FilterType(-1), false, 2.0f / 3.0f);
+        static const bool registered = registerPluginFilterTypes();
+        require(registered);
+        PtexFilter::Options mitchell(PtexFilter::FilterType(kMitchellFilterType), false,
+                                     2.0f / 3.0f);
         filters[2] = PtexFilter::getFilter(tex, mitchell);
         require(filters[2] != nullptr);
     }
-#endif
     const int nchan = tex->numChannels();
     float result[64 + 4];
     for (int f = 0; f < std::min(nfaces, maxFaces); f++) {

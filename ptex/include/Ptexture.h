@@ -400,7 +400,8 @@ protected:
 
 public:
     /// Filter kinds. The underlying type is int so Options::filter may hold any
-    /// int value (unknown values select the box filter).
+    /// int value: registered types (registerFilterType) and, for values the
+    /// standard table does not know, the box filter.
     enum FilterType : int {
         f_point = 0,
         f_bilinear = 1,
@@ -428,10 +429,35 @@ public:
               noedgeblend(noedgeblend_) {}
     };
 
-    /// Creates a filter for the texture (the caller keeps the texture alive).
+    /// Creates a filter for the texture (the caller keeps the texture alive and
+    /// gives the filter back with release()). The filter registered for
+    /// opts.filter and the texture's mesh type answers when there is one
+    /// (registerFilterType); otherwise the standard filter of getStandardFilter.
+    /// Null for a null texture or a mesh type that is neither triangle nor quad.
+    /// Thread-safe.
     static PtexFilter* getFilter(PtexTexture* tx, const Options& opts);
-    /// The library's standard filters (getFilter delegates here).
+
+    /// The library's own filter table, without registered types: point,
+    /// bilinear, box, gaussian, bicubic (opts.sharpness), B-spline,
+    /// Catmull-Rom, Mitchell (bicubic 2/3) for quads, any other value the box
+    /// filter; on triangle textures the point filter for f_point, else the
+    /// triangle filter.
     static PtexFilter* getStandardFilter(PtexTexture* tx, const Options& opts);
+
+    /// Makes a filter of a registered type; called by getFilter with its
+    /// arguments (tx is never null). May return null (getFilter then does too).
+    typedef PtexFilter* (*FilterMaker)(PtexTexture* tx, const Options& opts);
+
+    /// The extension point of the factory: from now on getFilter answers
+    /// filterType on textures of meshType with maker, ahead of the standard
+    /// table. A program or library adds its own filter types once, when it
+    /// starts or is loaded. Returns true when the pair is registered with
+    /// maker (registering the same maker again is harmless); false, changing
+    /// nothing, for a null maker, a pair another maker holds, or a full table
+    /// (kMaxFilterTypes pairs). Registrations last as long as the library.
+    /// Thread-safe, also against concurrent getFilter calls.
+    static bool registerFilterType(int filterType, Ptex::MeshType meshType, FilterMaker maker);
+    static constexpr int kMaxFilterTypes = 16;
 
     /// Destroys the filter.
     virtual void release() = 0;

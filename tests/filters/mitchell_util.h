@@ -6,6 +6,8 @@
 #include <Ptexture.h>
 #include <gtest/gtest.h>
 
+#include "filters/PtexFilterFactory.h"
+
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -34,9 +36,11 @@ inline Own<PtexTexture> openTex(const std::string& path) {
     return t;
 }
 
-/// Options choosing the Mitchell filter (type -1) with a sharpness.
+/// Options choosing the Mitchell filter (type -1) with a sharpness; the
+/// plugin's filter types join the factory first, as the plugin does at load.
 inline PtexFilter::Options mitchell(float sharpness) {
-    return {PtexFilter::FilterType(-1), false, sharpness};
+    EXPECT_TRUE(registerPluginFilterTypes());
+    return {PtexFilter::FilterType(kMitchellFilterType), false, sharpness};
 }
 
 /// A scratch directory removed with its contents at scope end.

@@ -1,6 +1,8 @@
 // Filter query tables: parsing, writing and evaluation (see FilterTable.h).
 #include "FilterTable.h"
 
+#include "filters/PtexFilterFactory.h"
+
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -61,16 +63,18 @@ std::string fmt(float f) {
 }
 }  // namespace
 
-int filterFromName(const std::string& name) {
-    for (int i = 0; i < 8; i++)
-        if (name == kNames[i]) return i;
-    int v;
-    if (toInt(name, v)) return v;
-    return -1;
+bool filterFromName(const std::string& name, int& filter) {
+    for (int i = 0; i < 8; i++) {
+        if (name == kNames[i]) {
+            filter = i;
+            return true;
+        }
+    }
+    return toInt(name, filter);
 }
 
-const char* filterName(int filter) {
-    return (filter >= 0 && filter < 8) ? kNames[filter] : "box";
+std::string filterName(int filter) {
+    return (filter >= 0 && filter < 8) ? kNames[filter] : std::to_string(filter);
 }
 
 bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error) {
@@ -106,15 +110,14 @@ bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error) 
         FilterQuery q;
         q.line = lineno;
         q.file = f[0];
-        q.filter = filterFromName(f[1]);
         q.category = f[6];
         int lerp = 0, neb = 0, pm = 0;
-        bool ok = q.filter >= 0 && toInt(f[2], lerp) && toFloat(f[3], q.sharpness) &&
-                  toInt(f[4], neb) && toInt(f[5], pm) && toInt(f[7], q.faceid) &&
-                  toFloat(f[8], q.u) && toFloat(f[9], q.v) && toFloat(f[10], q.uw1) &&
-                  toFloat(f[11], q.vw1) && toFloat(f[12], q.uw2) && toFloat(f[13], q.vw2) &&
-                  toFloat(f[14], q.width) && toFloat(f[15], q.blur) && toInt(f[16], q.firstchan) &&
-                  toInt(f[17], q.nchannels);
+        bool ok = filterFromName(f[1], q.filter) && toInt(f[2], lerp) &&
+                  toFloat(f[3], q.sharpness) && toInt(f[4], neb) && toInt(f[5], pm) &&
+                  toInt(f[7], q.faceid) && toFloat(f[8], q.u) && toFloat(f[9], q.v) &&
+                  toFloat(f[10], q.uw1) && toFloat(f[11], q.vw1) && toFloat(f[12], q.uw2) &&
+                  toFloat(f[13], q.vw2) && toFloat(f[14], q.width) && toFloat(f[15], q.blur) &&
+                  toInt(f[16], q.firstchan) && toInt(f[17], q.nchannels);
         if (!ok || q.nchannels > 65536) {
             error = "line " + std::to_string(lineno) + ": bad value";
             return false;
@@ -159,7 +162,9 @@ void writeFilterTable(std::ostream& out, const FilterTable& table,
 }
 
 TableEvaluator::TableEvaluator(const FilterTable& table, std::string dir)
-    : _table(table), _dir(std::move(dir)) {}
+    : _table(table), _dir(std::move(dir)) {
+    registerPluginFilterTypes();
+}
 
 TableEvaluator::~TableEvaluator() {
     for (PtexTexture* t : _held) t->release();

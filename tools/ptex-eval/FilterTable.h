@@ -9,8 +9,10 @@
 // writeFilterTable writes it back with the given result columns.
 // TableEvaluator opens the textures of a table (relative names resolve against a
 // directory) through two caches, plain and premultiplied, and evaluates rows with
-// filters from PtexFilter::getFilter; each FilterSet holds one filter per file and
-// option set, so each thread needs its own set while the caches are shared.
+// filters from PtexFilter::getFilter with the plugin's filter types registered
+// (filter -1 on a quad texture is the Mitchell filter), the factory the plugin
+// uses; each FilterSet holds one filter per file and option set, so each thread
+// needs its own set while the caches are shared.
 #include "Ptexture.h"
 
 #include <iosfwd>
@@ -42,9 +44,11 @@ struct FilterTable {
     std::vector<FilterQuery> rows;
 };
 
-/// Filter type from its table name (point .. mitchell) or a number; -1 if unknown.
-int filterFromName(const std::string& name);
-const char* filterName(int filter);
+/// Filter type from its table name (point .. mitchell) or a number (-1, 8, ...);
+/// false for anything else.
+bool filterFromName(const std::string& name, int& filter);
+/// The table name of a filter type: its name for 0..7, else the number.
+std::string filterName(int filter);
 
 bool parseFilterTable(std::istream& in, FilterTable& table, std::string& error);
 

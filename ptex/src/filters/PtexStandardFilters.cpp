@@ -1,4 +1,5 @@
-// The library's standard filter table, by mesh type and filter option.
+// The library's standard filter table, by mesh type and filter option
+// (registered types are PtexFilterFactory.cpp's).
 #include "PtexFilters.h"
 
 PtexFilter* PtexFilter::getStandardFilter(PtexTexture* tx, const Options& opts) {
