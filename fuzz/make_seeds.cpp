@@ -8,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#ifdef ZENTO_FUZZ_PTEX_SEEDS
 #include "Ptexture.h"
-#endif
 
 namespace {
 
@@ -56,7 +54,6 @@ std::string writerSeed(uint32_t seed, size_t length) {
     return bytes;
 }
 
-#ifdef ZENTO_FUZZ_PTEX_SEEDS
 // Small .ptx files from our writer: each mesh and data type, alpha, constant and
 // unwritten faces, a tiled face, metadata of every type (small and large) and
 // incremental edits.
@@ -138,7 +135,6 @@ bool writePtexSeed(const std::string& path, const PtexSeed& s, bool edit) {
     w->release();
     return ok;
 }
-#endif
 
 }  // namespace
 
@@ -179,7 +175,6 @@ int main(int argc, char** argv) {
         put(root / "fuzz_ptex_writer", int(i),
             writerSeed(uint32_t(0x9E3779B9u * (i + 1)), writerLengths[i]));
 
-#ifdef ZENTO_FUZZ_PTEX_SEEDS
     const PtexSeed ptexSeeds[] = {
         {Ptex::mt_quad, Ptex::dt_uint8, 3, -1, 5, true, 4, false},
         {Ptex::mt_triangle, Ptex::dt_float, 1, -1, 4, false, 3, false},
@@ -199,6 +194,5 @@ int main(int argc, char** argv) {
             }
         }
     }
-#endif
     return 0;
 }

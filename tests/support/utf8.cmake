@@ -1,8 +1,6 @@
 # UTF-8 file names: conversion, wide open, the Ptex input handler (also from
 # several threads at once).
-if(TARGET zt_support)
-  add_executable(test-support-utf8 ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp)
-  target_link_libraries(test-support-utf8 PRIVATE zt_support Ptex GTest::gtest_main Threads::Threads)
-  gtest_discover_tests(test-support-utf8 TEST_PREFIX "support.utf8." DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS threads)
-endif()
+add_executable(test-support-utf8 ${CMAKE_CURRENT_LIST_DIR}/utf8_test.cpp)
+target_link_libraries(test-support-utf8 PRIVATE zt_support Ptex GTest::gtest_main Threads::Threads)
+gtest_discover_tests(test-support-utf8 TEST_PREFIX "support.utf8." DISCOVERY_TIMEOUT 60
+                     PROPERTIES LABELS threads)
