@@ -13,12 +13,10 @@ bool FaceStartTable::ensureBuilt(const ZUtils::MeshInfoInterface& mesh, double t
 
     int n = mesh.getNumOrigFaces(time);
     if (n < 0) n = 0;
-    std::unique_ptr<int[]> table;
-    try {
-        table.reset(new int[size_t(n > 0 ? n : 1)]);
-    } catch (const std::bad_alloc&) {
-        return false;  // flag clear, lock released by the guard
-    }
+    // Built while shading: a refusal answers "not ready" (the lookup then gives
+    // its fallback colour) and a later call tries again.
+    std::unique_ptr<int[]> table(new (std::nothrow) int[size_t(n > 0 ? n : 1)]);
+    if (!table) return false;
     int64_t id = 0;
     for (int f = 0; f < n; ++f) {
         table[f] = int(id);

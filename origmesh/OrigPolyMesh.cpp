@@ -41,17 +41,17 @@ bool OrigPolyMesh::build(int reverse) {
     built = false;
     if (!checkLists()) return false;
 
-    try {
-        faceVertexStart.reset(new const int*[size_t(numOrigFaces)]);
-        faceCenters.reset(new Vector3f[size_t(numOrigFaces)]);
-        ptexFaceStart.reset(new int[size_t(numOrigFaces)]);
-        faceToOrigFace.reset(new int[size_t(numFaces)]);
-    } catch (const std::bad_alloc&) {
-        // No model for the frame; the host interface path takes over.
+    // A refused table means no model for the frame; the host interface path takes over.
+    // The first refusal stops the others (each refusal is reported).
+    const size_t n = size_t(numOrigFaces);
+    faceVertexStart.reset(new (std::nothrow) const int*[n]);
+    faceCenters.reset(faceVertexStart ? new (std::nothrow) Vector3f[n] : nullptr);
+    ptexFaceStart.reset(faceCenters ? new (std::nothrow) int[n] : nullptr);
+    faceToOrigFace.reset(ptexFaceStart ? new (std::nothrow) int[size_t(numFaces)] : nullptr);
+    if (!faceToOrigFace) {
         faceVertexStart.reset();
         faceCenters.reset();
         ptexFaceStart.reset();
-        faceToOrigFace.reset();
         return false;
     }
 

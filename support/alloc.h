@@ -19,9 +19,15 @@
 //      buffer lives as long as the thread, so the text stays valid while the
 //      exception travels and is handled; the next failure on the same thread
 //      overwrites it.
-// The report allocates nothing and takes no lock. The nothrow forms of
-// operator new return null on refusal (no report, no throw), as callers of
-// those forms expect. operator delete hands the pointer to free.
+// The report allocates nothing and takes no lock. operator delete hands the
+// pointer to free.
+//
+// The nothrow forms (new (std::nothrow) ...) are the module's absorbing form:
+// a refusal gets the same report, steps 1-4 (debugger lines and this thread's
+// message), and then null instead of the throw. Code whose documented answer
+// to a refusal is a fallback (no mesh model, an uncached colour, the host's
+// mesh interface) allocates with this form and tests for null; everything
+// else uses the plain form and lets the failure leave through the host call.
 //
 // Tests force refusals with setAllocateFunction (null restores malloc) and,
 // for the aligned forms, setAlignedAllocateFunction (null restores
@@ -44,6 +50,9 @@ using AlignedAllocateFunction = void* (*)(size_t size, size_t alignment);
 AlignedAllocateFunction setAlignedAllocateFunction(AlignedAllocateFunction allocate);
 void* moduleAllocateAligned(size_t size, size_t alignment);
 
+// Steps 1-4 of the report; the message of this thread.
+char* composeAllocationFailureReport(uint64_t size);
+// Steps 1-5.
 [[noreturn]] void reportAllocationFailure(uint64_t size);
 
 // This thread's failure message (empty text before the first failure).

@@ -11,15 +11,27 @@ void* allocateOrReport(std::size_t size) {
     reportAllocationFailure(size);
 }
 
-void* allocateAlignedOrNull(std::size_t size, std::align_val_t alignment) noexcept {
+void* allocateReportedOrNull(std::size_t size) noexcept {
+    if (void* p = moduleAllocate(size ? size : 1)) return p;
+    composeAllocationFailureReport(size);
+    return nullptr;
+}
+
+void* allocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
     std::size_t align = static_cast<std::size_t>(alignment);
     if (align < sizeof(void*)) align = sizeof(void*);
     return moduleAllocateAligned(size ? size : 1, align);
 }
 
 void* allocateAlignedOrReport(std::size_t size, std::align_val_t alignment) {
-    if (void* p = allocateAlignedOrNull(size, alignment)) return p;
+    if (void* p = allocateAligned(size, alignment)) return p;
     reportAllocationFailure(size);
+}
+
+void* allocateAlignedReportedOrNull(std::size_t size, std::align_val_t alignment) noexcept {
+    if (void* p = allocateAligned(size, alignment)) return p;
+    composeAllocationFailureReport(size);
+    return nullptr;
 }
 
 }  // namespace
@@ -38,16 +50,16 @@ void* operator new[](std::size_t size, std::align_val_t alignment) {
 }
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return moduleAllocate(size ? size : 1);
+    return allocateReportedOrNull(size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return moduleAllocate(size ? size : 1);
+    return allocateReportedOrNull(size);
 }
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return allocateAlignedOrNull(size, alignment);
+    return allocateAlignedReportedOrNull(size, alignment);
 }
 void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return allocateAlignedOrNull(size, alignment);
+    return allocateAlignedReportedOrNull(size, alignment);
 }
 
 void operator delete(void* p) noexcept {

@@ -1,4 +1,4 @@
-// The allocation failure report: debugger lines, message, throw.
+// The allocation failure report: debugger lines, message, and the throw.
 #include <atomic>
 #include <cstdlib>
 
@@ -43,7 +43,7 @@ const char* lastAllocationFailureMessage() {
     return t_message;
 }
 
-void reportAllocationFailure(uint64_t size) {
+char* composeAllocationFailureReport(uint64_t size) {
     debugPrintf("[operator new] failed (size is %llu)\n", static_cast<unsigned long long>(size));
     const HeapInspector& heap = heapInspector();
     const uint64_t total = heap.totalBytes();
@@ -62,5 +62,9 @@ void reportAllocationFailure(uint64_t size) {
         boundedSprintf(message + length, ALLOC_MESSAGE_BUFFER_SIZE - length,
                        " Heap is reported damaged.\n");
     }
-    throw message;
+    return message;
+}
+
+void reportAllocationFailure(uint64_t size) {
+    throw composeAllocationFailureReport(size);
 }

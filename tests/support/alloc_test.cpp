@@ -137,18 +137,26 @@ TEST_F(AllocReport, MessageIsTheThreadsOwnBufferAndOutlivesTheThrow) {
     EXPECT_NE(second.find("; 444 bytes requested;"), std::string::npos) << second;
 }
 
-TEST_F(AllocReport, OtherFormsSucceedSilentlyOrReturnNull) {
+TEST_F(AllocReport, AlignedFormsAndTheAbsorbingFormReportThenAnswerNull) {
     struct alignas(128) Wide {
         char bytes[128];
     };
     Wide* many = new Wide[3];
     EXPECT_EQ(reinterpret_cast<uintptr_t>(many) % 128, 0u);
     delete[] many;
+    EXPECT_EQ(g_lineCount.load(), 0);
     g_refuse = 128;
     EXPECT_EQ(::operator new(128, std::nothrow), nullptr);
-    EXPECT_EQ(::operator new[](128, std::nothrow), nullptr);
+    EXPECT_EQ(g_lineCount.load(), 4);  // the whole report, without the throw
+    EXPECT_STREQ(g_lines[0], "[operator new] failed (size is 128)\n");
+    EXPECT_EQ(
+        std::string(lastAllocationFailureMessage()).rfind("Memory allocation failure; 128 ", 0),
+        0u);
+    g_block = new (std::nothrow) char[128];
+    EXPECT_EQ(g_block, nullptr);
+    EXPECT_EQ(g_lineCount.load(), 8);
     g_refuse = SIZE_MAX;
-    EXPECT_EQ(g_lineCount.load(), 0);
+    g_lineCount = 0;
 
     setHeapInspector(nullptr);  // the C library's figures
     EXPECT_EQ(&heapInspector(), &defaultHeapInspector());
