@@ -2,32 +2,37 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Ptexture.h"
-#include "engine/PtexBase.h"
+#include "engine/Channels.h"
+#include "engine/PtexParams.h"
 #include "zento/TextureInterface.h"
 
-float alphaOne(const PtexBase&, const float*) {
+float alphaOne(const ChannelSetup&, const float*) {
     return 1.0f;
 }
 
-float alphaFromChannel(const PtexBase& base, const float* buffer) {
-    return buffer[base.alpha - base.firstChannel];
+float alphaFromChannel(const ChannelSetup& s, const float* buffer) {
+    return buffer[s.alpha - s.firstChannel];
 }
 
-float alphaFromIntensity(const PtexBase& base, const float* buffer) {
-    const float r = buffer[base.red - base.firstChannel];
-    const float g = buffer[base.green - base.firstChannel];
-    const float b = buffer[base.blue - base.firstChannel];
+float alphaFromIntensity(const ChannelSetup& s, const float* buffer) {
+    const float r = buffer[s.red - s.firstChannel];
+    const float g = buffer[s.green - s.firstChannel];
+    const float b = buffer[s.blue - s.firstChannel];
     return (0.3f * r + 0.59f * g) + 0.11f * b;
 }
 
-bool PtexBase::prepareChannels() {
-    const PtexParams& p = params;
-    gammaActive = std::fabs(p.gamma - 1.0f) > 1e-6f;
-    if (gammaActive) inverseGamma = 1.0f / p.gamma;
+bool prepareChannels(const PtexParams& p, int numChannels, int fileAlpha, ChannelSetup& s) {
+    int& red = s.red;
+    int& green = s.green;
+    int& blue = s.blue;
+    int& alpha = s.alpha;
+    int& firstChannel = s.firstChannel;
+    int& lastChannel = s.lastChannel;
+    s.gammaActive = std::fabs(p.gamma - 1.0f) > 1e-6f;
+    if (s.gammaActive) s.inverseGamma = 1.0f / p.gamma;
 
-    const int n = texture ? texture->numChannels() : 0;
-    const int f = texture ? texture->alphaChannel() : -1;
+    const int n = numChannels;
+    const int f = fileAlpha;
     red = p.rChannel;
     green = p.gChannel;
     blue = p.bChannel;
@@ -64,14 +69,14 @@ bool PtexBase::prepareChannels() {
         firstChannel = std::min(firstChannel, alpha);
         lastChannel = std::max(lastChannel, alpha);
     }
-    if (lastChannel - firstChannel + 1 > kMaxChannels) return false;
+    if (s.channelCount() > ChannelSetup::kMaxChannels) return false;
 
     if (p.alphaType == 0) {
-        alphaFunction = &alphaOne;
+        s.alphaFunction = &alphaOne;
     } else if (p.alphaType == 1 && alpha != -1) {
-        alphaFunction = &alphaFromChannel;
+        s.alphaFunction = &alphaFromChannel;
     } else {
-        alphaFunction = &alphaFromIntensity;
+        s.alphaFunction = &alphaFromIntensity;
     }
     return true;
 }
@@ -90,12 +95,14 @@ inline float toLinear(float v, int colorSpace, bool gammaActive, float inverseGa
 
 }  // namespace
 
-ZUtils::AColor PtexBase::mapChannels(const float* buffer, const ZUtils::ShadeContext& sc) const {
+ZUtils::AColor mapChannels(const ChannelSetup& s, const PtexParams& params, const float* buffer,
+                           const ZUtils::ShadeContext& sc) {
     const int space = params.colorSpace;
-    float r = toLinear(buffer[red - firstChannel], space, gammaActive, inverseGamma);
-    float g = toLinear(buffer[green - firstChannel], space, gammaActive, inverseGamma);
-    float b = toLinear(buffer[blue - firstChannel], space, gammaActive, inverseGamma);
-    const float a = alphaFunction(*this, buffer);
+    const int first = s.firstChannel;
+    float r = toLinear(buffer[s.red - first], space, s.gammaActive, s.inverseGamma);
+    float g = toLinear(buffer[s.green - first], space, s.gammaActive, s.inverseGamma);
+    float b = toLinear(buffer[s.blue - first], space, s.gammaActive, s.inverseGamma);
+    const float a = s.alphaFunction(s, buffer);
     if (ZUtils::TextureInterface* gain = params.colorGain) {
         const ZUtils::AColor k = gain->getTexColor(sc);
         r *= k.r;

@@ -1,10 +1,8 @@
-// Frame load and release of the texture engine.
+// Render and frame calls of the texture engine, and the frame load.
 #include "engine/PtexBase.h"
 
 #include <cstring>
-#include <new>
 
-#include "Ptexture.h"
 #include "engine/SharedPtexCache.h"
 #include "sequence/FrameFile.h"
 #include "zento/ProgressCallback.h"
@@ -16,13 +14,45 @@ PtexBase::~PtexBase() {
     releaseTexture();
 }
 
-bool PtexBase::holdsFrameResources() const {
-    return cache || texture || filters || origMesh || faceStarts.isBuilt() || threadCount != 0;
+void PtexBase::setFilterFactory(FilterFactory factory) {
+    filterFactory_ = factory ? factory : &PtexFilter::getFilter;
 }
 
+void PtexBase::beginRender(int threadCount) {
+    resultTables_.destroy();
+    resultTables_.create(threadCount);
+}
+
+void PtexBase::requestCacheSize() {
+    sharedPtexCache().raiseCacheSize(cacheSizeToBytes(params_.cacheSize));
+}
+
+void PtexBase::beginFrame(ZUtils::ZentoRenderer* renderer) {
+    // The thread count may have changed since render begin: one table per thread of this frame.
+    const int threads = renderer ? renderer->getRenderSetup().threadCount : 0;
+    if (!resultTables_.exist() || resultTables_.count() != threads) resultTables_.create(threads);
+    resultTables_.clear();
+    load(renderer);
+}
+
+void PtexBase::endRender() {
+    resultTables_.destroy();
+    imageList_.resetList();
+    sharedPtexCache().resetCacheSize();
+}
+
+void PtexBase::releaseTexture() {
+    frame_.reset();
+    imageList_.clearList();
+}
+
+// Each step either completes or ends the load, leaving what the frame holds so
+// far to the next release: a frame without its texture, or without a filter
+// for every thread, is not ready and shades the fallback colour.
 void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
-    if (holdsFrameResources()) releaseTexture();  // frameBegin twice without frameEnd
-    channelsReady = false;
+    if (frame_) releaseTexture();  // frameBegin twice without frameEnd
+    frame_ = std::make_unique<TextureFrame>();
+    TextureFrame& frame = *frame_;
 
     ZUtils::RenderSetup* setup = renderer ? &renderer->getRenderSetup() : nullptr;
     ZUtils::ProgressCallback* progress = setup ? setup->progress : nullptr;
@@ -30,68 +60,47 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     const double frameTime = renderer ? renderer->getFrameState().time : 0.0;
 
     FrameFileRequest request;
-    request.ptexFile = params.ptexFile.ptr();
-    request.useImageSequence = params.useImageSequence;
-    request.imageNumber = params.imageNumber;
-    request.imageOffset = params.imageOffset;
+    request.ptexFile = params_.ptexFile.ptr();
+    request.useImageSequence = params_.useImageSequence;
+    request.imageNumber = params_.imageNumber;
+    request.imageOffset = params_.imageOffset;
     request.frameNumber = frameNumber;
-    chooseFrameFile(request, imageList, fileName, kPathSize, progress,
+    request.stepping = {params_.iflStartFrame, params_.iflPlaybackRate, params_.iflEndCondition};
+    chooseFrameFile(request, imageList_, fileName_, kPathSize, progress,
                     [this](char* path, int size, ZUtils::ProgressCallback* p) {
                         return checkAssetPath(path, size, p);
                     });
 
-    cache = sharedPtexCache().acquireCache(progress);
+    PtexCache* cache = frame.cache_.acquire(progress);
     if (!cache) return;
     Ptex::String error;
-    texture = cache->get(fileName, error);
-    if (!texture) {
+    frame.texture_.reset(cache->get(fileName_, error));
+    if (!frame.texture_) {
         if (progress) progress->warning("%s", error.c_str());
         return;
     }
 
     const int threads = setup && setup->threadCount > 0 ? setup->threadCount : 0;
     if (threads == 0) return;  // no render thread could shade this frame
-    filters = new PtexFilter*[static_cast<size_t>(threads)]();
-    threadCount = threads;
-    const PtexFilter::Options options(static_cast<PtexFilter::FilterType>(params.filterType),
-                                      params.lerp != 0, params.sharpness);
-    for (int i = 0; i < threadCount; ++i) {
-        filters[i] = PtexFilter::getFilter(texture, options);
-        if (!filters[i]) return;  // the factory does not handle this file: no texture this frame
+    frame.filters_.reset(new PtexPtr<PtexFilter>[static_cast<size_t>(threads)]);
+    frame.threadCount_ = threads;
+    const PtexFilter::Options options(static_cast<PtexFilter::FilterType>(params_.filterType),
+                                      params_.lerp != 0, params_.sharpness);
+    for (int i = 0; i < threads; ++i) {
+        frame.filters_[i].reset(filterFactory_(frame.texture_.get(), options));
+        if (!frame.filters_[i]) return;  // the factory does not handle this file
     }
 
     if (progress) {
-        progress->verbose("PTex file \"%s\" loaded.", fileName);
-        if (texture->hasMipMaps()) {
+        progress->verbose("PTex file \"%s\" loaded.", fileName_);
+        if (frame.texture_->hasMipMaps()) {
             progress->info("PTex file has mip-maps.");
         } else {
             progress->warning("PTex file has no mip-maps.");
         }
     }
     textureLoaded();
-    channelsReady = prepareChannels();
-    buildMesh(frameTime);
-}
-
-void PtexBase::releaseTexture() {
-    channelsReady = false;
-    if (filters) {
-        for (int i = 0; i < threadCount; ++i) {
-            if (filters[i]) filters[i]->release();
-        }
-        delete[] filters;
-        filters = nullptr;
-    }
-    if (texture) {
-        texture->release();
-        texture = nullptr;
-    }
-    origMesh.reset();
-    faceStarts.reset();
-    threadCount = 0;
-    imageList.clearList();
-    if (cache) {
-        sharedPtexCache().releaseCache();
-        cache = nullptr;
-    }
+    frame.ready_ = prepareChannels(params_, frame.texture_->numChannels(),
+                                   frame.texture_->alphaChannel(), frame.channels_);
+    frame.origMesh_ = buildMesh(frameTime);
 }

@@ -1,52 +1,68 @@
-// PtexBase: the Ptex engine part of a texture instance: its per-frame state,
-// the frame load and release, and the channel and colour processing.
+// PtexBase: the Ptex texture engine of one texture instance. It owns the
+// instance's parameter values, its image file list, its per-thread result
+// tables and the frame it currently holds (TextureFrame), and answers the
+// shading lookups. The plugin class (TexFacet) translates the host's calls
+// into the calls below and implements the three hooks.
 //
-// Virtual operations (slot order): destructor, buildMesh(time),
-// checkAssetPath(path, pathSize, progress), textureLoaded(). The texture class
-// (TexFacet) implements the last three.
+// Hooks (virtual, in slot order after the destructor):
+//   buildMesh(time) -> the original-mesh model of the frame at the frame's
+//     time, or null (the host's mesh interface then answers). Called at the
+//     end of a successful load; frame()->texture() is the opened file.
+//   checkAssetPath(path, pathSize, progress): may rewrite a plain file name
+//     in place before it is opened; the result is not examined.
+//   textureLoaded(): called once the texture and the filters are in place.
 //
-// load(renderer), at frame begin, in this order: gives back whatever the
-// instance still holds (a frameBegin without frameEnd), chooses the frame's
-// file into a zero-filled 1024-byte buffer (sequence/FrameFile.h, with this
-// instance's checkAssetPath), takes a reference on the shared cache, opens the
-// texture (a failure sends warning "%s" with the library's error text and
-// ends the load), makes one filter per render thread with
-// PtexFilter::Options(filter_type, lerp != 0, sharpness) (a null filter ends
-// the load silently), sends verbose "PTex file \"%s\" loaded." and then info
-// "PTex file has mip-maps." or warning "PTex file has no mip-maps.", calls
-// textureLoaded(), prepareChannels() and buildMesh(frame time). Messages go to
-// the renderer's progress callback and are skipped without one.
+// Render and frame calls. All of them run on one host thread while nothing
+// shades with the instance. Messages go to the renderer's progress callback
+// and are skipped without one; refused allocations (other than those below)
+// leave through the call as the module allocator raises them.
+//   beginRender(threadCount): new, empty result tables, one per thread.
+//   requestCacheSize(): raises the shared cache size to cache_size MB.
+//   beginFrame(renderer): result tables made when absent or when their number
+//     is not the renderer's thread count, every entry cleared, then the frame
+//     load: the frame's file (sequence/FrameFile.h), a reference on the shared
+//     cache, the texture (warning "%s" with the library's error text when it
+//     cannot be opened), one filter per render thread from the filter factory
+//     (a null filter ends the load silently), verbose "PTex file \"%s\"
+//     loaded." then info "PTex file has mip-maps." or warning "PTex file has
+//     no mip-maps.", textureLoaded(), the channel set-up and the model. A frame
+//     still held is released first.
+//   releaseTexture(): gives back the frame (filters, texture, model,
+//     face-start table, cache reference) and forgets the loaded image list.
+//   endRender(): destroys the result tables, forgets the image list (failed
+//     paths too) and resets the shared cache size to its floor.
 //
-// releaseTexture(), at frame end and destruction: filters, texture,
-// original-mesh model, face-start table, thread count, image list (cleared),
-// then the cache reference, each only when held.
+// Shading, from every render thread at once:
+//   shade(sc) -> the colour with alpha at the shading point, through the
+//     calling thread's result table: a request with the slot and key of a
+//     stored entry answers from it; otherwise evaluate(sc) runs and its result
+//     is stored. The table is bypassed for ray bit 22, a key of 0, and a
+//     thread or slot outside the tables. (1, 1, 1, 1) when the frame is not
+//     ready, there is no mesh source, the point cannot be mapped, the table's
+//     growth is refused (the result then is not stored) or the Ptex library
+//     raises a refused allocation while it reads face data.
+//   evaluate(sc) -> the same without the result tables.
+//   Neither locks (the face-start table takes its lock once per frame) nor
+//   lets an exception out. Allocation: none, except that a thread's result
+//   table grows when a request's slot is at or beyond its capacity (by whole
+//   steps of 30 entries; tables keep their size for the whole render), the
+//   face-start table is built by the first host-path lookup of a quad frame,
+//   and the Ptex library reads face data not yet in its cache.
 //
-// ready(): the frame has a texture, every thread its filter and a sound
-// channel set-up. Lookups of a frame that is not ready give (1, 1, 1, 1).
-//
-// prepareChannels(): once per frame load (see Channels.cpp); never rewrites
-// the parameter members; false (frame not ready) for a file without channels
-// or a channel range wider than the 1024-value filter buffer.
-// mapChannels(buffer, sc): filtered channels to colour with alpha, gain and
-// offset; runs on all render threads, allocates and locks nothing.
-//
-// Frame preparation (load, releaseTexture, prepareChannels) runs on one host
-// thread while nothing shades; shading only reads this state, except the
-// face-start table, which guards itself.
+// setFilterFactory(factory): the function that makes each thread's filter at
+// the next load (null: PtexFilter::getFilter, the default). For tests and
+// embedders that supply their own filters; frame preparation only.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 
+#include "Ptexture.h"
 #include "engine/PtexParams.h"
-#include "origmesh/FaceStartTable.h"
+#include "engine/ResultTables.h"
+#include "engine/TextureFrame.h"
 #include "origmesh/OrigMeshInterface.h"
 #include "sequence/ImageFileList.h"
 #include "zento/AColor.h"
-
-class PtexCache;
-class PtexTexture;
-class PtexFilter;
 
 namespace ZUtils {
 class ProgressCallback;
@@ -54,63 +70,50 @@ class ShadeContext;
 class ZentoRenderer;
 }  // namespace ZUtils
 
-class PtexBase;
-
-// The alpha rule of a frame: the instance and the filter's result buffer.
-using AlphaFunction = float (*)(const PtexBase& base, const float* buffer);
-
-float alphaOne(const PtexBase& base, const float* buffer);
-float alphaFromChannel(const PtexBase& base, const float* buffer);
-float alphaFromIntensity(const PtexBase& base, const float* buffer);
-
 class PtexBase {
 public:
     static constexpr int kPathSize = 1024;
-    static constexpr int kMaxChannels = 1024;  // size of the filter result buffer
+    using FilterFactory = PtexFilter* (*)(PtexTexture* texture, const PtexFilter::Options& options);
 
     PtexBase();
     virtual ~PtexBase();
     PtexBase(const PtexBase&) = delete;
     PtexBase& operator=(const PtexBase&) = delete;
 
-    virtual bool buildMesh(double time) = 0;
+    virtual std::unique_ptr<OrigMeshInterface> buildMesh(double time) = 0;
     virtual bool checkAssetPath(char* path, int pathSize, ZUtils::ProgressCallback* progress) = 0;
     virtual void textureLoaded() = 0;
 
-    void load(ZUtils::ZentoRenderer* renderer);
+    void beginRender(int threadCount);
+    void requestCacheSize();
+    void beginFrame(ZUtils::ZentoRenderer* renderer);
     void releaseTexture();
-    bool holdsFrameResources() const;
+    void endRender();
 
-    bool prepareChannels();
-    ZUtils::AColor mapChannels(const float* buffer, const ZUtils::ShadeContext& sc) const;
-    // One shading point without the result cache; (1, 1, 1, 1) when the frame is
-    // not ready, no mesh source, an out-of-range thread or an unmappable point.
+    ZUtils::AColor shade(const ZUtils::ShadeContext& sc);
     ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc);
 
-    bool ready() const { return texture != nullptr && channelsReady; }
+    void setFilterFactory(FilterFactory factory);
+
+    const PtexParams& parameters() const { return params_; }
+    // The frame held, or null between frameEnd and the next load.
+    const TextureFrame* frame() const { return frame_.get(); }
+    bool ready() const { return frame_ && frame_->ready(); }
+    const ResultTables& resultTables() const { return resultTables_; }
     // The file name the last load opened (or tried to open).
-    const char* loadedFileName() const { return fileName; }
+    const char* loadedFileName() const { return fileName_; }
 
-    // ---- engine state (one frame) ----
-    PtexCache* cache = nullptr;      // the shared cache while this instance holds a reference
-    PtexTexture* texture = nullptr;  // the frame's texture, null when none
-    int threadCount = 0;
-    PtexFilter** filters = nullptr;               // threadCount entries, index = render thread
-    std::unique_ptr<OrigMeshInterface> origMesh;  // the frame's model, null when none
-    FaceStartTable faceStarts;                    // host-path table, built lazily while shading
-    bool channelsReady = false;                   // filters all made and channels prepared
+protected:
+    // The members the host's parameter list writes (bound at construction).
+    PtexParams& boundParameters() { return params_; }
 
-    // ---- channel set-up of the frame (prepareChannels) ----
-    int red = 0, green = 1, blue = 2;  // file channels of the colour components
-    int alpha = -1;                    // file channel of alpha, -1 none
-    int firstChannel = 0, lastChannel = 0;
-    AlphaFunction alphaFunction = &alphaFromIntensity;
-    bool gammaActive = false;
-    float inverseGamma = 1.0f;
+private:
+    void load(ZUtils::ZentoRenderer* renderer);
 
-    // ---- bound parameters and image list ----
-    PtexParams params;
-    ImageFileList imageList;
-
-    char fileName[kPathSize] = {};
+    PtexParams params_;
+    ImageFileList imageList_;
+    ResultTables resultTables_;
+    std::unique_ptr<TextureFrame> frame_;
+    FilterFactory filterFactory_ = &PtexFilter::getFilter;
+    char fileName_[kPathSize] = {};
 };

@@ -23,13 +23,24 @@ ResultTable::~ResultTable() {
     delete[] entries;
 }
 
-void ResultTable::resize(int newCount, bool exact) {
+bool ResultTable::store(int slot, uint32_t key, const ZUtils::AColor& color) {
+    if (count <= slot) {
+        const int old = count;
+        if (!resize(slot + 1, false)) return false;
+        for (int k = old; k <= slot; ++k) entries[k].key = 0;
+    }
+    entries[slot].key = key;
+    entries[slot].color = color;
+    return true;
+}
+
+bool ResultTable::resize(int newCount, bool exact) {
     if (newCount <= capacity) {
         count = newCount;
-        return;
+        return true;
     }
     // In 64 bits and clamped: near INT_MAX the step or the doubling would overflow
-    // (and a wrapped count would make new[] throw something no caller expects).
+    // (and a wrapped count would ask new[] for an impossible size).
     int64_t newCapacity;
     if (exact) {
         newCapacity = newCount;
@@ -42,13 +53,16 @@ void ResultTable::resize(int newCount, bool exact) {
         while (newCapacity < newCount) newCapacity *= 2;
     }
     if (newCapacity > INT_MAX) newCapacity = INT_MAX;
-    auto* grown = new ResultEntry[static_cast<size_t>(newCapacity)];
+    // Grown while shading: a refusal must not leave the render thread.
+    auto* grown = new (std::nothrow) ResultEntry[static_cast<size_t>(newCapacity)];
+    if (!grown) return false;
     if (count > 0 && entries)
         std::memcpy(static_cast<void*>(grown), entries, sizeof(ResultEntry) * count);
     delete[] entries;
     entries = grown;
     capacity = static_cast<int>(newCapacity);
     count = newCount;
+    return true;
 }
 
 void ResultTables::create(int threadCount) {

@@ -1,26 +1,33 @@
-// Per-thread result caches of a texture instance.
+// Per-thread result caches of a texture instance: the colour last computed
+// for a (slot, key) pair of the host, so a repeated request is one compare.
 //
-// ResultEntry {key, color}: key 0 marks an empty entry.
 // ResultTable {count, growStep (30), capacity, entries}: one per render
-//   thread, each in its own 128-byte-aligned block (taken from the runtime
-//   heap, with the address of the underlying allocation kept just before the
-//   block) so that tables of different threads never share a cache line.
-//   resize(newCount, exact) makes count == newCount; growing beyond capacity
-//   picks the new capacity (exact: newCount; step > 0: the smallest multiple
-//   of the step greater than newCount; else newCount or the capacity doubled
-//   until large enough; never above INT_MAX), copies the first count entries
-//   into a new array (module allocator) and frees the old one. Entries beyond
-//   the old count are not initialised. A failed allocation raises the allocator's failure and
-//   leaves the table unchanged.
+//   thread; entry i belongs to the host's resultSlot i; key 0 marks it empty.
+//   find(slot, key): the colour stored at slot under key, or null.
+//   store(slot, key, color): writes the entry, first growing the table to
+//     slot + 1 entries when needed (the entries in between empty); false,
+//     with nothing written, when the growth is refused.
+//   resize(newCount, exact): count = newCount; beyond the capacity the entries
+//     move to a new array (exact: newCount entries; else the smallest multiple
+//     of growStep above newCount, or the capacity doubled when the step is 0;
+//     never above INT_MAX). The array comes from the module allocator's
+//     absorbing form: a refusal is reported, answers false and leaves the
+//     table as it was.
+//   Growth is the only allocation of a lookup (see PtexBase.h).
 // ResultTables: the array of tables with its count.
 //   create(threadCount): one empty table per thread (nothing for <= 0); when
-//     the aligned block of a table cannot be had, no tables are kept.
-//   clear(): key 0 in every entry in use; counts, capacities, colours stay.
+//     the block of a table cannot be had, no tables are kept (the cache is
+//     then not used). The array itself raises a refused allocation.
+//   clear(): every key of every entry in use set to 0; counts, capacities and
+//     colours stay.
 //   destroy(): every table and the array; safe when there are none.
 //   table(i): the table of render thread i (callers keep i in range).
 //
-// create, clear and destroy run in frame preparation only; a table is read
-// and written during shading by its own thread only.
+// Each table sits in a 128-byte-aligned block of its own, taken from the
+// runtime heap, so tables of different threads never share a cache line: the
+// block is the per-thread state of a render's lookups. create, clear and
+// destroy run in frame preparation only; during shading a table is read and
+// written by its own thread only.
 #pragma once
 
 #include <cstddef>
@@ -44,7 +51,11 @@ struct ResultTable {
     ResultTable(const ResultTable&) = delete;
     ResultTable& operator=(const ResultTable&) = delete;
 
-    void resize(int newCount, bool exact);
+    const ZUtils::AColor* find(int slot, uint32_t key) const {
+        return slot < count && entries[slot].key == key ? &entries[slot].color : nullptr;
+    }
+    bool store(int slot, uint32_t key, const ZUtils::AColor& color);
+    bool resize(int newCount, bool exact);
 };
 
 class ResultTables {

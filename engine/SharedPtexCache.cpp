@@ -55,3 +55,14 @@ void SharedPtexCache::resetCacheSize() {
     sizeBytes = kDefaultSizeBytes;
     progress = nullptr;
 }
+
+PtexCache* SharedCacheLease::acquire(ZUtils::ProgressCallback* progress) {
+    if (!cache_) cache_ = sharedPtexCache().acquireCache(progress);
+    return cache_;
+}
+
+void SharedCacheLease::release() {
+    if (!cache_) return;
+    cache_ = nullptr;
+    sharedPtexCache().releaseCache();
+}

@@ -1,33 +1,34 @@
-// SharedPtexCache: the process-wide holder of the one Ptex cache that every
-// texture instance shares.
+// SharedPtexCache: the one Ptex cache that every texture instance of the
+// process shares, and each instance's reference on it (SharedCacheLease).
 //
-// acquireCache(progress): the cache with one more reference; creates it when
-//   none exists, with the library's default number of open files, sizeBytes as
-//   memory limit, no premultiplied alpha and the UTF-8 input handler, then
-//   sends verbose "Created Ptex cache with size %.2f MB" (sizeBytes / 1048576)
-//   and keeps `progress` (both only when progress is given).
+// acquireCache(progress) -> the cache, with one more reference; created when
+//   none exists, with the library's default number of open files, sizeBytes
+//   as memory limit, no premultiplied alpha and sharedCacheInputHandler().
+//   Creating it sends verbose "Created Ptex cache with size %.2f MB" to
+//   `progress` (when given), which is kept for the release message. Null only
+//   when the library cannot create a cache.
 // releaseCache(): gives one reference back (nothing when none is held); the
 //   last one sends verbose "Releasing Ptex cache" to the kept callback (if
-//   any), releases the cache and forgets cache and callback.
-// raiseCacheSize(bytes): sizeBytes = max(sizeBytes, bytes), unsigned 64-bit;
-//   affects only a cache created later.
-// resetCacheSize(): sizeBytes back to 100 MB (104857600); the kept callback
-//   is forgotten too, since it belongs to the render that ends.
+//   any) and releases the cache.
+// raiseCacheSize(bytes): sizeBytes = max(sizeBytes, bytes) as unsigned 64-bit
+//   values; only a cache created later takes the new size.
+// resetCacheSize(): sizeBytes back to 100 MB (the floor); the kept callback,
+//   which belongs to the render that ends, is forgotten.
 //
-// No lock: the host calls frame preparation of all instances from one thread
-// while no shading runs. Constant-initialised, so it exists before any other
-// static object of the library.
+// Threads: none of this locks. Every call comes from frame preparation,
+// which the host runs for all instances on one thread while nothing shades.
+// The holder is constant-initialised, so it exists before any other static
+// object of the library.
 #pragma once
 
 #include <cstdint>
 
 class PtexCache;
+class PtexInputHandler;
 
 namespace ZUtils {
 class ProgressCallback;
 }
-
-class PtexInputHandler;
 
 struct SharedPtexCache {
     static constexpr uint64_t kDefaultSizeBytes = 104857600ull;  // 100 MB
@@ -46,7 +47,30 @@ struct SharedPtexCache {
 // The one holder of the process.
 SharedPtexCache& sharedPtexCache();
 
-// The input handler given to the cache when it is created (the UTF-8 handler
-// of support/ by default). Tests may replace it before a cache is created.
+// One instance's reference on the shared cache: acquire takes it (once),
+// release or the destructor gives it back.
+class SharedCacheLease {
+public:
+    SharedCacheLease() = default;
+    ~SharedCacheLease() { release(); }
+    SharedCacheLease(const SharedCacheLease&) = delete;
+    SharedCacheLease& operator=(const SharedCacheLease&) = delete;
+
+    PtexCache* acquire(ZUtils::ProgressCallback* progress);
+    void release();
+    PtexCache* get() const { return cache_; }
+
+private:
+    PtexCache* cache_ = nullptr;
+};
+
+// cache_size in MB as the byte count for raiseCacheSize; 0 for a size of 0
+// or less, which asks for nothing (the floor holds).
+inline uint64_t cacheSizeToBytes(int megabytes) {
+    return megabytes > 0 ? static_cast<uint64_t>(megabytes) * 1048576ull : 0ull;
+}
+
+// The input handler given to the cache when it is created: the UTF-8 file
+// handler of support/ unless a test has set another (before a cache exists).
 PtexInputHandler* sharedCacheInputHandler();
 void setSharedCacheInputHandler(PtexInputHandler* handler);

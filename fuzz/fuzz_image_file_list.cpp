@@ -62,15 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     writeFile(path, data + 9, size - 9);
 
     ImageFileList list;
-    list.endCondition = static_cast<int8_t>(data[0]) % 4;
-    std::memcpy(&list.startFrame, data + 1, 4);
-    std::memcpy(&list.playbackRate, data + 5, 4);
+    FrameStepping stepping;
+    stepping.endCondition = static_cast<int8_t>(data[0]) % 4;
+    std::memcpy(&stepping.startFrame, data + 1, 4);
+    std::memcpy(&stepping.playbackRate, data + 5, 4);
 
     const bool loaded = list.loadList(path.c_str(), nullptr);
     for (int32_t index : list.frames)
         require(index >= 0 && static_cast<size_t>(index) < list.fileNames.size());
     for (int frame : {-1000000, -7, -1, 0, 1, 2, 3, 50, 2147483647, -2147483647 - 1}) {
-        const char* name = list.getFrameFileName(frame);
+        const char* name = list.getFrameFileName(frame, stepping);
         if (!name) continue;
         bool known = false;
         for (const auto& entry : list.fileNames) known = known || entry.ptr() == name;

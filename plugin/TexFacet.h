@@ -1,31 +1,29 @@
-// TexFacet: the Ptex texture plugin instance.
+// TexFacet: the Ptex texture plugin instance. It translates the host's plugin
+// and texture interfaces into the engine's calls (engine/PtexBase.h) and
+// implements the engine's hooks from the host's parameter list.
 //
-// A ZentoTexture (plugin interface + texture interface subobjects) and a
-// PtexBase (the engine: frame state, bound parameters, image list). What the
-// render and frame calls do is in TexFacetLifecycle.h, one function per call.
+// Construction binds every parameter of the table to the engine's members and
+// the output "color" to this instance's texture interface (nothing without a
+// parameter list, which a descriptor without a table gives). Destruction
+// releases the frame held, the cache reference included.
 //
-// Construction, in order: the host bases (the plugin interface makes the
-// parameter list when the descriptor has a table), the texture interface, the
-// engine part (no cache, texture, filters or model; parameters at their
-// registered defaults), no result tables and assetPathFlag 0, then the 26
-// parameter bindings (none without a parameter list), the last one the output
-// "color" to this instance's texture interface.
+// renderBegin: result tables for the renderer's threads, assetPathFlag from
+//   the renderer's AssetPathFlagInterface (0 without one), the parameters
+//   cached at time 0.0 and the point (0, 0, 0), the shared cache size raised
+//   to cache_size.
+// frameBegin: the host library's own frameBegin, then the engine's.
+// frameEnd: the frame is released. renderEnd: the engine's endRender.
+// getTexColor: the engine's shade; getTexColorBounds: always (0,0,0,0) ..
+//   (1,1,1,1).
+// Hooks: buildMesh builds the original-mesh model from the geometry parameters
+// at the frame's time; checkAssetPath asks the host with assetPathFlag;
+// textureLoaded does nothing.
 //
-// Destruction, in order: the result tables, the engine part (releases what
-// the frame holds, the cache reference included, then the image list and the
-// file name), the texture interface, the plugin interface (returns the
-// parameter list), the name and the interface list.
-//
-// getTexColorBounds always gives (0,0,0,0) .. (1,1,1,1). The engine hooks:
-// buildMesh builds the original-mesh model from the geometry parameters at
-// the frame time (none without a parameter list); checkAssetPath asks the
-// host with assetPathFlag; textureLoaded does nothing.
+// Threads: everything but getTexColor comes from one host thread while
+// nothing shades; getTexColor from every render thread at once.
 #pragma once
 
-#include <cstdint>
-
 #include "engine/PtexBase.h"
-#include "engine/ResultTables.h"
 #include "zento/TextureInterface.h"
 
 class TexFacet : public ZUtils::ZentoTexture, public PtexBase {
@@ -40,19 +38,16 @@ public:
     void frameEnd(ZUtils::ZentoRenderer* renderer) override;
 
     // Texture interface.
-    ZUtils::AColor getTexColor(const ZUtils::ShadeContext& sc) override;
+    ZUtils::AColor getTexColor(const ZUtils::ShadeContext& sc) override { return shade(sc); }
     void getTexColorBounds(ZUtils::AColor& lower, ZUtils::AColor& upper) override;
 
     // Engine hooks.
-    bool buildMesh(double time) override;
+    std::unique_ptr<OrigMeshInterface> buildMesh(double time) override;
     bool checkAssetPath(char* path, int pathSize, ZUtils::ProgressCallback* progress) override;
     void textureLoaded() override {}
 
-    // Runs the host library's base frameBegin (the first step of frameBegin).
-    void baseFrameBegin(ZUtils::ZentoRenderer* renderer) {
-        ZentoPluginInterface::frameBegin(renderer);
-    }
+    int assetPathFlag() const { return assetPathFlag_; }
 
-    ResultTables resultTables;  // one per render thread while a render runs
-    int assetPathFlag = 0;      // from the renderer at renderBegin
+private:
+    int assetPathFlag_ = 0;  // from the renderer at renderBegin
 };

@@ -1,23 +1,21 @@
 #pragma once
-// The choice of a frame's texture file (the first steps of the texture's load).
+// The choice of a frame's texture file, the first step of a texture's frame load.
 //
-// template <class InstanceCheck>
-// void chooseFrameFile(const FrameFileRequest& request, ImageFileList& list, char* buffer,
-//                      int bufferSize, ZUtils::ProgressCallback* progress, InstanceCheck&& check)
-//   1. Zero-fills buffer (bufferSize bytes, normally 1024).
-//   2. use_image_sequence 0: copies ptex_file (when set, at most bufferSize - 1
-//      characters) and calls check(buffer, bufferSize, progress) - the instance's asset
-//      check, which may rewrite the buffer; its result is not examined.
-//      Otherwise: makeSequenceFileName with ptex_file ("" when unset) and the number
-//      sequenceNumber(image_number, image_offset) (saturated, never wrapping).
-//   3. When the buffer names an image file list and list.loadList(buffer, progress)
-//      succeeds, the entry of request.frameNumber (if any) replaces the buffer's text.
-//   The buffer then holds the file to open. No message of its own.
+// chooseFrameFile(request, list, buffer, bufferSize, progress, check)
+//   Leaves in `buffer` (bufferSize bytes, normally 1024; zero-filled first, the
+//   text always terminated and cut to bufferSize - 1 characters) the name of the
+//   file to open for the frame: ptex_file as it is, or the member of its
+//   numbered sequence, then, when that names an image file list that loads, the
+//   list's entry for the frame. `check` is the instance's asset check
+//   (char* path, int size, ProgressCallback*): it is called for plain names
+//   only, may rewrite the buffer and its result is not examined. `list` keeps
+//   the loaded list. Messages: only those of the sequence naming and the list;
+//   progress may be null. Frame preparation only (not thread-safe).
+
+#include <cstring>
 
 #include "sequence/ImageFileList.h"
 #include "sequence/SequenceName.h"
-
-#include <cstring>
 
 struct FrameFileRequest {
     const char* ptexFile = nullptr;  // the parameter's text, null when unset
@@ -25,6 +23,7 @@ struct FrameFileRequest {
     int imageNumber = 0;
     int imageOffset = 0;
     int frameNumber = 0;  // the host's current frame
+    FrameStepping stepping;
 };
 
 namespace frame_file_detail {
@@ -47,12 +46,16 @@ void chooseFrameFile(const FrameFileRequest& request, ImageFileList& list, char*
         if (request.ptexFile) frame_file_detail::copyCut(buffer, bufferSize, request.ptexFile);
         check(buffer, bufferSize, progress);
     } else {
+        // The last digit run of the name becomes image_number + image_offset
+        // (saturated, never wrapping).
         makeSequenceFileName(request.ptexFile ? request.ptexFile : "",
                              sequenceNumber(request.imageNumber, request.imageOffset), buffer,
                              bufferSize, progress);
     }
+    // A list that fails to load, or has no entry for the frame, leaves its own
+    // path, which the cache then fails to open.
     if (isImageFileList(buffer) && list.loadList(buffer, progress)) {
-        if (const char* entry = list.getFrameFileName(request.frameNumber))
+        if (const char* entry = list.getFrameFileName(request.frameNumber, request.stepping))
             frame_file_detail::copyCut(buffer, bufferSize, entry);
     }
 }

@@ -212,7 +212,9 @@ int ImageFileList::getDirLength(ImageFileList& current) {
     return length;
 }
 
-const char* ImageFileList::getFrameFileName(int frame) const {
+const char* ImageFileList::getFrameFileName(int frame, const FrameStepping& stepping) const {
+    const int32_t startFrame = stepping.startFrame, endCondition = stepping.endCondition;
+    const float playbackRate = stepping.playbackRate;
     const int64_t n = static_cast<int64_t>(frames.size());
     if (n == 0 || endCondition < 0 || endCondition > 2) return nullptr;
 

@@ -6,9 +6,10 @@
 //   True when the extension after the path's last '.' begins with "ifl" in any letter
 //   case ("shot.IFL", "shot.iflx", "dir.ifl/shot"); false for null, empty, no '.'.
 //
+// FrameStepping: how host frames step through the entries (the ifl_start_frame,
+//   ifl_playback_rate and ifl_end_condition parameters).
+//
 // class ImageFileList
-//   startFrame, playbackRate, endCondition: frame selection; the parameter list caches
-//     ifl_start_frame, ifl_playback_rate and ifl_end_condition straight into them.
 //   bool loadList(const char* path, ZUtils::ProgressCallback* progress)
 //     Makes the list at path (at most 1023 characters) the current one. The remembered
 //     path answers from memory: true when it loaded, false plus the warning
@@ -23,7 +24,7 @@
 //   void resetList()
 //     clearList() that also forgets a failed path (render end), so a list that appears
 //     between renders is read.
-//   const char* getFrameFileName(int frame) const
+//   const char* getFrameFileName(int frame, const FrameStepping& stepping) const
 //     Path of the entry for a host frame, or null (no entries, end condition not 0..2).
 //     t = trunc(float(frame - startFrame) * playbackRate); Loop (0): t mod N; Ping Pong
 //     (1): back and forth, each end shown twice; Hold (2): first entry up to t = 0, last
@@ -65,6 +66,12 @@ class ProgressCallback;
 
 bool isImageFileList(const char* path);
 
+struct FrameStepping {
+    int32_t startFrame = 0;
+    float playbackRate = 1.0f;
+    int32_t endCondition = 0;  // 0 loop, 1 ping pong, 2 hold
+};
+
 class ImageFileList {
 public:
     static constexpr int kPathSize = 1024;
@@ -82,14 +89,10 @@ public:
     bool loadList(const char* path, ZUtils::ProgressCallback* progress);
     void clearList();
     void resetList();
-    const char* getFrameFileName(int frame) const;
+    const char* getFrameFileName(int frame, const FrameStepping& stepping) const;
 
     bool parseListFile(ImageFileList& current, const char* path, int depth);
     int getDirLength(ImageFileList& current);
-
-    int32_t startFrame = 0;
-    float playbackRate = 1.0f;
-    int32_t endCondition = 0;
 
     bool loaded = false;
     char listPath[kPathSize] = {};

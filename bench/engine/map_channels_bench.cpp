@@ -2,18 +2,12 @@
 // and without gain and offset textures.
 #include <benchmark/benchmark.h>
 
-#include "engine/PtexBase.h"
+#include "engine/Channels.h"
+#include "engine/PtexParams.h"
 #include "zento/ShadeContext.h"
 #include "zento/TextureInterface.h"
 
 namespace {
-
-class Engine : public PtexBase {
-public:
-    bool buildMesh(double) override { return false; }
-    bool checkAssetPath(char*, int, ZUtils::ProgressCallback*) override { return false; }
-    void textureLoaded() override {}
-};
 
 class Constant : public ZUtils::TextureInterface {
 public:
@@ -30,13 +24,14 @@ public:
 void mapChannels(benchmark::State& state) {
     const int space = static_cast<int>(state.range(0));
     const bool textures = state.range(1) != 0;
-    Engine e;
+    PtexParams params;
+    ChannelSetup e;
     Constant gain, offset;
-    e.params.colorSpace = space;
-    e.params.gamma = 2.2f;
-    e.params.alphaType = 1;
-    e.params.colorGain = textures ? &gain : nullptr;
-    e.params.colorOffset = textures ? &offset : nullptr;
+    params.colorSpace = space;
+    params.gamma = 2.2f;
+    params.alphaType = 1;
+    params.colorGain = textures ? &gain : nullptr;
+    params.colorOffset = textures ? &offset : nullptr;
     e.gammaActive = true;
     e.inverseGamma = 1.0f / 2.2f;
     e.red = 0;
@@ -50,7 +45,7 @@ void mapChannels(benchmark::State& state) {
     ZUtils::ShadeContext sc;
     for (auto _ : state) {
         benchmark::DoNotOptimize(buffer);
-        ZUtils::AColor c = e.mapChannels(buffer, sc);
+        ZUtils::AColor c = ::mapChannels(e, params, buffer, sc);
         benchmark::DoNotOptimize(c);
         buffer[0] += 1e-7f;
     }

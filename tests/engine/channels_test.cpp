@@ -5,7 +5,8 @@
 #include <string>
 
 #include "Ptexture.h"
-#include "engine/PtexBase.h"
+#include "engine/Channels.h"
+#include "engine/PtexParams.h"
 #include "engine_test_files.h"
 #include "zento/ShadeContext.h"
 #include "zento/TextureInterface.h"
@@ -14,21 +15,26 @@ using ZUtils::AColor;
 
 namespace {
 
-class Engine : public PtexBase {
-public:
-    bool buildMesh(double) override { return false; }
-    bool checkAssetPath(char*, int, ZUtils::ProgressCallback*) override { return false; }
-    void textureLoaded() override {}
+// A frame's channel set-up with the parameters and file it comes from.
+struct Engine : ChannelSetup {
+    PtexParams params;
+    PtexTexture* texture = nullptr;
 
-    // Opens a file as the frame's texture (without the shared cache).
+    // Opens a file as the frame's texture.
     bool open(const std::string& path) {
         Ptex::String error;
         texture = PtexTexture::open(path.c_str(), error);
         return texture != nullptr;
     }
-    ~Engine() override {
+    bool prepareChannels() {
+        return ::prepareChannels(params, texture ? texture->numChannels() : 0,
+                                 texture ? texture->alphaChannel() : -1, *this);
+    }
+    AColor mapChannels(const float* buffer, const ZUtils::ShadeContext& sc) const {
+        return ::mapChannels(*this, params, buffer, sc);
+    }
+    ~Engine() {
         if (texture) texture->release();
-        texture = nullptr;
     }
 };
 
@@ -111,6 +117,7 @@ TEST(PrepareChannels, ParametersAreNeverRewritten) {
     EXPECT_EQ(e.params.rChannel, 0);
     EXPECT_EQ(e.params.aChannel, -1);
     e.texture->release();
+    e.texture = nullptr;
     // A later frame with another layout starts from the parameters again.
     ASSERT_TRUE(e.open(three));
     e.params.autoColor = 0;

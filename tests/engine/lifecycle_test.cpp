@@ -70,18 +70,17 @@ TEST_F(Lifecycle, DefaultSizeCacheAndLoadMessages) {
     EXPECT_STREQ(messages.text(2), "PTex file has mip-maps.");
     EXPECT_EQ(messages.level(2), ProgressLevel::Info);
     EXPECT_TRUE(a.tex().ready());
-    EXPECT_EQ(a.tex().threadCount, 3);
-    for (int i = 0; i < 3; ++i) EXPECT_NE(a.tex().filters[i], nullptr);
-    EXPECT_EQ(a.tex().resultTables.count(), 3);
+    ASSERT_NE(a.tex().frame(), nullptr);
+    EXPECT_EQ(a.tex().frame()->threadCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_NE(a.tex().frame()->filter(i), nullptr);
+    EXPECT_EQ(a.tex().resultTables().count(), 3);
     EXPECT_EQ(sharedPtexCache().refCount, 1u);
     a.tex().frameEnd(&renderer);
     EXPECT_STREQ(messages.text(3), "Releasing Ptex cache");
     EXPECT_EQ(sharedPtexCache().cache, nullptr);
-    EXPECT_EQ(a.tex().texture, nullptr);
-    EXPECT_EQ(a.tex().filters, nullptr);
-    EXPECT_EQ(a.tex().threadCount, 0);
+    EXPECT_EQ(a.tex().frame(), nullptr);  // texture, filters and model given back
     a.tex().renderEnd(&renderer);
-    EXPECT_FALSE(a.tex().resultTables.exist());
+    EXPECT_FALSE(a.tex().resultTables().exist());
 }
 
 TEST_F(Lifecycle, TwoInstancesShareOneCacheOfTheLargestSize) {
@@ -149,7 +148,7 @@ TEST_F(Lifecycle, MissingFileWarnsOnceAndShadesWhite) {
     EXPECT_EQ(warnings, 1u);
     EXPECT_EQ(loaded, 0u);
     EXPECT_FALSE(a.tex().ready());
-    EXPECT_EQ(a.tex().cache, sharedPtexCache().cache);  // the reference is held until frameEnd
+    EXPECT_TRUE(a.tex().frame()->holdsCache());  // the reference is held until frameEnd
     EXPECT_EQ(getTextureInterface(a.plugin)->getTexColor(ShadeContext()), AColor(1, 1, 1, 1));
     a.tex().frameEnd(&renderer);
     EXPECT_EQ(sharedPtexCache().cache, nullptr);
@@ -190,7 +189,7 @@ TEST_F(Lifecycle, ResultTablesAreMadeAtFrameBeginWhenAbsent) {
     Instance a;
     a.setFile(file);
     a.tex().frameBegin(&renderer);  // no renderBegin
-    EXPECT_EQ(a.tex().resultTables.count(), 3);
+    EXPECT_EQ(a.tex().resultTables().count(), 3);
     a.tex().frameEnd(&renderer);
     a.tex().renderEnd(&renderer);
 }
@@ -231,12 +230,13 @@ TEST_F(Lifecycle, GoldenFileWithFiveChannels) {
     a.setFile(path);
     a.tex().renderBegin(&renderer);
     a.tex().frameBegin(&renderer);
-    ASSERT_NE(a.tex().texture, nullptr);
-    EXPECT_EQ(a.tex().red, 0);
-    EXPECT_EQ(a.tex().green, 1);
-    EXPECT_EQ(a.tex().blue, 2);
-    EXPECT_EQ(a.tex().firstChannel, 0);
-    EXPECT_EQ(a.tex().lastChannel, 2);
+    ASSERT_NE(a.tex().frame()->texture(), nullptr);
+    const ChannelSetup& c = a.tex().frame()->channels();
+    EXPECT_EQ(c.red, 0);
+    EXPECT_EQ(c.green, 1);
+    EXPECT_EQ(c.blue, 2);
+    EXPECT_EQ(c.firstChannel, 0);
+    EXPECT_EQ(c.lastChannel, 2);
     a.tex().frameEnd(&renderer);
     a.tex().renderEnd(&renderer);
 }

@@ -1,7 +1,7 @@
 // Unit cases of getTexColor and evaluate on a statically linked instance (the
 // module's own allocator linked in): a one-face quad file with the unit square as
-// its own model, and thread 0's filter replaced by one that records its arguments
-// and answers the number of its calls, so every evaluation is visible.
+// its own model, and a filter factory that gives thread 0 a filter recording its
+// arguments and answering the number of its calls, so every evaluation is visible.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -24,14 +24,11 @@ using namespace ZUtils;
 
 namespace {
 
+// Owned by the test: the frame's release() leaves it alone.
 struct RecordingFilter : PtexFilter {
-    PtexFilter* inner = nullptr;  // the instance's own filter, released in its place
     int calls = 0;
     float u = 0, v = 0, fp[4] = {};
-    void release() override {
-        if (inner) inner->release();
-        inner = nullptr;
-    }
+    void release() override {}
     void eval(float* r, int, int n, int, float u_, float v_, float uw1, float vw1, float uw2,
               float vw2, float, float) override {
         ++calls, u = u_, v = v_, fp[0] = uw1, fp[1] = vw1, fp[2] = uw2, fp[3] = vw2;
@@ -42,6 +39,14 @@ struct RecordingFilter : PtexFilter {
 const Vector3f kSquare[4] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
 const int kDegree[1] = {4}, kCorners[4] = {0, 1, 2, 3}, kTriangles[6] = {0, 1, 2, 0, 2, 3};
 const AColor kWhite(1, 1, 1, 1);
+
+// The filter factory of the instance: the recorder for the first filter of a
+// load (thread 0), the file's own filters for the others.
+RecordingFilter* g_recorder = nullptr;
+int g_filtersMade = 0;
+PtexFilter* recorderFirst(PtexTexture* texture, const PtexFilter::Options& options) {
+    return g_filtersMade++ == 0 ? g_recorder : PtexFilter::getFilter(texture, options);
+}
 
 char g_report[DEBUG_OUTPUT_BUFFER_SIZE];  // first debugger line of a failure report
 void captureReport(const char* text) {
@@ -64,6 +69,8 @@ protected:
         param("origFacesDegree").setIntList(kDegree, 1);
         param("faces").setIntList(kTriangles, 6);
         renderer.getRenderSetup().threadCount = 2;
+        g_recorder = &rec;
+        tex().setFilterFactory(&recorderFirst);
         tex().renderBegin(&renderer);
         beginFrame();
     }
@@ -72,12 +79,19 @@ protected:
         tex().renderEnd(&renderer);
         texFacetPluginDesc().deletePlugin(plugin);
     }
-    void beginFrame() {
-        tex().frameBegin(&renderer);
-        ASSERT_TRUE(tex().ready() && tex().origMesh);
+    void beginFrame(bool ownModel = true) {
+        g_filtersMade = 0;
         rec.calls = 0;
-        rec.inner = tex().filters[0];
-        tex().filters[0] = &rec;
+        tex().frameBegin(&renderer);
+        ASSERT_TRUE(tex().ready());
+        ASSERT_EQ(tex().frame()->origMesh() != nullptr, ownModel);
+        ASSERT_EQ(tex().frame()->filter(0), &rec);
+    }
+    // The next frame without the geometry lists: the host's mesh interface answers.
+    void beginHostMeshFrame() {
+        param("faces").setIntList(kTriangles, 0);
+        tex().frameEnd(&renderer);
+        beginFrame(false);
     }
     TexFacet& tex() { return *static_cast<TexFacet*>(plugin); }
     ZentoPluginParameter& param(const char* name) {
@@ -101,7 +115,7 @@ protected:
         setDebugOutputSink(old);
         return c;
     }
-    const ResultTable& table(int thread) { return tex().resultTables.table(thread); }
+    const ResultTable& table(int thread) { return tex().resultTables().table(thread); }
 
     Plugin* plugin = texFacetPluginDesc().newPlugin(nullptr);
     ZentoRenderer renderer;
@@ -164,7 +178,8 @@ TEST_F(Lookup, FootprintScale) {
     shade(sc);
     EXPECT_EQ(rec.fp[0] + rec.fp[3], 0.0f);
     square.offerInterface(EXT_WORLD_POINT_MAPPING, true);
-    tex().params.filterType = 0;  // point filtering: no footprint
+    param("filter_type").setInt(0);  // point filtering: no footprint
+    tex().getParameterList()->cacheParams(0.0, TracePoint{0.0, 0.0, 0.0});
     shade(sc);
     EXPECT_EQ(rec.fp[0] + rec.fp[3], 0.0f);
 }
@@ -225,7 +240,7 @@ TEST_F(Lookup, TablesFollowTheFrameThreadCount) {
     tex().frameEnd(&renderer);
     renderer.getRenderSetup().threadCount = 3;  // changed after render begin
     beginFrame();
-    ASSERT_EQ(tex().resultTables.count(), 3);
+    ASSERT_EQ(tex().resultTables().count(), 3);
     shade(at(0, 4, 2));
     EXPECT_EQ(table(2).count, 1);
 }
@@ -243,7 +258,7 @@ struct BadHost : HostMesh {
 TEST_F(Lookup, OriginalFaceOutsideTheRange) {
     BadHost host;
     ASSERT_TRUE(host.setPolygons(kSquare, 4, kDegree, 1, kCorners, 4));
-    tex().origMesh.reset();  // the host's mesh interface answers
+    beginHostMeshFrame();
     for (const int f : {1, -1, INT_MAX, INT_MIN}) {
         host.origFace = f;
         host.degreeAsked = false;
@@ -278,13 +293,13 @@ TEST_F(Lookup, OwnAllocationFailureAnswersWhiteUncached) {
     EXPECT_EQ(shadeRefused(at(INT_MAX - 1, 9)), kWhite);  // the largest slot: no capacity overflow
     EXPECT_EQ(table(0).count, 101);
 
-    tex().origMesh.reset();  // the host-path face-start table is refused next
+    beginHostMeshFrame();  // the host-path face-start table is refused next
     const ShadeContext hostSc = at();
     EXPECT_EQ(shadeRefused(hostSc), kWhite);
-    EXPECT_FALSE(tex().faceStarts.isBuilt());
+    EXPECT_FALSE(tex().frame()->faceStarts().isBuilt());
     EXPECT_NE(g_report[0], 0);
-    EXPECT_EQ(shade(hostSc).r, 4.0f);  // the lock was not left held
-    EXPECT_EQ(tex().faceStarts.builds(), 1);
+    EXPECT_EQ(shade(hostSc).r, 1.0f);  // the lock was not left held
+    EXPECT_EQ(tex().frame()->faceStarts().builds(), 1);
 }
 
 }  // namespace

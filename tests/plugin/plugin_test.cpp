@@ -11,7 +11,6 @@
 #include "plugin/LibEntry.h"
 #include "plugin/ParameterTable.h"
 #include "plugin/TexFacet.h"
-#include "plugin/TexFacetLifecycle.h"
 #include "zento/ShadingInterfaces.h"
 #include "zento/ZentoParameterList.h"
 #include "zento/ZentoPluginHost.h"
@@ -104,18 +103,18 @@ const char* const kBindings[25] = {
 // The numeric members, bound to kBindings[1] .. kBindings[22] in that order,
 // the textures and the flag hold their registered defaults.
 void expectRegisteredDefaults(const TexFacet& t) {
-    const PtexParams& p = t.params;
+    const PtexParams& p = t.parameters();
     auto list = [](auto... v) { return std::vector<double>{double(v)...}; };
     const std::vector<double> members =
         list(p.useImageSequence, p.imageNumber, p.imageOffset, p.filterType, p.width, p.blur,
-             p.sharpness, p.lerp, p.reverseVertices, p.cacheSize, t.imageList.startFrame,
-             t.imageList.playbackRate, t.imageList.endCondition, p.rChannel, p.gChannel, p.bChannel,
-             p.aChannel, p.autoColor, p.autoAlpha, p.alphaType, p.gamma, p.colorSpace);
+             p.sharpness, p.lerp, p.reverseVertices, p.cacheSize, p.iflStartFrame,
+             p.iflPlaybackRate, p.iflEndCondition, p.rChannel, p.gChannel, p.bChannel, p.aChannel,
+             p.autoColor, p.autoAlpha, p.alphaType, p.gamma, p.colorSpace);
     for (size_t b = 1; b <= members.size(); ++b) {
         auto named = [&](const Row& r) { return kBindings[b] == std::string(r.name); };
         EXPECT_EQ(members[b - 1], std::find_if(kTable, kTable + 30, named)->def) << kBindings[b];
     }
-    EXPECT_TRUE(p.colorGain == nullptr && p.colorOffset == nullptr && t.assetPathFlag == 0);
+    EXPECT_TRUE(p.colorGain == nullptr && p.colorOffset == nullptr && t.assetPathFlag() == 0);
 }
 
 struct Instance {
@@ -193,12 +192,12 @@ TEST(ParameterBinding, TwentySixBindingsInOrderAndMembersAtTheDefaults) {
               getTextureInterface(i.plugin));  // the 26th: this instance
     EXPECT_EQ(list->getNumCaches(), 0);
     expectRegisteredDefaults(i.tex());
-    EXPECT_EQ(i.tex().params.ptexFile.ptr(), nullptr);
+    EXPECT_EQ(i.tex().parameters().ptexFile.ptr(), nullptr);
     list->getParam("ptex_file")
         ->setString("wall.ptx");  // only the file set: the rest renders with defaults
     ZentoRenderer r;
     i.tex().renderBegin(&r);
-    EXPECT_STREQ(i.tex().params.ptexFile.ptr(), "wall.ptx");
+    EXPECT_STREQ(i.tex().parameters().ptexFile.ptr(), "wall.ptx");
     expectRegisteredDefaults(i.tex());
 }
 
@@ -215,19 +214,19 @@ TEST(ParameterBinding, RenderBeginCachesAtTimeZeroAndOriginFrameBeginNothing) {
     ZentoPluginParameter channel("r_channel", TYPE_INT);  // as the host sets it
     channel.setInt(4);
     EXPECT_EQ(iface->setParameter(&channel), 1);
-    EXPECT_EQ(i.tex().params.rChannel, 0);  // not before caching
+    EXPECT_EQ(i.tex().parameters().rChannel, 0);  // not before caching
     ZentoRenderer r;
     r.getFrameState().time = 4.0;  // the frame time does not matter for the caching
     iface->renderBegin(&r);
     EXPECT_EQ(list->getNumCaches(), 1);
     EXPECT_EQ(list->getCacheTime(), 0.0);
     EXPECT_EQ(list->getCachePoint().x + list->getCachePoint().y + list->getCachePoint().z, 0.0);
-    const PtexParams& p = i.tex().params;
+    const PtexParams& p = i.tex().parameters();
     EXPECT_EQ(p.width, 3.0f);
     EXPECT_EQ(p.filterType, 0);
     EXPECT_EQ(p.rChannel, 4);
     EXPECT_EQ(p.colorGain, gain);
-    EXPECT_EQ(i.tex().imageList.playbackRate, 0.5f);
+    EXPECT_EQ(p.iflPlaybackRate, 0.5f);
     EXPECT_EQ(iface->getParameter("r_channel")->readInt(0.0), 4);
     list->getParam("cache_size")->setInt(300);
     iface->frameBegin(&r);
@@ -253,15 +252,15 @@ TEST(ParameterBinding, CacheSizeAsSixtyFourBitBytesAndTheRenderersAssetPathFlag)
         i.list()->getParam("cache_size")->setInt(mb);
         i.tex().renderBegin(&r);
         EXPECT_EQ(sharedPtexCache().sizeBytes, bytes) << mb;
-        EXPECT_EQ(i.tex().assetPathFlag, 5);
+        EXPECT_EQ(i.tex().assetPathFlag(), 5);
     }
     i.tex().renderEnd(&r);
     EXPECT_EQ(sharedPtexCache().sizeBytes, 104857600ull);
     r.getRenderSetup().setInterface(AssetPathFlagInterface::ID, nullptr);
     i.tex().renderBegin(&r);
-    EXPECT_EQ(i.tex().assetPathFlag, 0);
+    EXPECT_EQ(i.tex().assetPathFlag(), 0);
     i.tex().renderBegin(nullptr);
-    EXPECT_EQ(i.tex().assetPathFlag, 0);
+    EXPECT_EQ(i.tex().assetPathFlag(), 0);
 }
 
 TEST(NoParameterList, InstanceIsSafeAndKeepsDefaults) {

@@ -23,8 +23,8 @@ protected:
     // the instance check, which records them.
     std::string choose(const std::string& file, int sequence = 0, int number = 0, int offset = 0,
                        int frame = 0) {
-        const FrameFileRequest request{file.empty() ? nullptr : file.c_str(), sequence, number,
-                                       offset, frame};
+        const FrameFileRequest request{
+            file.empty() ? nullptr : file.c_str(), sequence, number, offset, frame, stepping};
         char buffer[ImageFileList::kPathSize];
         std::memset(buffer, 'x', sizeof buffer);
         auto check = [this](char* p, int size, ZUtils::ProgressCallback* cb) {
@@ -38,6 +38,7 @@ protected:
 
     std::string root_ = "/tmp/zt-frame-XXXXXX";
     ImageFileList list;
+    FrameStepping stepping;
     ZUtils::RecordingProgressCallback progress;
     std::vector<std::string> checks;
 };
@@ -70,7 +71,7 @@ TEST_F(FrameFile, PlainNamesSequencesAndListEntries) {
     // A failed, empty or unusable list keeps its own path.
     write("empty.ifl", "; nothing\n");
     for (const char* name : {"missing.ifl", "empty.ifl"}) EXPECT_EQ(choose(path(name)), path(name));
-    list.endCondition = 3;
+    stepping.endCondition = 3;
     EXPECT_EQ(choose(path("take_02.ifl")), path("take_02.ifl"));
 }
 

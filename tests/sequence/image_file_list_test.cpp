@@ -35,11 +35,12 @@ std::vector<int> entries(const std::vector<int>& frames, int condition, float ra
     ImageFileList list;
     for (const char* name : {"a", "b", "c"}) list.fileNames.emplace_back(name);
     list.frames = {0, 1, 2};
-    std::tie(list.endCondition, list.playbackRate, list.startFrame) =
-        std::tuple{condition, rate, start};
+    const FrameStepping stepping{start, rate, condition};
     std::vector<int> result;
-    for (int frame : frames)
-        result.push_back(list.getFrameFileName(frame) ? list.getFrameFileName(frame)[0] - 'a' : -1);
+    for (int frame : frames) {
+        const char* name = list.getFrameFileName(frame, stepping);
+        result.push_back(name ? name[0] - 'a' : -1);
+    }
     return result;
 }
 
@@ -61,7 +62,7 @@ TEST(FrameSelection, EntryTablesForTheEndConditionsRatesAndStartFramesAndExtreme
     EXPECT_EQ(entries({6, 2}, 2, -1.0f, 5), (std::vector<int>{0, 2}));
     EXPECT_EQ(entries({0}, 3), (std::vector<int>{-1}));  // unknown end conditions
     EXPECT_EQ(entries({0}, -1), (std::vector<int>{-1}));
-    EXPECT_EQ(ImageFileList().getFrameFileName(0), nullptr);
+    EXPECT_EQ(ImageFileList().getFrameFileName(0, {}), nullptr);
     // Products outside the 32-bit range or not a number stay inside the list.
     const std::vector<int> frames = {INT_MIN, -1, 0, 1, INT_MAX};
     for (int condition = 0; condition <= 2; ++condition)
@@ -127,7 +128,7 @@ TEST_F(ListFiles, RepeatCountsLineSyntaxCapsAndEmptyLists) {
     EXPECT_EQ(list.frames, (Frames{0, 0, 0, 1, 0}));
     ASSERT_TRUE(progress.count() == 1u && progress.level(0) == ProgressLevel::Verbose);
     EXPECT_STREQ(progress.text(0), "Image file list \"shots/list.ifl\" loaded.\n");
-    EXPECT_TRUE(list.loaded && std::string(list.getFrameFileName(3)) == "shots/b.ptx");
+    EXPECT_TRUE(list.loaded && std::string(list.getFrameFileName(3, {})) == "shots/b.ptx");
     const std::string body =
         "a.ptx   4   ; four frames\r\nmy file 2\nmy file 2.ptx\nmissing.ptx 0\n\t \n"
         "; only a comment\n\n3x\nwall_12\n\ta.ptx\t2\t\na.ptx 0002\na.ptx 00\n";
@@ -142,7 +143,7 @@ TEST_F(ListFiles, RepeatCountsLineSyntaxCapsAndEmptyLists) {
     EXPECT_EQ(list.frames.size(), 4000u) << "counts above 1000 count as 1000";
     for (auto [path, text] :
          {std::pair{"empty.ifl", ""}, {"comments.ifl", "; nothing\r\n   \r\n\r\n"}})
-        EXPECT_TRUE(load(path, text) && list.getFrameFileName(0) == nullptr) << path;
+        EXPECT_TRUE(load(path, text) && list.getFrameFileName(0, {}) == nullptr) << path;
 }
 
 TEST_F(ListFiles, RelativeAbsoluteAndBackslashPaths) {

@@ -1,5 +1,7 @@
-// PtexBase::evaluate: one shading point, from the hit to the filtered colour.
+// The shading lookup: the result cache (PtexBase::shade) around one shading
+// point from the hit to the filtered colour (PtexBase::evaluate).
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "Ptexture.h"
@@ -45,14 +47,41 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 
 }  // namespace
 
+ZUtils::AColor PtexBase::shade(const ZUtils::ShadeContext& sc) {
+    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
+    // The calling thread's table, or none when the request bypasses the cache.
+    // Key 0 marks empty entries, so it is never looked up or stored.
+    ResultTable* table = nullptr;
+    if (resultTables_.exist() && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
+        sc.resultKey != 0 && sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count() &&
+        sc.resultSlot >= 0 && sc.resultSlot < INT_MAX)
+        table = &resultTables_.table(sc.threadIndex);
+
+    if (table) {
+        if (const ZUtils::AColor* stored = table->find(sc.resultSlot, sc.resultKey)) return *stored;
+    }
+    ZUtils::AColor result;
+    try {
+        result = evaluate(sc);
+    } catch (const char*) {
+        // The Ptex library reading face data was refused memory; the module's
+        // allocator has reported it, and the render thread goes on.
+        return fallback;
+    }
+    if (table && !table->store(sc.resultSlot, sc.resultKey, result)) return fallback;
+    return result;
+}
+
 ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
     const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
-    if (!ready() || !filters) return fallback;
-    if (sc.threadIndex < 0 || sc.threadIndex >= threadCount) return fallback;
-    PtexFilter* filter = filters[sc.threadIndex];
+    if (!ready()) return fallback;
+    TextureFrame& frame = *frame_;
+    PtexFilter* filter = frame.filter(sc.threadIndex);
     if (!filter) return fallback;
-    const int nchannels = lastChannel - firstChannel + 1;
-    if (nchannels <= 0 || nchannels > kMaxChannels) return fallback;
+    const ChannelSetup& channels = frame.channels();
+    const int nchannels = channels.channelCount();
+    if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) return fallback;
+    const OrigMeshInterface* origMesh = frame.origMesh();
 
     ZUtils::HitObject* hit = sc.hitObject;
     ZUtils::MeshInfoInterface* hostMesh = nullptr;
@@ -74,16 +103,16 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
     FaceQuery q;
     q.renderFace = sc.hitFaceIndex;
     q.P = P;
-    q.meshType = static_cast<int>(texture->meshType());
-    q.numPtexFaces = texture->numFaces();
+    q.meshType = static_cast<int>(frame.texture()->meshType());
+    q.numPtexFaces = frame.texture()->numFaces();
     FaceMapping fm;
+    const int reverse = params_.reverseVertices;
     const bool mapped =
-        origMesh ? mapToFace(MeshSource(*origMesh, params.reverseVertices), q, fm)
-                 : mapToFace(MeshSource(*hostMesh, faceStarts, sc.rayTime, params.reverseVertices),
-                             q, fm);
+        origMesh ? mapToFace(MeshSource(*origMesh, reverse), q, fm)
+                 : mapToFace(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q, fm);
     if (!mapped) return fallback;
 
-    if (params.filterType != 0 && hit) {
+    if (params_.filterType != 0 && hit) {
         if (auto* world = ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit)) {
             const ZUtils::Vector3f q1 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdx), sc);
             const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
@@ -105,9 +134,9 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
 
     // Only the channels read are zeroed: clearing the whole 4 KiB buffer cost
     // more than the rest of this function per shading point.
-    float buffer[kMaxChannels];
+    float buffer[ChannelSetup::kMaxChannels];
     std::fill_n(buffer, nchannels, 0.0f);
-    filter->eval(buffer, firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1, fm.du2,
-                 fm.dv2, params.width, params.blur);
-    return mapChannels(buffer, sc);
+    filter->eval(buffer, channels.firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1,
+                 fm.du2, fm.dv2, params_.width, params_.blur);
+    return mapChannels(channels, params_, buffer, sc);
 }

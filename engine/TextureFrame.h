@@ -1,0 +1,57 @@
+// TextureFrame: everything one frame of a texture instance holds, owned as one
+// unit: the instance's reference on the shared cache, the opened texture, one
+// filter per render thread, the original-mesh model, the host-path face-start
+// table and the channel set-up.
+//
+// PtexBase builds it in its frame load and destroys it whole when the frame is
+// released; destruction gives back the filters, the texture, the model, the
+// face-start table and last the cache reference. A frame whose load stopped
+// early keeps what it got until then and is not ready().
+//
+// Threads: built and destroyed in frame preparation. While shading runs it is
+// read from every render thread; filter(i) is used by thread i only, and the
+// face-start table guards its own lazy build.
+#pragma once
+
+#include <memory>
+
+#include "Ptexture.h"
+#include "engine/Channels.h"
+#include "engine/SharedPtexCache.h"
+#include "origmesh/FaceStartTable.h"
+#include "origmesh/OrigMeshInterface.h"
+
+class TextureFrame {
+public:
+    TextureFrame() = default;
+    TextureFrame(const TextureFrame&) = delete;
+    TextureFrame& operator=(const TextureFrame&) = delete;
+
+    // The texture, a filter for every thread and a sound channel set-up.
+    bool ready() const { return ready_; }
+    bool holdsCache() const { return cache_.get() != nullptr; }
+    PtexTexture* texture() const { return texture_.get(); }
+    int threadCount() const { return threadCount_; }
+    // The filter of render thread i; null outside [0, threadCount()).
+    PtexFilter* filter(int thread) const {
+        return thread >= 0 && thread < threadCount_ ? filters_[thread].get() : nullptr;
+    }
+    // The frame's own model; null: the host's mesh interface answers.
+    const OrigMeshInterface* origMesh() const { return origMesh_.get(); }
+    const FaceStartTable& faceStarts() const { return faceStarts_; }
+    FaceStartTable& faceStarts() { return faceStarts_; }
+    const ChannelSetup& channels() const { return channels_; }
+
+private:
+    friend class PtexBase;  // the frame load fills it in
+
+    // Declared in reverse order of release.
+    SharedCacheLease cache_;
+    FaceStartTable faceStarts_;
+    std::unique_ptr<OrigMeshInterface> origMesh_;
+    PtexPtr<PtexTexture> texture_;
+    std::unique_ptr<PtexPtr<PtexFilter>[]> filters_;
+    int threadCount_ = 0;
+    ChannelSetup channels_;
+    bool ready_ = false;
+};
