@@ -23,14 +23,10 @@ ResultTable::~ResultTable() {
     delete[] entries;
 }
 
-bool ResultTable::store(int slot, uint32_t key, const ZUtils::AColor& color) {
-    if (count <= slot) {
-        const int old = count;
-        if (!resize(slot + 1, false)) return false;
-        for (int k = old; k <= slot; ++k) entries[k].key = 0;
-    }
-    entries[slot].key = key;
-    entries[slot].color = color;
+bool ResultTable::growTo(int slot) {
+    const int old = count;
+    if (!resize(slot + 1, false)) return false;
+    for (int k = old; k <= slot; ++k) entries[k].key = 0;
     return true;
 }
 

@@ -54,8 +54,16 @@ struct ResultTable {
     const ZUtils::AColor* find(int slot, uint32_t key) const {
         return slot < count && entries[slot].key == key ? &entries[slot].color : nullptr;
     }
-    bool store(int slot, uint32_t key, const ZUtils::AColor& color);
+    bool store(int slot, uint32_t key, const ZUtils::AColor& color) {
+        if (count <= slot && !growTo(slot)) return false;
+        entries[slot].key = key;
+        entries[slot].color = color;
+        return true;
+    }
     bool resize(int newCount, bool exact);
+
+private:
+    bool growTo(int slot);
 };
 
 class ResultTables {
