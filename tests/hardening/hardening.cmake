@@ -13,3 +13,12 @@ endforeach()
 gtest_discover_tests(test-hardening-alloc TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
 gtest_discover_tests(test-hardening-files TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60)
 gtest_discover_tests(test-hardening-load TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60 PROPERTIES LABELS threads)
+
+# The absorbing allocations of the built plugin library, refused for real.
+add_executable(test-hardening-module ${CMAKE_CURRENT_LIST_DIR}/module_alloc_test.cpp
+                                     ${PROJECT_SOURCE_DIR}/tests/engine/engine_test_files.cpp)
+target_include_directories(test-hardening-module PRIVATE ${PROJECT_SOURCE_DIR}/tests/engine)
+target_link_libraries(test-hardening-module PRIVATE Ptex zento GTest::gtest_main)
+add_dependencies(test-hardening-module zento_TexFacet)
+target_compile_definitions(test-hardening-module PRIVATE ZENTO_PLUGIN_PATH="$<TARGET_FILE:zento_TexFacet>")
+gtest_discover_tests(test-hardening-module TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60)

@@ -9,7 +9,7 @@ gtest_discover_tests(test-ptex-filters DISCOVERY_TIMEOUT 60 TEST_FILTER "*Filter
                      TEST_LIST ptex_filters_mt PROPERTIES LABELS threads)
 
 add_executable(test-ptex-eval-tool ${CMAKE_CURRENT_LIST_DIR}/filters_tool_test.cpp)
-target_link_libraries(test-ptex-eval-tool PRIVATE ptex-eval-table GTest::gtest_main)
+target_link_libraries(test-ptex-eval-tool PRIVATE ptex-eval-table zt_filters GTest::gtest_main)
 target_compile_definitions(test-ptex-eval-tool PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}"
                            PTEX_EVAL_BIN="$<TARGET_FILE:ptex-eval>")
 add_dependencies(test-ptex-eval-tool ptex-eval)

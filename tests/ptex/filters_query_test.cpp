@@ -158,3 +158,38 @@ TEST(FilterHostileFiles, ScrambledAdjacencyNeverCrashes) {
 }
 
 }  // namespace
+
+namespace {
+int g_made = 0;
+PtexFilter* countingBox(PtexTexture* tx, const PtexFilter::Options& opts) {
+    ++g_made;
+    return new PtexBoxFilter(tx, opts);
+}
+PtexFilter* noFilter(PtexTexture*, const PtexFilter::Options&) {
+    return nullptr;
+}
+}  // namespace
+
+// The factory's extension point: a registered type answers ahead of the
+// standard table for its mesh type only; a pair keeps its first maker; the
+// table holds kMaxFilterTypes pairs.
+TEST_F(FilterQueryTest, RegisteredFilterTypes) {
+    const auto type = PtexFilter::FilterType(100);
+    EXPECT_FALSE(PtexFilter::registerFilterType(100, Ptex::mt_quad, nullptr));
+    ASSERT_TRUE(PtexFilter::registerFilterType(100, Ptex::mt_quad, &countingBox));
+    EXPECT_TRUE(PtexFilter::registerFilterType(100, Ptex::mt_quad, &countingBox));
+    EXPECT_FALSE(PtexFilter::registerFilterType(100, Ptex::mt_quad, &noFilter));
+    PtexPtr<PtexFilter> quad(PtexFilter::getFilter(tex[0], PtexFilter::Options(type)));
+    PtexPtr<PtexFilter> tri(PtexFilter::getFilter(tex[1], PtexFilter::Options(type)));
+    EXPECT_EQ(g_made, 1);
+    EXPECT_NE(dynamic_cast<PtexBoxFilter*>(quad.get()), nullptr);
+    EXPECT_NE(dynamic_cast<PtexTriangleFilter*>(tri.get()), nullptr);  // the standard table
+    ASSERT_TRUE(PtexFilter::registerFilterType(101, Ptex::mt_quad, &noFilter));
+    EXPECT_EQ(PtexFilter::getFilter(tex[0], PtexFilter::Options(PtexFilter::FilterType(101))),
+              nullptr);
+    int added = 0;
+    while (PtexFilter::registerFilterType(200 + added, Ptex::mt_triangle, &noFilter)) ++added;
+    EXPECT_LE(added, PtexFilter::kMaxFilterTypes - 2);
+    EXPECT_FALSE(PtexFilter::registerFilterType(300, Ptex::mt_quad, &countingBox));  // full
+    EXPECT_TRUE(PtexFilter::registerFilterType(100, Ptex::mt_quad, &countingBox));
+}
