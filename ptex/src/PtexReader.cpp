@@ -214,7 +214,7 @@ bool PtexReader::open(const char* path, Ptex::String& error) {
 
     bool ok = false;
     try {
-        ok = readHeaderBlocks(error);
+        ok = readHeaderBlocks();
     } catch (...) {
         // a refused allocation: close the file as after any failed open
         _opening = false;
@@ -222,11 +222,8 @@ bool PtexReader::open(const char* path, Ptex::String& error) {
         throw;
     }
     _opening = false;
-    if (ok && !_openError.empty()) {
-        error = _openError;
-        ok = false;
-    }
     if (!ok) {
+        error = _openError;
         closeFailedOpen();
         return false;
     }
@@ -246,12 +243,13 @@ void PtexReader::closeFailedOpen() {
     _constFaces.reset();
 }
 
-bool PtexReader::readHeaderBlocks(Ptex::String& error) {
+// One protocol throughout: a failed step returns false with the reason in
+// _openError, either given here (failOpen) or recorded by the read helpers
+// (setError while _opening).
+bool PtexReader::readHeaderBlocks() {
     using namespace PtexIO;
-    if (!PtexPlatform::littleEndian) {
-        error = "Ptex library doesn't currently support big-endian cpu's";
-        return false;
-    }
+    if (!PtexPlatform::littleEndian)
+        return failOpen("Ptex library doesn't currently support big-endian cpu's");
     _hasEdits = false;
     _metaEdits.clear();
     _editBlocks.clear();
@@ -259,8 +257,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     _fp = _io->open(_path.c_str());
     if (!_fp) {
         const char* why = _io->lastError();
-        error = "Can't open ptex file: " + _path + "\n" + (why ? why : "");
-        return false;
+        return failOpen("Can't open ptex file: " + _path + "\n" + (why ? why : ""));
     }
     _counters->fileOpened();
     _everOpened = true;
@@ -268,33 +265,29 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
 
     if (_io->read(&_header, HeaderSize, _fp) != size_t(HeaderSize) || _header.magic != Magic) {
         _pos = -1;
-        error = "Not a ptex file: " + _path;
-        return false;
+        return failOpen("Not a ptex file: " + _path);
     }
     _pos = HeaderSize;
     if (_header.version != 1) {
-        error = "Unsupported ptex file version (" + std::to_string(_header.version) + "): " + _path;
-        return false;
+        return failOpen("Unsupported ptex file version (" + std::to_string(_header.version) +
+                        "): " + _path);
     }
     if (_header.meshtype > 1) {
-        error = "Invalid mesh type (" + std::to_string(_header.meshtype) + "): " + _path;
-        return false;
+        return failOpen("Invalid mesh type (" + std::to_string(_header.meshtype) + "): " + _path);
     }
     if (_header.datatype > 3) {
-        error = "Invalid data type (" + std::to_string(_header.datatype) + "): " + _path;
-        return false;
+        return failOpen("Invalid data type (" + std::to_string(_header.datatype) + "): " + _path);
     }
     if (_header.nchannels == 0) {
-        error = "Invalid number of channels (0): " + _path;
-        return false;
+        return failOpen("Invalid number of channels (0): " + _path);
     }
     if (_header.nfaces > MaxFaces) {
-        error = "Invalid number of faces (" + std::to_string(_header.nfaces) + "): " + _path;
-        return false;
+        return failOpen("Invalid number of faces (" + std::to_string(_header.nfaces) +
+                        "): " + _path);
     }
     if (_header.nlevels == 0 || _header.nlevels > MaxLevels) {
-        error = "Invalid number of levels (" + std::to_string(_header.nlevels) + "): " + _path;
-        return false;
+        return failOpen("Invalid number of levels (" + std::to_string(_header.nlevels) +
+                        "): " + _path);
     }
     _pixelsize = _header.pixelSize();
     std::memcpy(_rawHeader, &_header, HeaderSize);
@@ -302,7 +295,8 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     // extended header: min(40, size) bytes into a zeroed record
     std::memset(&_extheader, 0, sizeof(_extheader));
     size_t extsize = std::min<size_t>(_header.extheadersize, ExtHeaderSize);
-    if (extsize && !readBytes(HeaderSize, &_extheader, extsize)) return true;  // error recorded
+    if (extsize && !readBytes(HeaderSize, &_extheader, extsize))
+        return false;  // recorded by readBytes
     std::memcpy(_rawHeader + HeaderSize, &_extheader, extsize);
     _rawHeaderSize = HeaderSize + extsize;
 
@@ -325,7 +319,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     posOk = posOk && addPos(p, _extheader.lmddatasize);
     if (!posOk || _extheader.editdatapos > MaxFilePos || _extheader.editdatasize > MaxFilePos) {
         setError(ErrCorrupt);
-        return true;
+        return false;
     }
     _editdatapos = _extheader.editdatapos ? _extheader.editdatapos : p;
 
@@ -336,19 +330,19 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     if ((nfaces && !PtexInflate::plausible(_header.faceinfosize, nfaces * FaceInfoSize)) ||
         (constsize && !PtexInflate::plausible(_header.constdatasize, constsize))) {
         setError(ErrUnzipFailed);
-        return true;
+        return false;
     }
     if (nfaces && !readCompressed(_faceinfopos, _header.faceinfosize, nfaces * FaceInfoSize))
-        return true;
+        return false;
     _faceinfo.assign(nfaces, Ptex::FaceInfo());
     if (nfaces && !inflateCompressed(_header.faceinfosize, _faceinfo.data(), nfaces * FaceInfoSize))
-        return true;
+        return false;
     for (size_t i = 0; i < nfaces; i++) {
         Ptex::FaceInfo& f = _faceinfo[i];
         if (!validFaceInfo(f)) {
             setError(("PtexReader error: invalid face resolution (face " + std::to_string(i) + ")")
                          .c_str());
-            return true;
+            return false;
         }
         f.flags &= uint8_t(~Ptex::FaceInfo::flag_hasedits);
         clampNeighbours(f, uint32_t(nfaces));
@@ -356,10 +350,10 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     // (the reduction order, from these face infos as stored, is made on first use)
 
     // constant data
-    if (constsize && !readCompressed(_constdatapos, _header.constdatasize, constsize)) return true;
+    if (constsize && !readCompressed(_constdatapos, _header.constdatasize, constsize)) return false;
     _constdata.assign(constsize, 0);
     if (constsize) {
-        if (!inflateCompressed(_header.constdatasize, _constdata.data(), constsize)) return true;
+        if (!inflateCompressed(_header.constdatasize, _constdata.data(), constsize)) return false;
         if (_premultiply && _header.hasAlpha())
             PtexUtils::multalpha(_constdata.data(), int(nfaces), dataType(), _header.nchannels,
                                  _header.alphachan);
@@ -368,7 +362,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     // level info
     _levelinfo.assign(_header.nlevels, LevelInfo{});
     if (!readBytes(_levelinfopos, _levelinfo.data(), size_t(_header.nlevels) * LevelInfoSize))
-        return true;
+        return false;
     _levelpos.assign(_header.nlevels, 0);
     uint64_t lp = _leveldatapos, lend = _leveldatapos + _header.leveldatasize;
     for (int i = 0; i < _header.nlevels; i++) {
@@ -379,13 +373,13 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
                    lp > lend;
         if (bad) {
             setError(ErrCorrupt);
-            return true;
+            return false;
         }
     }
 
     // edits (the per-face edit table exists only once a face edit is found)
     _faceEdits.clear();
-    if (!readEditData()) return true;
+    if (!readEditData()) return false;
 
     // always-kept helpers
     _zeroPixel.assign(size_t(_pixelsize), 0);
@@ -394,7 +388,7 @@ bool PtexReader::readHeaderBlocks(Ptex::String& error) {
     _levels.reset(new std::atomic<Level*>[_header.nlevels]);
 
     addMem(keptBytes());
-    return true;
+    return _openError.empty();  // a helper may record an error and carry on
 }
 
 bool PtexReader::readEditData() {

@@ -157,7 +157,11 @@ private:
     static Ptex::BorderMode borderMode(uint16_t stored) {
         return stored <= Ptex::m_periodic ? Ptex::BorderMode(stored) : Ptex::m_clamp;
     }
-    bool readHeaderBlocks(Ptex::String& error);
+    bool readHeaderBlocks();  // false: the open failed, the reason in _openError
+    bool failOpen(std::string reason) {
+        _openError = std::move(reason);
+        return false;
+    }
     void closeFailedOpen();  // requires _readlock
     bool readEditData();
     /// Bytes of the always-kept state (counted at open, left after prune).
