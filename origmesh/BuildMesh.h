@@ -12,8 +12,9 @@
 //   setVertices, setOrigFaces, setFacesDegree, setNumOrigFaces, setFaces, setNumFaces,
 //   stopping at the first false, then build(reverseVertices). Gives the model, or null
 //   when a parameter is missing (null) or empty, when build() rejects the lists, or
-//   when memory runs out (the model and its tables are then freed; nothing is
-//   logged). The model keeps the list values it read until it is destroyed.
+//   when the module allocator refuses the model or one of its tables (the refusal is
+//   reported by the allocator; what was made is freed). The model keeps the list
+//   values it read until it is destroyed.
 //
 // std::unique_ptr<OrigMeshInterface> buildOrigMesh(int meshType, double time,
 //         ZUtils::ZentoParameterList& params, int reverseVertices)
