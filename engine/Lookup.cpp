@@ -50,7 +50,9 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 ZUtils::AColor PtexBase::shade(const ZUtils::ShadeContext& sc) {
     const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
     // The calling thread's table, or none when the request bypasses the cache.
-    // Key 0 marks empty entries, so it is never looked up or stored.
+    // Key 0 marks empty entries, so it is never looked up or stored. The
+    // table's block is the thread's own state for the render: what a lookup
+    // counts per thread belongs there, beside the entries.
     ResultTable* table = nullptr;
     if (resultTables_.exist() && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
         sc.resultKey != 0 && sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count() &&

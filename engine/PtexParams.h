@@ -19,7 +19,6 @@
 // any non-zero value counts as true.
 #pragma once
 
-#include <iterator>
 #include <variant>
 
 #include "zento/CharString.h"
@@ -143,7 +142,6 @@ inline constexpr ParamRow kRows[] = {
 
 inline constexpr const auto& kTexFacetParams = texfacet_params::kRows;
 
-inline constexpr int kTexFacetParamCount = static_cast<int>(std::size(kTexFacetParams));
 // Bound members and the output "color".
 inline constexpr int kTexFacetBindingCount = [] {
     int n = 0;

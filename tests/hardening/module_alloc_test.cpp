@@ -80,7 +80,9 @@ protected:
         renderer.getRenderSetup().threadCount = 1;
     }
     void TearDown() override {
-        if (plugin && !kSanitized) pi->renderEnd(&renderer);
+        if (!plugin) return;
+        pi->renderEnd(&renderer);
+        host.destroyPlugin(plugin);
     }
     // n copies of the unit square as the geometry lists (own model).
     void setSquares(int n) {

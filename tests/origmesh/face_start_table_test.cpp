@@ -30,6 +30,17 @@ void* operator new(size_t size) {
 void* operator new[](size_t size) {
     return allocate(size);
 }
+// The nothrow forms, which the model and the table use, answer a refusal with null.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
