@@ -2,7 +2,7 @@
 # files and messages; zento-render's scene files, the host side of the plugin
 # contract and rendered pixels of known faces. test-render is not labelled
 # `threads`: Embree's own worker threads are not instrumented for the thread sanitizer.
-if(NOT (TARGET ptex_toolmesh AND TARGET zento_render_core AND TARGET zento_TexFacet))
+if(NOT (TARGET ptex_make_core AND TARGET zento_render_core AND TARGET zento_TexFacet))
   return()
 endif()
 find_package(nlohmann_json REQUIRED)
@@ -12,14 +12,14 @@ foreach(t ptex_tools ptexmake render)
   target_compile_definitions(${name} PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endforeach()
-target_link_libraries(test-ptex-tools PRIVATE ptex_toolmesh GTest::gtest_main)
+target_link_libraries(test-ptex-tools PRIVATE ptex_make_core GTest::gtest_main)
 target_compile_definitions(test-ptex-tools PRIVATE PTEX_INFO_BIN="$<TARGET_FILE:ptex-info>"
                                                    PTEX_CONVERT_BIN="$<TARGET_FILE:ptex-convert>")
 add_dependencies(test-ptex-tools ptex-info ptex-convert)
-target_link_libraries(test-ptexmake PRIVATE ptex_toolmesh nlohmann_json::nlohmann_json GTest::gtest_main)
+target_link_libraries(test-ptexmake PRIVATE ptex_make_core nlohmann_json::nlohmann_json GTest::gtest_main)
 target_compile_definitions(test-ptexmake PRIVATE PTEX_MAKE_EXE="$<TARGET_FILE:ptex-make>")
 add_dependencies(test-ptexmake ptex-make)
-target_link_libraries(test-render PRIVATE zento_render_core ptex_toolmesh GTest::gtest_main)
+target_link_libraries(test-render PRIVATE zento_render_core ptex_make_core GTest::gtest_main)
 target_compile_definitions(test-render PRIVATE ZENTO_PLUGIN_FILE="$<TARGET_FILE:zento_TexFacet>"
                                                ZENTO_RENDER_EXE="$<TARGET_FILE:zento-render>")
 add_dependencies(test-render zento_TexFacet zento-render)
