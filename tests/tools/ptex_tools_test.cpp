@@ -124,7 +124,7 @@ TEST(PtexConvert, FailuresWriteNothing) {
     TempDir dir;
     const std::string out = " " + quote(dir.file("x.ptx"));
     expectRun(kConvert + " " + quote(dir.file("missing.ptx")) + out, 1, {"Can't open ptex file"});
-    expectRun(kConvert + " a b --data-type int", 2);
+    expectRun(kConvert + " a b --data-type int", 1);
     expectRun(kConvert + " --help", 0, {"--data-type", "--mipmaps"});
     const std::string src = golden("grid_f32.ptx");  // damaged in its face data: read errors
     if (src.empty()) return;
@@ -148,7 +148,29 @@ TEST(PtexInfo, PrintsHeaderFacesMetaAndTexels) {
     expectRun(kInfo + " " + quote(src) + " --texels 9", 1, {"out of range"});
     expectRun(kInfo + " " + quote(src) + " --check", 0);
     expectRun(kInfo + " --help", 0, {"--texels"});
-    expectRun(kInfo, 2);
+    expectRun(kInfo, 1);
+}
+
+// Every usage error of every tool ends with status 1 and one line naming the tool and the reason.
+TEST(ToolUsage, ErrorsEndWithStatusOneAndOneLine) {
+    const std::string render = std::string(ZENTO_RENDER_EXE) + " ", make = PTEX_MAKE_EXE;
+    const std::pair<std::string, std::string> cases[] = {
+        {render + "a.obj -o a.png --threads abc", "zento-render: error: Could not convert"},
+        {render + "a.obj -o a.png --spp", "zento-render: error: --spp"},
+        {render + "a.obj -o a.png --nope", "zento-render: error: The following argument"},
+        {make + " a.obj", "ptex-make: error: --output is required"},
+        {make + " a.obj -o a.ptx --checks x", "ptex-make: error: Could not convert"},
+        {kConvert + " a.ptx", "ptex-convert: error: OUT is required"},
+        {kConvert + " a.ptx b.ptx -m maybe", "ptex-convert: error: --mipmaps"},
+        {kInfo, "ptex-info: error: FILE is required"},
+        {kInfo + " a.ptx --texels", "ptex-info: error: --texels"},
+        {std::string(ZENTO_INFO_EXE) + " a.so b.so", "zento-info: error: more than one library"},
+        {std::string(ZENTO_INFO_EXE) + " --bogus", "zento-info: error: unknown option"},
+    };
+    for (const auto& [command, message] : cases) {
+        const std::string out = expectRun(command, 1, {message});
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    }
 }
 
 TEST(PtexInfo, DamagedFilesGiveAClearErrorAndNonZeroExit) {

@@ -14,8 +14,11 @@ foreach(t ptex_tools ptexmake render)
 endforeach()
 target_link_libraries(test-ptex-tools PRIVATE ptex_make_core GTest::gtest_main)
 target_compile_definitions(test-ptex-tools PRIVATE PTEX_INFO_BIN="$<TARGET_FILE:ptex-info>"
-                                                   PTEX_CONVERT_BIN="$<TARGET_FILE:ptex-convert>")
-add_dependencies(test-ptex-tools ptex-info ptex-convert)
+                                                   PTEX_CONVERT_BIN="$<TARGET_FILE:ptex-convert>"
+                                                   PTEX_MAKE_EXE="$<TARGET_FILE:ptex-make>"
+                                                   ZENTO_RENDER_EXE="$<TARGET_FILE:zento-render>"
+                                                   ZENTO_INFO_EXE="$<TARGET_FILE:zento-info>")
+add_dependencies(test-ptex-tools ptex-info ptex-convert ptex-make zento-render zento-info)
 target_link_libraries(test-ptexmake PRIVATE ptex_make_core nlohmann_json::nlohmann_json GTest::gtest_main)
 target_compile_definitions(test-ptexmake PRIVATE PTEX_MAKE_EXE="$<TARGET_FILE:ptex-make>")
 add_dependencies(test-ptexmake ptex-make)

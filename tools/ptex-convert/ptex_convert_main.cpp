@@ -5,7 +5,7 @@
 //
 // The output is written next to OUT and renamed into place only when the whole
 // input was read without error. Exit status: 0 on success, 1 on a read or
-// write error, 2 for usage errors.
+// write error or a wrong command line.
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <new>
 #include <string>
 
+#include "CommandLine.h"
 #include "PtexConverter.h"
 #include "Ptexture.h"
 
@@ -83,12 +84,8 @@ int main(int argc, char** argv) {
     app.add_option("-m,--mipmaps", mipmaps,
                    "regenerate (on) or drop (off) the mip-maps (default: as the input)")
         ->check(CLI::IsMember({"on", "off"}));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const int status = parseCommandLine(app, argc, argv, "ptex-convert"); status >= 0)
+        return status;
     try {
         return run(inPath, outPath, typeName, mipmaps);
     } catch (const std::bad_alloc&) {

@@ -3,7 +3,8 @@
 //   ptex-info FILE [--faces] [--meta] [--texels FACE [LEVEL]] [--check]
 //
 // Exit status: 0 when the file was read without error, 1 when it cannot be
-// opened or any read error was reported (damaged data), 2 for usage errors.
+// opened, any read error was reported (damaged data) or the
+// command line is wrong.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "PtexInfoPrinter.h"
 #include "Ptexture.h"
 
@@ -86,12 +88,8 @@ int main(int argc, char** argv) {
         ->expected(1, 2);
     app.add_flag("-c,--check", check,
                  "Read every face at every level and all metadata; report damage");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? 0 : 2;
-    }
+    if (const int status = parseCommandLine(app, argc, argv, "ptex-info"); status >= 0)
+        return status;
     try {
         return run(path, faces, meta, allValues, texels, check);
     } catch (const std::bad_alloc&) {

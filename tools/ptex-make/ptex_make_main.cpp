@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "CommandLine.h"
 #include "PtexMake.h"
 
 namespace {
@@ -64,12 +65,10 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--content", content, "Text stored as the 'content' metadata");
     app.add_flag("--no-mipmaps", noMipmaps, "Do not store mip-map levels");
-    CLI11_PARSE(app, argc, argv);
+    if (const int status = parseCommandLine(app, argc, argv, "ptex-make"); status >= 0)
+        return status;
 
-    auto fail = [](const std::string& msg) {
-        std::fprintf(stderr, "ptex-make: error: %s\n", msg.c_str());
-        return 1;
-    };
+    auto fail = [](const std::string& msg) { return toolError("ptex-make", msg); };
     if (!parsePatternKind(patternName, options.pattern.kind))
         return fail("unknown pattern '" + patternName + "'");
     if (typeName == "uint8")

@@ -4,7 +4,7 @@
 // registerPlugins, registerPlugin), prints what it registered and unloads it.
 // Without an argument it loads libzento_TexFacet.so from the lib folder next
 // to this program's bin folder. Exit status 0 on success, 1 when the library
-// cannot be loaded or registers no plugin type.
+// cannot be loaded or registers no plugin type, or the command line is wrong.
 #include <unistd.h>
 
 #include <climits>
@@ -29,10 +29,16 @@ std::string defaultPluginPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 ||
-        (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
-        std::fprintf(stderr, "usage: zento-info [plugin library path]\n");
-        return argc > 2 ? 1 : 0;
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "-h" || first == "--help") {
+        std::printf("usage: zento-info [PLUGIN.so]\n");
+        return 0;
+    }
+    if (argc > 2 || (first.size() > 1 && first[0] == '-')) {
+        std::fprintf(
+            stderr, "zento-info: error: %s (usage: zento-info [PLUGIN.so])\n",
+            argc > 2 ? "more than one library given" : ("unknown option " + first).c_str());
+        return 1;
     }
     const std::string path = argc == 2 ? argv[1] : defaultPluginPath();
     ZUtils::ZentoPluginHost host;

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <string>
 
+#include "CommandLine.h"
 #include "RenderJob.h"
 
 namespace {
 
 int fail(const std::string& msg) {
-    std::fprintf(stderr, "zento-render: error: %s\n", msg.c_str());
-    return 1;
+    return toolError("zento-render", msg);
 }
 
 bool parseFrames(const std::string& text, int& a, int& b) {
@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", options.verbose, "Show the plugin's verbose messages");
     app.add_flag("--no-progress", noProgress, "Do not draw the progress bar");
     app.add_flag("--list-params", listParams, "List the plugin's parameters and exit");
-    CLI11_PARSE(app, argc, argv);
+    if (const int status = parseCommandLine(app, argc, argv, "zento-render"); status >= 0)
+        return status;
 
     options.pluginPath = pluginPath;
     if (listParams) {
