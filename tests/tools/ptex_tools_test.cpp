@@ -151,14 +151,24 @@ TEST(PtexInfo, PrintsHeaderFacesMetaAndTexels) {
     expectRun(kInfo, 1);
 }
 
-// Every usage error of every tool ends with status 1 and one line naming the tool and the reason.
+// Every usage error of every tool, out-of-range values included, ends with status 1 and one
+// line naming the tool and the reason.
 TEST(ToolUsage, ErrorsEndWithStatusOneAndOneLine) {
     const std::string render = std::string(ZENTO_RENDER_EXE) + " ", make = PTEX_MAKE_EXE;
     const std::pair<std::string, std::string> cases[] = {
         {render + "a.obj -o a.png --threads abc", "zento-render: error: Could not convert"},
         {render + "a.obj -o a.png --spp", "zento-render: error: --spp"},
         {render + "a.obj -o a.png --nope", "zento-render: error: The following argument"},
+        {render + "a.obj -o a.png --spp 0", "--spp must be 1 to 4096, not 0"},
+        {render + "a.obj -o a.png --threads -2", "--threads must be 0 (all hardware threads) to"},
+        {render + "a.obj -o a.png --size 99999x99999", "width and height must be 1 to 16384"},
         {make + " a.obj", "ptex-make: error: --output is required"},
+        {make + " a.obj -o a.ptx --density 0", "--density must be above 0 texels per unit"},
+        {make + " a.obj -o a.ptx --density -5", "--density must be above 0 texels per unit"},
+        {make + " a.obj -o a.ptx --density 4 --res 8", "--density and --res exclude each other"},
+        {make + " a.obj -o a.ptx --checks 0", "--checks must be 1 to 32768, not 0"},
+        {make + " a.obj -o a.ptx --cell -1", "--cell must be above 0 mesh units, not -1"},
+        {make + " a.obj -o a.ptx --max-res 0", "--max-res must be 1 to 32768"},
         {make + " a.obj -o a.ptx --checks x", "ptex-make: error: Could not convert"},
         {kConvert + " a.ptx", "ptex-convert: error: OUT is required"},
         {kConvert + " a.ptx b.ptx -m maybe", "ptex-convert: error: --mipmaps"},

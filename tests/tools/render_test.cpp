@@ -200,6 +200,7 @@ TEST(RenderCli, ClearErrorsNeverACrash) {
          ":3: key 'image.width': expected an integer"},
         {"{\n\"objects\": [\n{\"mesh\": \"qp.obj\",}\n]}", ":3: bad JSON"},
         {q + ", \"translate\": [1, 2]}]}", "array of 3 numbers"},
+        {"{\"camera\": {\"fov\": 0}, \"objects\": []}", "'camera.fov': must be between 1 and 170"},
         {"{\"objects\": [{\"mesh\": \"missing.obj\", \"texture\": {}}]}", "cannot open mesh file"},
         {q + ",\n \"texture\": {\"ptex_file\": \"qp.ptx\",\n \"filter_typ\": 1}}]}",
          ":3: key 'objects[0].texture.filter_typ': unknown plugin parameter"},

@@ -1,6 +1,7 @@
 // ptex-make: writes a Ptex file for an OBJ mesh (see --help).
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -22,6 +23,12 @@ bool parseRes(const std::string& text, int& u, int& v) {
     u = a;
     v = b;
     return true;
+}
+
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
 }
 
 }  // namespace
@@ -90,7 +97,19 @@ int main(int argc, char** argv) {
     else
         return fail("unknown mesh type '" + meshTypeName + "'");
     if (!parseRes(resText, options.resU, options.resV))
-        return fail("bad resolution '" + resText + "'");
+        return fail("bad --res '" + resText + "' (N or UxV, powers of two from 1 to 32768)");
+    if (app.count("--density") && app.count("--res"))
+        return fail("--density and --res exclude each other: give one");
+    if (app.count("--density") && !(options.density > 0 && std::isfinite(options.density)))
+        return fail("--density must be above 0 texels per unit length, not " +
+                    number(options.density));
+    if (options.maxRes < 1 || options.maxRes > 32768)
+        return fail("--max-res must be 1 to 32768, not " + std::to_string(options.maxRes));
+    if (options.pattern.checks < 1 || options.pattern.checks > 32768)
+        return fail("--checks must be 1 to 32768, not " + std::to_string(options.pattern.checks));
+    if (app.count("--cell") &&
+        !(options.pattern.cellSize > 0 && std::isfinite(options.pattern.cellSize)))
+        return fail("--cell must be above 0 mesh units, not " + number(options.pattern.cellSize));
     if (axisName == "x")
         options.pattern.axis = 0;
     else if (axisName == "y")

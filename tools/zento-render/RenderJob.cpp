@@ -73,7 +73,7 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
     width_ = options.width > 0 ? options.width : scene.width;
     height_ = options.height > 0 ? options.height : scene.height;
     spp_ = options.spp > 0 ? options.spp : scene.spp;
-    threads_ = options.threads > 0 ? options.threads : scene.threads;
+    threads_ = options.threads >= 0 ? options.threads : scene.threads;
     if (threads_ <= 0) threads_ = int(std::max(1u, std::thread::hardware_concurrency()));
     fps_ = scene.fps;
     headlight_ = scene.headlight;

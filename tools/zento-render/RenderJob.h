@@ -41,7 +41,7 @@
 
 struct RenderOptions {
     std::string pluginPath;  // "" = the scene's, else the default location
-    int threads = 0;         // 0 = the scene's (0 there: all hardware threads)
+    int threads = -1;        // -1 = the scene's; 0 = all hardware threads
     int spp = 0;             // 0 = the scene's
     int width = 0, height = 0;
     bool progressBar = false;

@@ -1,5 +1,6 @@
 #include "Scene.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -25,6 +26,13 @@ bool hasExtension(const std::string& path, const char* ext) {
     std::string e = fs::path(path).extension().string();
     for (char& c : e) c = char(std::tolower(static_cast<unsigned char>(c)));
     return e == ext;
+}
+
+// 1 rather than 1.000000, 0.001 rather than 0.001000.
+std::string shortNumber(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
 }
 
 class Reader {
@@ -62,9 +70,8 @@ public:
     double number(const json& v, const std::string& path, double lo, double hi) const {
         if (!v.is_number()) fail(path, "expected a number");
         const double x = v.get<double>();
-        if (!(x >= lo && x <= hi)) {
-            fail(path, "must be between " + std::to_string(lo) + " and " + std::to_string(hi));
-        }
+        if (!(x >= lo && x <= hi))
+            fail(path, "must be between " + shortNumber(lo) + " and " + shortNumber(hi));
         return x;
     }
     bool boolean(const json& v, const std::string& path) const {
@@ -128,8 +135,10 @@ Scene loadSceneFile(const std::string& path) {
     if (root.contains("image")) {
         const json& im = root["image"];
         r.onlyKeys(im, "image", {"width", "height", "spp", "background"});
-        if (im.contains("width")) scene.width = r.integer(im["width"], "image.width", 1, 16384);
-        if (im.contains("height")) scene.height = r.integer(im["height"], "image.height", 1, 16384);
+        if (im.contains("width"))
+            scene.width = r.integer(im["width"], "image.width", 1, kMaxImageSide);
+        if (im.contains("height"))
+            scene.height = r.integer(im["height"], "image.height", 1, kMaxImageSide);
         if (im.contains("spp")) scene.spp = r.integer(im["spp"], "image.spp", 1, 4096);
         if (im.contains("background"))
             scene.background = r.vec3(im["background"], "image.background");

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+// The largest image width and height.
+constexpr int kMaxImageSide = 16384;
+
 struct SceneError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };

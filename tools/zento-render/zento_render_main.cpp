@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
     app.add_option("--frames", framesText, "Frames to render: A..B or A (default: the scene's)");
     app.add_option("--set", sets,
                    "Set a plugin parameter of every texture: NAME=VALUE (repeatable)");
-    app.add_option("--threads", options.threads, "Render threads (default: all hardware threads)");
+    app.add_option("--threads", options.threads,
+                   "Render threads, 0 for all hardware threads (default: the scene's, all)");
     app.add_option("--spp", options.spp, "Samples per pixel (default: the scene's, 4)");
     app.add_option("--size", sizeText, "Image size WxH (default: the scene's, 640x480)");
     app.add_option("--plugin", pluginPath,
@@ -81,16 +82,24 @@ int main(int argc, char** argv) {
     if (outPath.empty()) return fail("no output image given: -o OUT.png (see --help)");
     if (!isSupportedImagePath(outPath))
         return fail("unknown image format for " + outPath + " (use .png or .exr)");
-    if (options.threads < 0 || options.threads > 1024) return fail("--threads must be 1 to 1024");
-    if (options.spp < 0 || options.spp > 4096) return fail("--spp must be 1 to 4096");
+    if (app.count("--threads") && (options.threads < 0 || options.threads > 1024))
+        return fail("--threads must be 0 (all hardware threads) to 1024, not " +
+                    std::to_string(options.threads));
+    if (app.count("--spp") && (options.spp < 1 || options.spp > 4096))
+        return fail("--spp must be 1 to 4096, not " + std::to_string(options.spp));
     if (!sizeText.empty()) {
-        int w = 0, h = 0, used = 0;
-        if (std::sscanf(sizeText.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
-            size_t(used) != sizeText.size() || w < 1 || h < 1 || w > 16384 || h > 16384) {
+        long w = 0, h = 0;
+        int used = 0;
+        if (std::sscanf(sizeText.c_str(), "%ldx%ld%n", &w, &h, &used) != 2 ||
+            size_t(used) != sizeText.size()) {
             return fail("bad --size '" + sizeText + "' (expected WxH, e.g. 1280x720)");
         }
-        options.width = w;
-        options.height = h;
+        if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) {
+            return fail("--size " + sizeText + ": width and height must be 1 to " +
+                        std::to_string(kMaxImageSide));
+        }
+        options.width = int(w);
+        options.height = int(h);
     }
     for (const std::string& s : sets) {
         const size_t eq = s.find('=');
