@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "CommandLine.h"
 #include "Ptexture.h"
 #include "tool_test_util.h"
 
@@ -100,7 +101,7 @@ TEST(PtexConvert, DataTypeAndMipMapOptions) {
     TempDir dir;
     const std::string out = dir.file("f.ptx"), back = dir.file("b.ptx");
     expectRun(kConvert + " " + quote(src) + " " + quote(out) + " --data-type float --mipmaps off",
-              0);
+              0, {"wrote " + out + ": ", " quad faces, float, 4 channels, no mip-maps"});
     const Tex a = openTex(src), b = openTex(out);
     ASSERT_TRUE(a && b);
     EXPECT_EQ(b->dataType(), Ptex::dt_float);
@@ -126,6 +127,23 @@ TEST(PtexConvert, FailuresWriteNothing) {
     expectRun(kConvert + " " + quote(dir.file("missing.ptx")) + out, 1, {"Can't open ptex file"});
     expectRun(kConvert + " a b --data-type int", 1);
     expectRun(kConvert + " --help", 0, {"--data-type", "--mipmaps"});
+    // The output is checked before the input is read; no temporary name shows.
+    std::ofstream(dir.file("file")) << "x";
+    const std::string in = " " + quote(dir.file("missing.ptx")) + " ";
+    for (const auto& [target, reason] : {std::pair{dir.file("file") + "/x.ptx", "Not a directory"},
+                                         std::pair{dir.path.string(), "Is a directory"}}) {
+        const std::string said =
+            expectRun(kConvert + in + quote(target), 1,
+                      {"ptex-convert: error: cannot write " + target + ": " + reason});
+        EXPECT_EQ(said.find(".converting"), std::string::npos) << said;
+    }
+    EXPECT_EQ(ptexWriterError("Can't write to ptex file: d/x.ptx.converting.new\nNot a directory\n"
+                              "Ptex file: d/x.ptx.converting",
+                              "d/x.ptx", "d/x.ptx.converting"),
+              "Can't write to ptex file: d/x.ptx: Not a directory");
+    EXPECT_EQ(
+        ptexWriterError("Can't write to ptex file: x.ptx.new\nNo space\nPtex file: x.ptx", "x.ptx"),
+        "Can't write to ptex file: x.ptx: No space");
     const std::string src = golden("grid_f32.ptx");  // damaged in its face data: read errors
     if (src.empty()) return;
     fs::copy_file(src, dir.file("damaged.ptx"));
@@ -146,7 +164,7 @@ TEST(PtexInfo, PrintsHeaderFacesMetaAndTexels) {
     expectRun(kInfo + " " + quote(src) + " --texels 1 2", 0,
               {"face 1 level 2: res 1 4 (2 x 16)", "(1, 15):"});
     expectRun(kInfo + " " + quote(src) + " --texels 9", 1, {"out of range"});
-    expectRun(kInfo + " " + quote(src) + " --check", 0);
+    expectRun(kInfo + " " + quote(src) + " --check", 0, {"check: no damage found"});
     expectRun(kInfo + " --help", 0, {"--texels"});
     expectRun(kInfo, 1);
 }

@@ -197,6 +197,10 @@ TEST(PtexMakeTool, TheProgramAndTheLoadersGiveClearErrors) {
     expectRun(tool + dir.file("missing.obj") + out, 1, {"cannot open mesh file"});
     expectRun(tool + dir.file("q.obj") + out + " --pattern nope", 1, {"unknown pattern"});
     expectRun(tool + dir.file("q.obj") + out + " --res 30", 1);
+    const std::string said =
+        expectRun(tool + dir.file("q.obj") + " -o " + dir.file("q.obj/x.ptx"), 1,
+                  {"cannot write " + dir.file("q.obj/x.ptx") + ": Not a directory"});
+    EXPECT_EQ(said.find(".new"), std::string::npos) << said;
     expectRun(tool + dir.file("q.obj") + out + " --res 16x8 -t half", 0);
     ASSERT_TRUE(loadPtxMesh(dir.file("x.ptx"), m, err)) << err;
     EXPECT_EQ(m.counts, std::vector<int>{4});

@@ -213,6 +213,10 @@ TEST(RenderCli, ClearErrorsNeverACrash) {
         expectRun(kRender + fx.dir.file("bad.json") + png, 1, {message});
     }
     expectRun(kRender + fx.dir.file("missing.obj") + png, 1, {"error: cannot open"});
+    fs::copy_file(fx.dir.file("qp.ptx"), fx.dir.file("cut.ptx"));
+    fs::resize_file(fx.dir.file("cut.ptx"), fs::file_size(fx.dir.file("qp.ptx")) - 40);
+    expectRun(kRender + fx.dir.file("cut.ptx") + png, 1,
+              {"cannot read the mesh of", "read failed"});
     expectRun(obj + png + " --set lerp=maybe", 1, {"--set lerp=maybe: expected true or false"});
     expectRun(obj + png + " --set bogus=1", 1, {"unknown plugin parameter"});
     expectRun(obj, 1, {"no output image"});

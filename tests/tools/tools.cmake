@@ -12,7 +12,7 @@ foreach(t ptex_tools ptexmake render)
   target_compile_definitions(${name} PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endforeach()
-target_link_libraries(test-ptex-tools PRIVATE ptex_make_core GTest::gtest_main)
+target_link_libraries(test-ptex-tools PRIVATE ptex_make_core toolcommon GTest::gtest_main)
 target_compile_definitions(test-ptex-tools PRIVATE PTEX_INFO_BIN="$<TARGET_FILE:ptex-info>"
                                                    PTEX_CONVERT_BIN="$<TARGET_FILE:ptex-convert>"
                                                    PTEX_MAKE_EXE="$<TARGET_FILE:ptex-make>"

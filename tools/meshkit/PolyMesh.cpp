@@ -103,30 +103,51 @@ struct Released {
     }
 };
 
+std::string oneLine(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    for (char& c : text) {
+        if (c == '\n') c = ' ';
+    }
+    return text;
+}
+
+// Keeps the reader's first error: a damaged file then says what is wrong with
+// it rather than that its metadata is missing.
+struct FirstError : PtexErrorHandler {
+    std::string text;
+    void reportError(const char* message) override {
+        if (text.empty() && message) text = oneLine(message);
+    }
+};
+
 }  // namespace
 
 bool loadPtxMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
     mesh = PolyMesh{};
+    FirstError readError;
+    Released<PtexCache> cache{PtexCache::create(1, 0, false, nullptr, &readError)};
     Ptex::String ptexError;
-    Released<PtexTexture> tex{PtexTexture::open(path.c_str(), ptexError)};
+    Released<PtexTexture> tex{cache.p ? cache.p->get(path.c_str(), ptexError) : nullptr};
     if (!tex.p) {
-        error = ptexError;
-        while (!error.empty() && error.back() == '\n') error.pop_back();
-        for (char& c : error) {
-            if (c == '\n') c = ' ';
-        }
+        error = oneLine(readError.text.empty() ? std::string(ptexError) : readError.text);
         return false;
     }
-    PtexMetaData* meta = tex.p->getMetaData();
+    auto damaged = [&] {
+        if (readError.text.empty()) return false;
+        error = "cannot read the mesh of " + path + ": " + readError.text;
+        return true;
+    };
+    Released<PtexMetaData> meta{tex.p->getMetaData()};
+    if (damaged()) return false;
     const char* keys[3] = {"PtexFaceVertCounts", "PtexFaceVertIndices", "PtexVertPositions"};
     Ptex::MetaDataType want[3] = {Ptex::mdt_int32, Ptex::mdt_int32, Ptex::mdt_float};
     for (int k = 0; k < 3; ++k) {
         int index = 0;
         Ptex::MetaDataType type{};
-        if (!meta || !meta->findKey(keys[k], index, type) || type != want[k]) {
+        if (!meta.p || !meta.p->findKey(keys[k], index, type) || type != want[k]) {
             error = path + " carries no mesh (metadata " + keys[k] +
-                    (meta && meta->findKey(keys[k], index, type) ? " has the wrong type)"
-                                                                 : " missing)");
+                    (meta.p && meta.p->findKey(keys[k], index, type) ? " has the wrong type)"
+                                                                     : " missing)");
             return false;
         }
     }
@@ -134,9 +155,10 @@ bool loadPtxMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
     const int32_t* indices = nullptr;
     const float* positions = nullptr;
     int ncounts = 0, nindices = 0, npositions = 0;
-    meta->getValue(keys[0], counts, ncounts);
-    meta->getValue(keys[1], indices, nindices);
-    meta->getValue(keys[2], positions, npositions);
+    meta.p->getValue(keys[0], counts, ncounts);
+    meta.p->getValue(keys[1], indices, nindices);
+    meta.p->getValue(keys[2], positions, npositions);
+    if (damaged()) return false;  // large entries are read on request
     if (!counts || !indices || !positions || ncounts <= 0 || nindices <= 0 || npositions <= 0) {
         error = path + " carries no mesh (empty mesh metadata)";
         return false;

@@ -20,6 +20,9 @@
 
 namespace {
 
+// The names the -d option takes, by Ptex::DataType.
+const char* const kTypeNames[] = {"uint8", "uint16", "half", "float"};
+
 class ErrorCollector : public PtexErrorHandler {
 public:
     void reportError(const char* error) override {
@@ -33,6 +36,8 @@ public:
 
 int run(const std::string& inPath, const std::string& outPath, const std::string& typeName,
         const std::string& mipmaps) {
+    std::string pathError;
+    if (!checkOutputPath(outPath, pathError)) return toolError("ptex-convert", pathError);
     ErrorCollector errors;
     PtexCache* cache = PtexCache::create(1, 0, false, nullptr, &errors);
     Ptex::String error;
@@ -47,12 +52,14 @@ int run(const std::string& inPath, const std::string& outPath, const std::string
     if (!typeName.empty()) PtexConvert::parseDataType(typeName, dt);
     const bool genMipmaps = mipmaps.empty() ? tex->hasMipMaps() : mipmaps == "on";
 
+    const int faces = tex->numFaces(), channels = tex->numChannels();
+    const Ptex::MeshType meshType = tex->meshType();
     const std::string tmpPath = outPath + ".converting";
     const bool written = PtexConvert::convertTexture(tex, tmpPath, dt, genMipmaps, error);
     tex->release();
     if (cache) cache->release();
     if (!written) {
-        fprintf(stderr, "ptex-convert: %s\n", error.c_str());
+        fprintf(stderr, "ptex-convert: %s\n", ptexWriterError(error, outPath, tmpPath).c_str());
         unlink(tmpPath.c_str());
         return 1;
     }
@@ -67,6 +74,9 @@ int run(const std::string& inPath, const std::string& outPath, const std::string
         unlink(tmpPath.c_str());
         return 1;
     }
+    printf("wrote %s: %d %s faces, %s, %d channel%s, %s\n", outPath.c_str(), faces,
+           meshType == Ptex::mt_triangle ? "triangle" : "quad", kTypeNames[dt], channels,
+           channels == 1 ? "" : "s", genMipmaps ? "mip-maps" : "no mip-maps");
     return 0;
 }
 

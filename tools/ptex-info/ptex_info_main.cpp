@@ -67,6 +67,8 @@ int run(const std::string& path, bool faces, bool meta, bool allValues,
         fprintf(stderr, "ptex-info: %s: %d read error%s, the file is damaged\n", path.c_str(),
                 errors.count, errors.count == 1 ? "" : "s");
         status = 1;
+    } else if (check && status == 0) {
+        printf("check: no damage found (every face at every level and all metadata read)\n");
     }
     return status;
 }

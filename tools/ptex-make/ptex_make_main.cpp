@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
 
     PolyMesh mesh;
     std::string error;
+    if (!checkOutputPath(outPath, error)) return fail(error);
     if (!loadObjMesh(meshPath, mesh, error)) return fail(error);
     meshBounds(mesh, options.pattern.boxLo, options.pattern.boxHi);
     if (app.count("--cell") == 0) {
@@ -134,7 +135,8 @@ int main(int argc, char** argv) {
         if (!readPng(imagePath, options.pattern.image, error)) return fail(error);
     }
     PtexLayout layout;
-    if (!makePtex(mesh, options, outPath, error, &layout)) return fail(error);
+    if (!makePtex(mesh, options, outPath, error, &layout))
+        return fail(ptexWriterError(error, outPath));
     std::printf("wrote %s: %d polygons, %d %s faces\n", outPath.c_str(), mesh.numPolygons(),
                 int(layout.faces.size()),
                 layout.meshType == Ptex::mt_triangle ? "triangle" : "quad");
