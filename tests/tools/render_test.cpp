@@ -1,7 +1,16 @@
 // zento-render: scene files, the renderer as the plugin's host (instances,
 // their parameters and geometry, frames), rendered pixels of known faces
 // against the texels the file holds there, and the program end to end.
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFloatAttribute.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfInputFile.h>
+#include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfStandardAttributes.h>
+#include <spawn.h>
+
 #include <cmath>
+#include <csignal>
 #include <set>
 
 #include "ImageOutput.h"
@@ -227,8 +236,142 @@ TEST(RenderCli, ClearErrorsNeverACrash) {
     expectRun(std::string(ZENTO_RENDER_EXE) + " --plugin " + fx.dir.file("none.so ") +
                   fx.dir.file("qp.obj") + png,
               1, {"cannot load the plugin library"});
-    // A texture that cannot be opened is the plugin's to report; the render goes on.
-    expectRun(obj + "--set ptex_file=" + fx.dir.file("none.ptx") + png + " --size 8x8", 0);
+}
+
+// Warnings are counted (a missing or damaged texture, a texture made for another mesh, a value
+// outside a parameter's documented range); --strict turns any of them into status 1, the image
+// still written. Outputs are checked before anything is rendered.
+TEST(RenderCli, WarningsStrictModeAndOutputChecks) {
+    Fixture fx;
+    std::ofstream(fx.dir.file("junk.ptx")) << "not a texture";
+    // Files of constant faces have no mip-maps, which the plugin warns about: these have them.
+    std::string err;
+    ASSERT_TRUE(makePtex(quadAndPentagon(), PtexMakeOptions(), fx.dir.file("qp.ptx"), err)) << err;
+    ASSERT_TRUE(makePtex(triangleSquare(), PtexMakeOptions(), fx.dir.file("tri.ptx"), err)) << err;
+    const std::string obj = kRender + fx.dir.file("qp.obj") + " --size 8x8 --no-progress ";
+    const struct {
+        std::string args;
+        int status;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"--set ptex_file=" + fx.dir.file("qp.ptx"), 0, {"wrote "}},
+        {"--set ptex_file=" + fx.dir.file("none.ptx"),
+         0,
+         {"warning: Can't open ptex file", "1 warning; rerun with -v for details"}},
+        {"--set ptex_file=" + fx.dir.file("none.ptx") + " --strict",
+         1,
+         {"error: 1 warning with --strict: the images were written but are not to be trusted"}},
+        {"--set ptex_file=" + fx.dir.file("junk.ptx") + " --strict", 1, {"Not a ptex file"}},
+        {"--set ptex_file=" + fx.dir.file("tri.ptx"),
+         0,
+         {"tri.ptx has 2 Ptex faces, the mesh needs 6", "1 warning;"}},
+        {"--set ptex_file=" + fx.dir.file("tri.ptx") + " --strict", 1, {"1 warning with --strict"}},
+        {"--set ptex_file=" + fx.dir.file("qp.ptx") + " --set filter_type=9 -v",
+         0,
+         {"warning: --set filter_type=9: 9 is outside the documented range of filter_type (-1 to "
+          "7); the plugin decides",
+          "1 warning\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        fs::remove(fx.dir.file("x.png"));
+        const std::string out =
+            expectRun(obj + c.args + " -o " + fx.dir.file("x.png"), c.status, c.said);
+        EXPECT_TRUE(fs::exists(fx.dir.file("x.png")));
+        EXPECT_EQ(out.find("warning") == std::string::npos, c.said[0] == "wrote ") << out;
+    }
+    // A scene's values get the same range warning, and a mismatch names the scene's object.
+    std::ofstream(fx.dir.file("s.json")) << R"({"objects": [{"mesh": "qp.obj",
+      "texture": {"ptex_file": "tri.ptx", "color_space": 5}}]})";
+    expectRun(kRender + fx.dir.file("s.json") + " --size 8x8 -o " + fx.dir.file("x.png"), 0,
+              {"s.json:2: key 'objects[0].texture.color_space': 5 is outside the documented range",
+               "key 'objects[0]': the texture " + fx.dir.file("tri.ptx") +
+                   " has 2 Ptex faces, the mesh " + fx.dir.file("qp.obj") + " needs 6",
+               "2 warnings;"});
+    std::ofstream(fx.dir.file("file")) << "x";
+    const std::string said =
+        expectRun(obj + "-o " + fx.dir.file("file/f#.png") + " --frames 1..2", 1,
+                  {"cannot write " + fx.dir.file("file/f1.png") + ": Not a directory"});
+    EXPECT_EQ(said.find("rendering"), std::string::npos) << said;
+}
+
+// EXR colour is premultiplied by coverage over transparent black: the background pixel reads
+// 0 0 0 0, and an edge pixel composited over the background gives the PNG of the same render.
+// The header records what made the image.
+TEST(RenderCli, ExrIsPremultipliedOverTransparentBlack) {
+    Fixture fx;
+    std::ofstream(fx.scene) << R"({"image": {"width": 48, "height": 32, "spp": 16,
+  "background": [0.5, 0.25, 0.75]}, "frames": {"start": 7, "fps": 25},
+  "objects": [{"mesh": "qp.ptx", "texture": {"filter_type": 0, "color_space": 0}}]})";
+    const std::string base = kRender + fx.scene + " --no-progress -o ";
+    expectRun(base + fx.dir.file("a.png"), 0);
+    expectRun(base + fx.dir.file("a.exr") + " --exr-type float", 0);
+    expectRun(base + fx.dir.file("h.exr"), 0);
+    PngImage png;
+    std::string err;
+    ASSERT_TRUE(readPng(fx.dir.file("a.png"), png, err)) << err;
+    Imf::InputFile exr(fx.dir.file("a.exr").c_str());
+    const Imf::Header& h = exr.header();
+    EXPECT_EQ(h.channels().findChannel("A")->type, Imf::FLOAT);
+    EXPECT_EQ(
+        Imf::InputFile(fx.dir.file("h.exr").c_str()).header().channels().findChannel("R")->type,
+        Imf::HALF);
+    EXPECT_EQ(h.typedAttribute<Imf::IntAttribute>("samplesPerPixel").value(), 16);
+    EXPECT_EQ(h.typedAttribute<Imf::IntAttribute>("frame").value(), 7);
+    EXPECT_EQ(h.typedAttribute<Imf::FloatAttribute>("cameraFov").value(), 40.0f);
+    EXPECT_GT(h.typedAttribute<Imf::FloatAttribute>("renderTime").value(), 0.0f);
+    EXPECT_EQ(Imf::framesPerSecond(h), Imf::Rational(25, 1));
+    ASSERT_TRUE(Imf::hasWorldToCamera(h));
+    std::vector<float> px(48 * 32 * 4);
+    Imf::FrameBuffer frame;
+    const char* names[4] = {"R", "G", "B", "A"};
+    for (size_t c = 0; c < 4; ++c) {
+        frame.insert(names[c], Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(&px[c]),
+                                          4 * sizeof(float), 4 * sizeof(float) * 48));
+    }
+    exr.setFrameBuffer(frame);
+    exr.readPixels(0, 31);
+    EXPECT_EQ(std::vector<float>(px.begin(), px.begin() + 4), std::vector<float>(4, 0.0f));
+    const float background[3] = {0.5f, 0.25f, 0.75f};
+    int edges = 0;
+    for (size_t p = 0; p < 48 * 32; ++p) {
+        const float* e = &px[p * 4];
+        edges += e[3] > 0 && e[3] < 1;
+        for (size_t c = 0; c < 3; ++c) {
+            const float over = e[c] + (1 - e[3]) * background[c];
+            EXPECT_NEAR(linearToSrgb(over) * 255, png.rgba[p * 4 + c], 0.51) << "pixel " << p;
+        }
+    }
+    EXPECT_GT(edges, 20);
+}
+
+// Ctrl-C: the tiles in flight are finished, the image of what was rendered is written and the
+// program ends with status 130.
+TEST(RenderCli, InterruptWritesWhatWasRendered) {
+    Fixture fx;
+    const std::string log = fx.dir.file("log"), out = fx.dir.file("i.png");
+    const std::string command = "exec " + kRender + fx.dir.file("qp.ptx") +
+                                " --size 1500x1500 --spp 512 --threads 2 -o " + out + " > " + log +
+                                " 2>&1";
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    auto said = [&] {
+        std::ifstream in(log);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (int i = 0; i < 600 && said().find("info: rendering") == std::string::npos; ++i)
+        usleep(50000);
+    usleep(300000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << said();
+    EXPECT_NE(said().find("tiles rendered)\nzento-render: interrupted"), std::string::npos)
+        << said();
+    PngImage img;
+    std::string err;
+    EXPECT_TRUE(readPng(out, img, err) && img.width == 1500) << err;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@ if(NOT (TARGET ptex_make_core AND TARGET zento_render_core AND TARGET zento_TexF
   return()
 endif()
 find_package(nlohmann_json REQUIRED)
+find_package(OpenEXR REQUIRED)
 foreach(t ptex_tools ptexmake render)
   string(REPLACE "_" "-" name "test-${t}")
   add_executable(${name} ${CMAKE_CURRENT_LIST_DIR}/${t}_test.cpp)
@@ -22,7 +23,7 @@ add_dependencies(test-ptex-tools ptex-info ptex-convert ptex-make zento-render z
 target_link_libraries(test-ptexmake PRIVATE ptex_make_core nlohmann_json::nlohmann_json GTest::gtest_main)
 target_compile_definitions(test-ptexmake PRIVATE PTEX_MAKE_EXE="$<TARGET_FILE:ptex-make>")
 add_dependencies(test-ptexmake ptex-make)
-target_link_libraries(test-render PRIVATE zento_render_core ptex_make_core GTest::gtest_main)
+target_link_libraries(test-render PRIVATE zento_render_core ptex_make_core OpenEXR::OpenEXR GTest::gtest_main)
 target_compile_definitions(test-render PRIVATE ZENTO_PLUGIN_FILE="$<TARGET_FILE:zento_TexFacet>"
                                                ZENTO_RENDER_EXE="$<TARGET_FILE:zento-render>")
 add_dependencies(test-render zento_TexFacet zento-render)

@@ -49,6 +49,12 @@ bool checkOutputPath(const std::string& path, std::string& error) {
     return true;
 }
 
+std::string shortNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 std::string ptexWriterError(std::string error, const std::string& outPath,
                             const std::string& tmpPath) {
     const size_t trailer = error.find("\nPtex file: ");

@@ -12,6 +12,8 @@
 // done: missing folders are made, the folder must be one and writable, and the
 // path must not name a folder. False with "cannot write PATH: REASON".
 //
+// shortNumber: a number as a person writes it (1, 0.25, 1e+09), for messages.
+//
 // ptexWriterError turns an error of the Ptex writer into one line about
 // `outPath`: the writer's "Ptex file: ..." trailer is dropped, its lines are
 // joined, and the temporary names the file had while it was written
@@ -25,5 +27,6 @@
 int parseCommandLine(CLI::App& app, int argc, char** argv, const char* tool);
 int toolError(const char* tool, const std::string& message);
 bool checkOutputPath(const std::string& path, std::string& error);
+std::string shortNumber(double value);
 std::string ptexWriterError(std::string error, const std::string& outPath,
                             const std::string& tmpPath = "");

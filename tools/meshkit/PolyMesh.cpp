@@ -174,3 +174,14 @@ bool loadPtxMesh(const std::string& path, PolyMesh& mesh, std::string& error) {
     }
     return true;
 }
+
+bool readPtexFaceCount(const std::string& path, int& faces, Ptex::MeshType& type) {
+    FirstError quiet;
+    Released<PtexCache> cache{PtexCache::create(1, 0, false, nullptr, &quiet)};
+    Ptex::String error;
+    Released<PtexTexture> tex{cache.p ? cache.p->get(path.c_str(), error) : nullptr};
+    if (!tex.p) return false;
+    faces = tex.p->numFaces();
+    type = tex.p->meshType();
+    return true;
+}

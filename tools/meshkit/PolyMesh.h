@@ -10,9 +10,14 @@
 // a one-line reason (never throw) for a missing or unreadable file, a file
 // without polygons or mesh metadata, or a mesh that fails validateMesh.
 //
+// readPtexFaceCount: the face count and mesh type of a Ptex file; false,
+// silently, when it cannot be opened.
+//
 // validateMesh: empty text when every count is at least 3, the counts use
 // exactly the given indices and every index names a vertex; else the reason.
 #pragma once
+
+#include <Ptexture.h>
 
 #include <string>
 #include <vector>
@@ -32,3 +37,4 @@ struct PolyMesh {
 std::string validateMesh(const PolyMesh& mesh);
 bool loadObjMesh(const std::string& path, PolyMesh& mesh, std::string& error);
 bool loadPtxMesh(const std::string& path, PolyMesh& mesh, std::string& error);
+bool readPtexFaceCount(const std::string& path, int& faces, Ptex::MeshType& type);

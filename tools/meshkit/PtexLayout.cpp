@@ -26,6 +26,13 @@ uint64_t edgeKey(int a, int b) {
 
 }  // namespace
 
+int ptexFacesNeeded(const PolyMesh& mesh, Ptex::MeshType meshType) {
+    if (meshType == Ptex::mt_triangle && mesh.allTriangles()) return mesh.numPolygons();
+    int faces = 0;
+    for (int n : mesh.counts) faces += n == 4 ? 1 : n;
+    return faces;
+}
+
 bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& layout,
                      std::string& error) {
     layout = PtexLayout{};

@@ -38,5 +38,10 @@ struct PtexLayout {
     std::vector<int> firstFace;  // first Ptex face of each polygon
 };
 
+// The Ptex faces a mesh needs in a file of the given type: one per triangle of
+// an all-triangle mesh in a triangle file; else one per quad and one per
+// corner of any other polygon.
+int ptexFacesNeeded(const PolyMesh& mesh, Ptex::MeshType meshType);
+
 bool buildPtexLayout(const PolyMesh& mesh, Ptex::MeshType meshType, PtexLayout& layout,
                      std::string& error);

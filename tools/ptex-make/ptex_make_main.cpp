@@ -25,12 +25,6 @@ bool parseRes(const std::string& text, int& u, int& v) {
     return true;
 }
 
-std::string number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,14 +96,15 @@ int main(int argc, char** argv) {
         return fail("--density and --res exclude each other: give one");
     if (app.count("--density") && !(options.density > 0 && std::isfinite(options.density)))
         return fail("--density must be above 0 texels per unit length, not " +
-                    number(options.density));
+                    shortNumber(options.density));
     if (options.maxRes < 1 || options.maxRes > 32768)
         return fail("--max-res must be 1 to 32768, not " + std::to_string(options.maxRes));
     if (options.pattern.checks < 1 || options.pattern.checks > 32768)
         return fail("--checks must be 1 to 32768, not " + std::to_string(options.pattern.checks));
     if (app.count("--cell") &&
         !(options.pattern.cellSize > 0 && std::isfinite(options.pattern.cellSize)))
-        return fail("--cell must be above 0 mesh units, not " + number(options.pattern.cellSize));
+        return fail("--cell must be above 0 mesh units, not " +
+                    shortNumber(options.pattern.cellSize));
     if (axisName == "x")
         options.pattern.axis = 0;
     else if (axisName == "y")

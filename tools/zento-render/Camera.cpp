@@ -16,6 +16,7 @@ Vector3f normalize(const Vector3f& v) {
 
 void Camera::set(const Vector3f& position, const Vector3f& lookAt, const Vector3f& up,
                  float fovDegrees, int width, int height) {
+    fov_ = fovDegrees;
     width_ = float(std::max(width, 1));
     height_ = float(std::max(height, 1));
     origin_ = position;
@@ -52,6 +53,17 @@ Vector3f Camera::rayDirection(float px, float py) const {
     const float sx = 2.0f * px / width_ - 1.0f;
     const float sy = 1.0f - 2.0f * py / height_;
     return forward_ + right_ * sx + up_ * sy;
+}
+
+void Camera::worldToCamera(float m[4][4]) const {
+    const Vector3f axes[3] = {normalize(right_), normalize(up_), forward_ * -1.0f};
+    for (int c = 0; c < 3; ++c) {
+        const float a[3] = {axes[c].x, axes[c].y, axes[c].z};
+        for (int r = 0; r < 3; ++r) m[r][c] = a[r];
+        m[3][c] = -ZUtils::dot(origin_, axes[c]);
+    }
+    m[0][3] = m[1][3] = m[2][3] = 0.0f;
+    m[3][3] = 1.0f;
 }
 
 Vector3f transferDifferential(const Vector3f& D, const Vector3f& dD, float t, const Vector3f& n) {

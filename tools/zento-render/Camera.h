@@ -21,10 +21,14 @@ public:
     ZUtils::Vector3f rayDirection(float px, float py) const;
     const ZUtils::Vector3f& dDdx() const { return dDdx_; }
     const ZUtils::Vector3f& dDdy() const { return dDdy_; }
+    float fovDegrees() const { return fov_; }
+    // The world-to-camera matrix for row vectors (p' = p M), the camera at the
+    // origin looking along -z with +y up, as image files store it.
+    void worldToCamera(float m[4][4]) const;
 
 private:
     ZUtils::Vector3f origin_, forward_, right_, up_, dDdx_, dDdy_;
-    float width_ = 1, height_ = 1;
+    float width_ = 1, height_ = 1, fov_ = 40;
 };
 
 // Offset of the hit point for a change dD of the ray direction, the hit lying

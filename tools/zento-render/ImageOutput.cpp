@@ -1,6 +1,13 @@
 #include "ImageOutput.h"
 
-#include <OpenEXR/ImfRgbaFile.h>
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFloatAttribute.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfIntAttribute.h>
+#include <OpenEXR/ImfOutputFile.h>
+#include <OpenEXR/ImfStandardAttributes.h>
+#include <half.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,7 +30,44 @@ bool isSupportedImagePath(const std::string& path) {
     return e == ".png" || e == ".exr";
 }
 
-bool writeImage(const std::string& path, const Image& image, std::string& error) {
+namespace {
+
+bool writeExr(const std::string& path, const Image& image, const ImageFileInfo& info) {
+    Imf::Header header(image.width, image.height);
+    const Imf::PixelType type = info.exrFloat ? Imf::FLOAT : Imf::HALF;
+    const char* const names[4] = {"R", "G", "B", "A"};
+    for (const char* name : names) header.channels().insert(name, Imf::Channel(type));
+    header.insert("renderTime", Imf::FloatAttribute(info.renderSeconds));
+    header.insert("samplesPerPixel", Imf::IntAttribute(info.samplesPerPixel));
+    header.insert("frame", Imf::IntAttribute(info.frame));
+    header.insert("cameraFov", Imf::FloatAttribute(info.cameraFov));
+    Imf::addFramesPerSecond(header, Imf::Rational(info.framesPerSecond));
+    Imf::addWorldToCamera(header, Imath::M44f(info.worldToCamera));
+
+    // The frame buffer must have the file's channel type.
+    std::vector<half> halves;
+    char* base = reinterpret_cast<char*>(const_cast<float*>(image.rgba.data()));
+    size_t sampleBytes = sizeof(float);
+    if (!info.exrFloat) {
+        halves.assign(image.rgba.begin(), image.rgba.end());
+        base = reinterpret_cast<char*>(halves.data());
+        sampleBytes = sizeof(half);
+    }
+    Imf::FrameBuffer frame;
+    for (size_t c = 0; c < 4; ++c) {
+        frame.insert(names[c], Imf::Slice(type, base + c * sampleBytes, 4 * sampleBytes,
+                                          4 * sampleBytes * size_t(image.width)));
+    }
+    Imf::OutputFile file(path.c_str(), header);
+    file.setFrameBuffer(frame);
+    file.writePixels(image.height);
+    return true;
+}
+
+}  // namespace
+
+bool writeImage(const std::string& path, const Image& image, const ImageFileInfo& info,
+                std::string& error) {
     const std::string ext = lowerExtension(path);
     if (image.width <= 0 || image.height <= 0) {
         error = "empty image";
@@ -33,28 +77,21 @@ bool writeImage(const std::string& path, const Image& image, std::string& error)
     if (ext == ".png") {
         std::vector<uint8_t> bytes(n * 3);
         for (size_t i = 0; i < n; ++i) {
-            for (int c = 0; c < 3; ++c) {
-                bytes[i * 3 + size_t(c)] =
-                    uint8_t(linearToSrgb(image.rgba[i * 4 + size_t(c)]) * 255.0f + 0.5f);
+            const float* px = &image.rgba[i * 4];
+            for (size_t c = 0; c < 3; ++c) {
+                const float over = px[c] + (1.0f - px[3]) * info.background[c];
+                bytes[i * 3 + c] = uint8_t(linearToSrgb(over) * 255.0f + 0.5f);
             }
         }
         return writePng(path, image.width, image.height, 3, bytes.data(), error);
     }
     if (ext == ".exr") {
         try {
-            std::vector<Imf::Rgba> px(n);
-            for (size_t i = 0; i < n; ++i) {
-                px[i] = Imf::Rgba(image.rgba[i * 4], image.rgba[i * 4 + 1], image.rgba[i * 4 + 2],
-                                  image.rgba[i * 4 + 3]);
-            }
-            Imf::RgbaOutputFile file(path.c_str(), image.width, image.height, Imf::WRITE_RGBA);
-            file.setFrameBuffer(px.data(), 1, size_t(image.width));
-            file.writePixels(image.height);
+            return writeExr(path, image, info);
         } catch (const std::exception& e) {
             error = "cannot write image " + path + ": " + e.what();
             return false;
         }
-        return true;
     }
     error = "unknown image format for " + path + " (use .png or .exr)";
     return false;

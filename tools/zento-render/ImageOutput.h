@@ -1,9 +1,17 @@
 // ImageOutput: rendered images and their files.
 //
-// An Image holds linear RGBA floats, rows top to bottom. writeImage picks the
-// format by extension: .png is 8-bit RGB with the sRGB curve (alpha dropped:
-// the background is part of the picture), .exr is linear half-float RGBA
-// (alpha = coverage). False with a reason on any failure; never throws.
+// An Image holds linear RGBA floats, rows top to bottom, with the colour
+// premultiplied by coverage over transparent black: a pixel no ray hit is
+// 0 0 0 0, a pixel half covered holds half the surface colour and alpha 0.5.
+// writeImage picks the format by extension:
+//  - .png: 8-bit RGB with the sRGB curve, the image composited over
+//    `background` (the background is part of the picture; alpha dropped);
+//  - .exr: RGBA as stored (premultiplied, alpha = coverage), half floats or,
+//    with `exrFloat`, 32-bit floats; the header carries the render time,
+//    samples per pixel, frame, frame rate, the camera (the standard
+//    worldToCamera matrix, camera looking along -z, and cameraFov, the
+//    vertical field of view in degrees).
+// False with a reason on any failure; never throws.
 //
 // framePath replaces the first run of '#' in a path by the frame number,
 // zero-padded to the run's length; a path without '#' gets ".NNNN" before its
@@ -27,6 +35,19 @@ struct Image {
     }
 };
 
-bool writeImage(const std::string& path, const Image& image, std::string& error);
+struct ImageFileInfo {
+    float background[3] = {0, 0, 0};  // PNG only
+    bool exrFloat = false;
+    // EXR header attributes.
+    float renderSeconds = 0;
+    int samplesPerPixel = 1;
+    int frame = 1;
+    double framesPerSecond = 24;
+    float worldToCamera[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    float cameraFov = 40;
+};
+
+bool writeImage(const std::string& path, const Image& image, const ImageFileInfo& info,
+                std::string& error);
 std::string framePath(const std::string& pattern, int frame, bool numbered);
 bool isSupportedImagePath(const std::string& path);

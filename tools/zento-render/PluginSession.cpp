@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "CommandLine.h"
 #include "zento/ParameterTypes.h"
 #include "zento/ZentoParameterList.h"
 #include "zento/ZentoPluginParameter.h"
@@ -15,8 +16,24 @@ using nlohmann::json;
 using namespace ZUtils;
 
 namespace {
+
 constexpr const char* kPluginName = "TexFacet";
-}
+constexpr double kNoLimit = HUGE_VAL;
+
+// The ranges the parameters' documentation gives.
+struct DocumentedRange {
+    const char* name;
+    double lo, hi;
+};
+constexpr DocumentedRange kRanges[] = {
+    {"use_image_sequence", 0, 1}, {"ifl_end_condition", 0, 2}, {"filter_type", -1, 7},
+    {"width", 0, kNoLimit},       {"blur", 0, kNoLimit},       {"sharpness", 0, 1},
+    {"cache_size", 0, kNoLimit},  {"r_channel", 0, kNoLimit},  {"g_channel", 0, kNoLimit},
+    {"b_channel", 0, kNoLimit},   {"a_channel", -1, kNoLimit}, {"alpha_type", -1, 2},
+    {"color_space", 0, 2},
+};
+
+}  // namespace
 
 PluginSession::~PluginSession() {
     for (auto& inst : instances_) {
@@ -181,6 +198,19 @@ json PluginSession::parseSetValue(const std::string& name, const std::string& te
         default:
             return fail("is set by the renderer");
     }
+}
+
+std::string PluginSession::rangeWarning(const std::string& name, const json& value) {
+    if (!value.is_number()) return "";
+    const double v = value.get<double>();
+    for (const DocumentedRange& r : kRanges) {
+        if (name != r.name || (v >= r.lo && v <= r.hi)) continue;
+        const std::string range = r.hi == kNoLimit ? shortNumber(r.lo) + " or more"
+                                                   : shortNumber(r.lo) + " to " + shortNumber(r.hi);
+        return shortNumber(v) + " is outside the documented range of " + name + " (" + range +
+               "); the plugin decides what it does with it";
+    }
+    return "";
 }
 
 void PluginSession::refreshForFrame(int frame, double time) {

@@ -15,6 +15,11 @@
 //
 // parseSetValue turns the text of `--set NAME=VALUE` into a scene value of the
 // parameter's type.
+//
+// rangeWarning: for a number outside the range the parameter's documentation
+// gives (filter_type -1 to 7, color_space 0 to 2, channel indices, ...), the
+// text of a warning; else "". The value is set all the same: the plugin
+// decides what it does with it.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -54,6 +59,7 @@ public:
     void setParameter(TextureInstance& instance, const std::string& name,
                       const nlohmann::json& value, const std::string& where);
     nlohmann::json parseSetValue(const std::string& name, const std::string& text) const;
+    static std::string rangeWarning(const std::string& name, const nlohmann::json& value);
 
     // Sets the frame-following parameters of every instance to `frame` and has
     // each instance's parameter list cached at `time`.

@@ -11,6 +11,8 @@
 #include <limits>
 #include <thread>
 
+#include "ProgressLine.h"
+#include "PtexLayout.h"
 #include "zento/AssetPath.h"
 #include "zento/ZentoPluginParameter.h"
 
@@ -31,6 +33,7 @@ struct RenderJob::TileQueue {
     int tilesX = 0, tilesY = 0;
     std::atomic<int> next{0};
     std::atomic<int> done{0};
+    std::atomic<int> running{0};  // threads still taking tiles
 };
 
 namespace {
@@ -80,6 +83,7 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
     ambient_ = scene.ambient;
     background_ = {scene.background.x, scene.background.y, scene.background.z};
     progressBar_ = options.progressBar;
+    stop_ = options.stop;
 
     std::string pluginPath = options.pluginPath;
     if (pluginPath.empty()) pluginPath = scene.pluginPath;
@@ -90,8 +94,12 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
     try {
         // Overrides are checked once, before any object.
         std::vector<std::pair<std::string, nlohmann::json>> overrides;
-        for (const auto& [name, text] : options.sets)
+        for (const auto& [name, text] : options.sets) {
             overrides.emplace_back(name, plugins_.parseSetValue(name, text));
+            const std::string outside = plugins_.rangeWarning(name, overrides.back().second);
+            if (!outside.empty())
+                messages_->warning("--set %s=%s: %s", name.c_str(), text.c_str(), outside.c_str());
+        }
 
         for (const SceneObject& so : scene.objects) {
             Object obj;
@@ -120,8 +128,12 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
 
             obj.texture = plugins_.createTexture(error);
             if (!obj.texture) return false;
-            for (const TextureSetting& s : so.texture)
+            for (const TextureSetting& s : so.texture) {
                 plugins_.setParameter(*obj.texture, s.name, s.value, s.where);
+                const std::string outside = plugins_.rangeWarning(s.name, s.value);
+                if (!outside.empty())
+                    messages_->warning("%s: %s", s.where.c_str(), outside.c_str());
+            }
             for (const auto& [name, value] : overrides) {
                 plugins_.setParameter(*obj.texture, name, value, "--set " + name);
             }
@@ -148,6 +160,7 @@ bool RenderJob::prepare(const Scene& scene, const RenderOptions& options, const 
                     p->setIntList(obj.mesh->triangleIndices(), obj.mesh->numTriangles() * 3);
                 }
             }
+            checkFaceCount(obj, so);
             objects_.push_back(std::move(obj));
         }
     } catch (const SceneError& e) {
@@ -301,7 +314,7 @@ void RenderJob::renderTiles(int threadIndex, Image& image, uint32_t seed, uint64
     uint64_t rays = 0, points = 0;
     const int total = tiles_->tilesX * tiles_->tilesY;
     const int strata = std::max(1, int(std::sqrt(double(spp_))));
-    for (;;) {
+    while (!stopping()) {
         const int t = tiles_->next.fetch_add(1);
         if (t >= total) break;
         const int x0 = (t % tiles_->tilesX) * kTile, y0 = (t / tiles_->tilesX) * kTile;
@@ -327,16 +340,13 @@ void RenderJob::renderTiles(int threadIndex, Image& image, uint32_t seed, uint64
                     }
                     AColor c;
                     ++rays;
+                    // A miss adds nothing: transparent black.
                     if (shadeRay(float(x) + jx, float(y) + jy, threadIndex, c)) {
                         ++points;
                         sum[0] += c.r;
                         sum[1] += c.g;
                         sum[2] += c.b;
                         sum[3] += 1.0f;
-                    } else {
-                        sum[0] += background_.x;
-                        sum[1] += background_.y;
-                        sum[2] += background_.z;
                     }
                 }
                 float* px = image.pixel(x, y);
@@ -347,6 +357,7 @@ void RenderJob::renderTiles(int threadIndex, Image& image, uint32_t seed, uint64
     }
     raysOut = rays;
     pointsOut = points;
+    tiles_->running.fetch_sub(1);
 }
 
 void RenderJob::renderFrame(int frame, Image& image, RenderStats& stats) {
@@ -364,6 +375,7 @@ void RenderJob::renderFrame(int frame, Image& image, RenderStats& stats) {
     tiles_->tilesY = (height_ + kTile - 1) / kTile;
     tiles_->next = 0;
     tiles_->done = 0;
+    tiles_->running = threads_;
     std::vector<uint64_t> rays(size_t(threads_), 0), points(size_t(threads_), 0);
     std::vector<std::thread> workers;
     const uint32_t seed = hash32(uint32_t(frame) + 12345u);
@@ -372,25 +384,18 @@ void RenderJob::renderFrame(int frame, Image& image, RenderStats& stats) {
             renderTiles(t, image, seed, rays[size_t(t)], points[size_t(t)]);
         });
     }
+    const int total = tiles_->tilesX * tiles_->tilesY;
     if (progressBar_) {
         // Thread 0's share runs on a helper so that this thread can draw the bar.
         std::thread first([this, &image, seed, &rays, &points] {
             renderTiles(0, image, seed, rays[0], points[0]);
         });
-        const int total = tiles_->tilesX * tiles_->tilesY;
-        for (;;) {
-            const int done = tiles_->done.load();
-            const int width = 40, filled = total > 0 ? done * width / total : width;
-            const double secs =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::fprintf(stderr, "\rframe %d [%.*s%*s] %3d%% %.1fs", frame, filled,
-                         "========================================", width - filled, "",
-                         total > 0 ? done * 100 / total : 100, secs);
-            std::fflush(stderr);
-            if (done >= total) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ProgressLine progress("frame " + std::to_string(frame));
+        while (tiles_->running.load() > 0) {
+            progress.update(tiles_->done.load(), total);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        std::fprintf(stderr, "\n");
+        progress.update(tiles_->done.load(), total);
         first.join();
     } else {
         renderTiles(0, image, seed, rays[0], points[0]);
@@ -399,9 +404,48 @@ void RenderJob::renderFrame(int frame, Image& image, RenderStats& stats) {
 
     for (const auto& inst : plugins_.instances()) inst->pluginInterface->frameEnd(&renderer_);
     stats = RenderStats{};
+    stats.tiles = total;
+    stats.tilesDone = tiles_->done.load();
     for (int t = 0; t < threads_; ++t) {
         stats.rays += rays[size_t(t)];
         stats.shadingPoints += points[size_t(t)];
     }
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+ImageFileInfo RenderJob::fileInfo(int frame, const RenderStats& stats) const {
+    ImageFileInfo info;
+    info.background[0] = background_.x;
+    info.background[1] = background_.y;
+    info.background[2] = background_.z;
+    info.renderSeconds = float(stats.seconds);
+    info.samplesPerPixel = spp_;
+    info.frame = frame;
+    info.framesPerSecond = fps_;
+    camera_.worldToCamera(info.worldToCamera);
+    info.cameraFov = camera_.fovDegrees();
+    return info;
+}
+
+void RenderJob::checkFaceCount(const Object& obj, const SceneObject& so) {
+    ZUtils::ZentoPluginInterface& plugin = *obj.texture->pluginInterface;
+    ZUtils::ZentoPluginParameter* file = plugin.getParameter("ptex_file");
+    ZUtils::ZentoPluginParameter* sequence = plugin.getParameter("use_image_sequence");
+    if (!file || (sequence && sequence->readInt(0.0) != 0)) return;  // the name changes per frame
+    const ZUtils::CharString name = file->readString(0.0);
+    std::string path = name.ptr() ? name.ptr() : "";
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ifl") == 0) return;
+    // Found the way the plugin finds it; a file it cannot open is its own to report.
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.resize(std::max<size_t>(buffer.size() + 1, 4096), '\0');
+    if (ZUtils::checkAssetPath(buffer.data(), int(buffer.size()), nullptr, false))
+        path = buffer.data();
+    int faces = 0;
+    Ptex::MeshType type = Ptex::mt_quad;
+    if (!readPtexFaceCount(path, faces, type)) return;
+    const int needed = ptexFacesNeeded(obj.poly, type);
+    if (faces == needed) return;
+    const std::string mesh = so.where == so.meshPath ? "" : " " + so.meshPath;
+    messages_->warning("%s: the texture %s has %d Ptex faces, the mesh%s needs %d",
+                       so.where.c_str(), path.c_str(), faces, mesh.c_str(), needed);
 }

@@ -19,9 +19,19 @@
 // index, result slot 0 and a fresh non-zero key per shading point, the hit
 // object, the render setup, dPdx / dPdy from the ray differentials), colour =
 // texture colour, times ambient + (1 - ambient) |cos| when the headlight is on.
-// The image is split into 32 x 32 tiles taken by the threads in turn.
+// The image is split into 32 x 32 tiles taken by the threads in turn; pixels
+// hold the mean of their hits, premultiplied by coverage (see Image). When the
+// stop flag is raised, each thread finishes its tile and takes no other: the
+// frame comes back incomplete, with the tiles done so far.
+//
+// prepare also warns (through the message callback, so the warnings are
+// counted) when a texture's Ptex face count is not the one its mesh needs (see
+// ptexFacesNeeded), and when a scene or --set value lies
+// outside the parameter's documented range (the plugin still decides what the
+// value does).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -47,12 +57,15 @@ struct RenderOptions {
     bool progressBar = false;
     bool verbose = false;
     std::vector<std::pair<std::string, std::string>> sets;  // --set NAME=VALUE
+    const std::atomic<bool>* stop = nullptr;                // raised: finish the tiles in flight
 };
 
 struct RenderStats {
     uint64_t rays = 0;
     uint64_t shadingPoints = 0;
     double seconds = 0;
+    int tilesDone = 0, tiles = 0;
+    bool complete() const { return tilesDone == tiles; }
 };
 
 class RenderJob {
@@ -74,6 +87,8 @@ public:
     int height() const { return height_; }
     int threads() const { return threads_; }
     int spp() const { return spp_; }
+    // What an image file of a rendered frame records (background, camera, ...).
+    ImageFileInfo fileInfo(int frame, const RenderStats& stats) const;
     const Camera& camera() const { return camera_; }
     ConsoleMessages& messages() { return *messages_; }
     ZUtils::ZentoRenderer& renderer() { return renderer_; }
@@ -99,6 +114,8 @@ private:
 
     void renderTiles(int threadIndex, Image& image, uint32_t seed, uint64_t& rays,
                      uint64_t& points);
+    bool stopping() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    void checkFaceCount(const Object& obj, const SceneObject& so);
 
     std::unique_ptr<ConsoleMessages> messages_;
     PluginSession plugins_;
@@ -114,6 +131,7 @@ private:
     float ambient_ = 0.25f;
     ZUtils::Vector3f background_;
     bool progressBar_ = false;
+    const std::atomic<bool>* stop_ = nullptr;
     bool begun_ = false;
     double time_ = 0;
     // Shared by the render threads of one frame.

@@ -1,11 +1,11 @@
 #include "Scene.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 
+#include "CommandLine.h"
 #include "JsonLines.h"
 
 namespace fs = std::filesystem;
@@ -26,13 +26,6 @@ bool hasExtension(const std::string& path, const char* ext) {
     std::string e = fs::path(path).extension().string();
     for (char& c : e) c = char(std::tolower(static_cast<unsigned char>(c)));
     return e == ext;
-}
-
-// 1 rather than 1.000000, 0.001 rather than 0.001000.
-std::string shortNumber(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
 }
 
 class Reader {

@@ -2,6 +2,9 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,6 +16,24 @@ namespace {
 
 int fail(const std::string& msg) {
     return toolError("zento-render", msg);
+}
+
+// Raised by the first Ctrl-C: the render finishes the tiles in flight and the
+// frame is written. The handler then falls back to the default, so a second
+// Ctrl-C ends the program at once.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void onInterrupt(int) {
+    interrupted.store(true);
+}
+
+void catchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 bool parseFrames(const std::string& text, int& a, int& b) {
@@ -39,6 +60,7 @@ std::string lowerExt(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    catchInterrupt();
     CLI::App app{
         "zento-render: renders meshes textured by the TexFacet Ptex plugin, loaded as a host loads "
         "it.\n"
@@ -49,11 +71,15 @@ int main(int argc, char** argv) {
     std::string scenePath, outPath, framesText, sizeText, pluginPath;
     std::vector<std::string> sets;
     RenderOptions options;
-    bool listParams = false, noProgress = false;
+    std::string exrType = "half";
+    bool listParams = false, noProgress = false, strict = false;
     app.add_option("scene", scenePath,
                    "Scene file (.json), mesh (.obj) or Ptex file with a mesh (.ptx)");
     app.add_option("-o,--output", outPath,
                    "Output image (.png sRGB, .exr linear); '#' stands for the frame number");
+    app.add_option("--exr-type", exrType, "Sample type of .exr output: half or float")
+        ->check(CLI::IsMember({"half", "float"}))
+        ->capture_default_str();
     app.add_option("--frames", framesText, "Frames to render: A..B or A (default: the scene's)");
     app.add_option("--set", sets,
                    "Set a plugin parameter of every texture: NAME=VALUE (repeatable)");
@@ -64,6 +90,9 @@ int main(int argc, char** argv) {
     app.add_option("--plugin", pluginPath,
                    "The plugin library (default: ../lib/libzento_TexFacet.so beside the program)");
     app.add_flag("-v,--verbose", options.verbose, "Show the plugin's verbose messages");
+    app.add_flag("--strict", strict,
+                 "End with status 1 after any warning (missing or damaged texture, texture and "
+                 "mesh that do not match); the images are still written");
     app.add_flag("--no-progress", noProgress, "Do not draw the progress bar");
     app.add_flag("--list-params", listParams, "List the plugin's parameters and exit");
     if (const int status = parseCommandLine(app, argc, argv, "zento-render"); status >= 0)
@@ -127,30 +156,63 @@ int main(int argc, char** argv) {
         return fail("bad --frames '" + framesText + "' (expected A..B with A <= B)");
     }
 
-    RenderJob job;
+    // Every output is checked before the first tile, not after the render.
     std::string error;
+    for (int frame = first; frame <= last; ++frame) {
+        if (!checkOutputPath(framePath(outPath, frame, last > first), error)) return fail(error);
+    }
+
+    RenderJob job;
+    options.stop = &interrupted;
     if (!job.prepare(scene, options, argv[0], error)) return fail(error);
     std::fprintf(stderr, "info: rendering %dx%d, %d spp, %d thread%s, frames %d..%d\n", job.width(),
                  job.height(), job.spp(), job.threads(), job.threads() == 1 ? "" : "s", first,
                  last);
+    const auto start = std::chrono::steady_clock::now();
     job.renderBegin();
-    int status = 0;
-    for (int frame = first; frame <= last; ++frame) {
+    int status = 0, frames = 0;
+    for (int frame = first; frame <= last && !interrupted; ++frame) {
         Image image;
         RenderStats stats;
         job.renderFrame(frame, image, stats);
         const std::string path = framePath(outPath, frame, last > first);
-        const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-        std::error_code ec;
-        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-        if (!writeImage(path, image, error)) {
+        ImageFileInfo info = job.fileInfo(frame, stats);
+        info.exrFloat = exrType == "float";
+        if (!writeImage(path, image, info, error)) {
             status = fail(error);
             break;
         }
-        std::printf("wrote %s (frame %d, %.2f s, %.2f Mrays/s)\n", path.c_str(), frame,
-                    stats.seconds,
-                    stats.seconds > 0 ? double(stats.rays) / stats.seconds * 1e-6 : 0.0);
+        ++frames;
+        if (stats.complete()) {
+            std::printf("wrote %s (frame %d, %.2f s, %.2f Mrays/s)\n", path.c_str(), frame,
+                        stats.seconds,
+                        stats.seconds > 0 ? double(stats.rays) / stats.seconds * 1e-6 : 0.0);
+        } else {
+            std::printf("wrote %s (frame %d, interrupted: %d of %d tiles rendered)\n", path.c_str(),
+                        frame, stats.tilesDone, stats.tiles);
+        }
     }
     job.renderEnd();
+    std::fflush(stdout);
+    if (frames > 1) {
+        std::printf(
+            "rendered %d frames in %.2f s\n", frames,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::fflush(stdout);
+    }
+    if (interrupted) {
+        std::fprintf(stderr, "zento-render: interrupted\n");
+        return 130;
+    }
+    const int warnings = job.messages().count(ZUtils::ProgressLevel::Warning);
+    if (warnings > 0 && status == 0) {
+        const std::string counted =
+            std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+        if (strict)
+            return fail(counted +
+                        " with --strict: the images were written but are not to be trusted");
+        std::fprintf(stderr, "%s%s\n", counted.c_str(),
+                     options.verbose ? "" : "; rerun with -v for details");
+    }
     return status;
 }
