@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "CommandLine.h"
+#include "ProgressLine.h"
 #include "Ptexture.h"
 #include "tool_test_util.h"
 
@@ -198,6 +199,29 @@ TEST(ToolUsage, ErrorsEndWithStatusOneAndOneLine) {
     for (const auto& [command, message] : cases) {
         const std::string out = expectRun(command, 1, {message});
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    }
+}
+
+// The progress line of long work: bar, percentage, time spent and an estimate of the time left;
+// silent off a terminal and during the first second.
+TEST(ToolProgress, LineShowsTheEstimateAndStaysQuietWhenAsked) {
+    EXPECT_EQ(ProgressLine::format("frame 3", 0.25, 2.0),
+              "frame 3 [=======                       ]  25%   2.0 s, about 6.0 s left");
+    EXPECT_EQ(ProgressLine::format("x", 1.0, 4.0),
+              "x [==============================] 100%   4.0 s");
+    for (const auto& [enabled, delay, shown] :
+         {std::tuple{true, 0.0, true}, std::tuple{false, 0.0, false},
+          std::tuple{true, 60.0, false}}) {
+        FILE* out = std::tmpfile();
+        {
+            ProgressLine line("w", enabled, delay, out);
+            line.update(1, 2);
+        }
+        std::rewind(out);
+        char text[256] = "";
+        const size_t n = std::fread(text, 1, sizeof text - 1, out);
+        std::fclose(out);
+        EXPECT_EQ(std::string(text, n).find(" 50%") != std::string::npos, shown) << text;
     }
 }
 

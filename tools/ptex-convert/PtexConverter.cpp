@@ -42,7 +42,8 @@ bool parseDataType(const std::string& name, Ptex::DataType& dt) {
 }
 
 bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType dataType,
-                    bool mipmaps, std::string& error) {
+                    bool mipmaps, std::string& error,
+                    const std::function<void(int, int)>& progress) {
     const Ptex::DataType srcType = in->dataType();
     const int nch = in->numChannels(), nfaces = in->numFaces();
     PtexWriter* w = PtexWriter::open(outPath.c_str(), in->meshType(), dataType, nch,
@@ -80,6 +81,7 @@ bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType 
             convertPixels(src.data(), srcType, dst.data(), dataType, npixels, nch);
             ok = w->writeFace(f, info, dst.data(), 0);
         }
+        if (progress) progress(f + 1, nfaces);
     }
     ok = w->close(error) && ok;
     w->release();

@@ -10,14 +10,17 @@
 // reductions regenerated when `mipmaps` is on. Edits of the input are applied
 // (the output has none). Returns false with an error text on any writer error;
 // read errors are the caller's error handler's business.
+#include <functional>
 #include <string>
 
 #include "Ptexture.h"
 
 namespace PtexConvert {
 
+// `progress`, when given, is called after each face with the faces done and their total.
 bool convertTexture(PtexTexture* in, const std::string& outPath, Ptex::DataType dataType,
-                    bool mipmaps, std::string& error);
+                    bool mipmaps, std::string& error,
+                    const std::function<void(int, int)>& progress = {});
 
 // Parses "uint8", "uint16", "half" (or "float16"), "float" (or "float32").
 bool parseDataType(const std::string& name, Ptex::DataType& dt);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "ProgressLine.h"
 #include "PtexConverter.h"
 #include "Ptexture.h"
 
@@ -55,7 +56,11 @@ int run(const std::string& inPath, const std::string& outPath, const std::string
     const int faces = tex->numFaces(), channels = tex->numChannels();
     const Ptex::MeshType meshType = tex->meshType();
     const std::string tmpPath = outPath + ".converting";
-    const bool written = PtexConvert::convertTexture(tex, tmpPath, dt, genMipmaps, error);
+    ProgressLine progress("ptex-convert");
+    const bool written =
+        PtexConvert::convertTexture(tex, tmpPath, dt, genMipmaps, error,
+                                    [&](int done, int total) { progress.update(done, total); });
+    progress.finish();
     tex->release();
     if (cache) cache->release();
     if (!written) {

@@ -156,6 +156,7 @@ bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::s
                                       : std::string(ptexError);
             return false;
         }
+        if (options.progress) options.progress(f + 1, int(layout.faces.size()));
     }
 
     writer->writeMeta("PtexFaceVertCounts", mesh.counts.data(), int(mesh.counts.size()));

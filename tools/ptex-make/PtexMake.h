@@ -14,6 +14,7 @@
 
 #include <Ptexture.h>
 
+#include <functional>
 #include <string>
 
 #include "PolyMesh.h"
@@ -32,6 +33,8 @@ struct PtexMakeOptions {
     bool mipmaps = true;
     TexelPattern pattern;
     std::string content;  // "content" metadata text; empty: none
+    // Called after each face is written with the faces done and their total.
+    std::function<void(int, int)> progress;
 };
 
 // The resolution a face gets (exposed for tests).

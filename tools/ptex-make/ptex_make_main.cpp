@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "ProgressLine.h"
 #include "PtexMake.h"
 
 namespace {
@@ -130,8 +131,11 @@ int main(int argc, char** argv) {
         if (!readPng(imagePath, options.pattern.image, error)) return fail(error);
     }
     PtexLayout layout;
-    if (!makePtex(mesh, options, outPath, error, &layout))
-        return fail(ptexWriterError(error, outPath));
+    ProgressLine progress("ptex-make");
+    options.progress = [&](int done, int total) { progress.update(done, total); };
+    const bool made = makePtex(mesh, options, outPath, error, &layout);
+    progress.finish();
+    if (!made) return fail(ptexWriterError(error, outPath));
     std::printf("wrote %s: %d polygons, %d %s faces\n", outPath.c_str(), mesh.numPolygons(),
                 int(layout.faces.size()),
                 layout.meshType == Ptex::mt_triangle ? "triangle" : "quad");
