@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "MeshCheck.h"
 #include "PtexLayout.h"
 #include "tool_test_util.h"
 
@@ -181,6 +182,151 @@ TEST(PtexMakeWrite, FilesHoldResolutionsAndThePatternInEveryDataType) {
     EXPECT_FALSE(
         makePtex(quadAndPentagon(), PtexMakeOptions(), dir.file("no-such-dir/c.ptx"), err));
     EXPECT_FALSE(err.empty());
+}
+
+PolyMesh flatMesh(std::vector<float> xy, std::vector<int> counts, std::vector<int> indices) {
+    PolyMesh m{{}, std::move(counts), std::move(indices)};
+    for (size_t i = 0; i < xy.size(); i += 2)
+        m.positions.insert(m.positions.end(), {xy[i], xy[i + 1], 0});
+    return m;
+}
+
+// What checkMesh finds, with the first polygon (or vertex) of each finding, and the repairs.
+TEST(PtexMakeMeshCheck, FindingsAndRepairs) {
+    const PolyMesh qp = quadAndPentagon();
+    PolyMesh reversed = qp;  // the pentagon wound against the quad
+    std::reverse(reversed.indices.begin() + 5, reversed.indices.end());
+    using C = MeshReport::Count;
+    const struct {
+        const char* what;
+        PolyMesh mesh;
+        int boundary;
+        C opposed, nonManifold, degenerate, folded, duplicates;
+    } cases[] = {
+        {"sound", qp, 7, {}, {}, {}, {}, {}},
+        {"pentagon reversed", reversed, 7, {1, 0, 1}, {}, {}, {}, {}},
+        {"an edge of three triangles (makeMesh puts the vertices on a line: no area)",
+         makeMesh(5, {3, 3, 3}, {0, 1, 2, 1, 0, 3, 0, 1, 4}),
+         6,
+         {},
+         {1, 0},
+         {3, 0},
+         {},
+         {}},
+        {"a repeated corner",
+         flatMesh({0, 0, 1, 0, 0, 1}, {4}, {0, 1, 2, 2}),
+         3,
+         {},
+         {},
+         {1, 0},
+         {},
+         {}},
+        {"an L whose centre is outside",
+         flatMesh({0, 0, 4, 0, 4, .2f, .2f, .2f, .2f, 4, 0, 4}, {6}, {0, 1, 2, 3, 4, 5}),
+         6,
+         {},
+         {},
+         {},
+         {1, 0},
+         {}},
+        {"a dart split outside along 0-2",
+         flatMesh({0, 0, 2, 1, 0, 2, .5f, 1}, {4}, {0, 1, 2, 3}),
+         4,
+         {},
+         {},
+         {},
+         {1, 0},
+         {}},
+        {"two triangles apart at the same place",
+         flatMesh({0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 1, 1}, {3, 3}, {0, 1, 2, 4, 3, 5}),
+         6,
+         {},
+         {},
+         {},
+         {},
+         {2, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const MeshReport r = checkMesh(c.mesh, true);
+        EXPECT_EQ(r.boundaryEdges.count, c.boundary);
+        for (const auto& [got, want] : {std::pair{r.opposedEdges, c.opposed},
+                                        {r.nonManifoldEdges, c.nonManifold},
+                                        {r.degenerate, c.degenerate},
+                                        {r.folded, c.folded},
+                                        {r.duplicateVertices, c.duplicates}}) {
+            EXPECT_EQ(got.count, want.count);
+            EXPECT_EQ(got.first, want.count ? want.first : -1);
+        }
+        EXPECT_EQ(r.opposedEdges.other, c.opposed.count ? c.opposed.other : -1);
+    }
+    // --fix-winding: the pentagon turns, corner 0 first; of a cube's six quads with one turned,
+    // that one turns back.
+    EXPECT_EQ(fixWinding(reversed), 1);
+    EXPECT_EQ(reversed.indices, qp.indices);
+    PolyMesh cube =
+        flatMesh({0, 0, 1, 0, 1, 1, 0, 1, 0, 0, 1, 0, 1, 1, 0, 1}, {4, 4, 4, 4, 4, 4},
+                 {0, 3, 2, 1, 4, 5, 6, 7, 0, 1, 5, 4, 1, 2, 6, 5, 2, 3, 7, 6, 7, 4, 0, 3});
+    EXPECT_EQ(checkMesh(cube, true).opposedEdges.count, 4);
+    EXPECT_EQ(fixWinding(cube), 1);
+    EXPECT_EQ(std::vector<int>(cube.indices.end() - 4, cube.indices.end()),
+              (std::vector<int>{7, 3, 0, 4}));
+    EXPECT_EQ(checkMesh(cube, true).opposedEdges.count, 0);
+    // --weld: the two triangles share their edge; a triangle collapsing to an edge is dropped.
+    PolyMesh apart = cases[6].mesh;
+    apart.counts.push_back(3);
+    apart.indices.insert(apart.indices.end(), {0, 3, 1});
+    int dropped = 0;
+    EXPECT_EQ(weldVertices(apart, 0.0, dropped), 2);
+    EXPECT_EQ(dropped, 1);
+    EXPECT_EQ(apart.numVertices(), 4);
+    EXPECT_EQ(apart.indices, (std::vector<int>{0, 1, 2, 2, 1, 3}));
+    EXPECT_EQ(checkMesh(apart, false).boundaryEdges.count, 4);
+    PolyMesh near =
+        flatMesh({0, 0, 1, 0, 0, 1, 1.001f, 0, 0, 1.001f, 1, 1}, {3, 3}, {0, 1, 2, 4, 3, 5});
+    EXPECT_EQ(weldVertices(near, 0.0, dropped), 0);
+    EXPECT_EQ(weldVertices(near, 0.01, dropped), 2);
+}
+
+// Labels on triangle faces stay inside the triangle, clear of the long edge.
+TEST(PtexMakeWrite, LabelsOnTrianglesStayInside) {
+    TexelPattern labels;
+    for (int id : {7, 42, 123}) {
+        int strokes = 0;
+        for (double v = 0.0025; v < 1; v += 0.005) {
+            for (double u = 0.0025; u + v < 1; u += 0.005) {
+                const bool stroke = labels.sample(id, u, v, Vec3{}, true)[0] < 0.1f;
+                strokes += stroke;
+                EXPECT_FALSE(stroke && (u + v > 0.93 || u < 0.07 || v < 0.07))
+                    << id << " " << u << " " << v;
+            }
+        }
+        EXPECT_GT(strokes, 500) << id;
+    }
+}
+
+// The program reports the mesh, warns about what spoils its faces, repairs on request and sums
+// up what it wrote.
+TEST(PtexMakeTool, MeshWarningsRepairsAndSummary) {
+    TempDir dir;
+    std::ofstream(dir.file("qp.obj"))
+        << "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2.5 0.5 0\n"
+        << "v 2 1 0\nf 1 2 3 4\nf 2 3 7 6 5\n";
+    const std::string make =
+        std::string(PTEX_MAKE_EXE) + " " + dir.file("qp.obj") + " -o " + dir.file("qp.ptx");
+    expectRun(make, 0,
+              {"mesh: 7 vertices, 2 polygons, 8 edges (7 on the boundary)",
+               "warning: 1 edge joins polygons wound against each other (first: polygons 0 and 1): "
+               "filters show a seam there; --fix-winding orients",
+               "qp.ptx: 2 polygons, 6 quad faces (5 sub-faces), 32x32 to 64x64 texels, ",
+               " KiB, 1 warning\n"});
+    expectRun(make + " --fix-winding --weld 0", 0,
+              {"welded 0 vertices", "reversed 1 polygon to match their neighbours",
+               "mesh: 7 vertices", " KiB, no warnings"});
+    PolyMesh written;
+    std::string err;
+    ASSERT_TRUE(loadPtxMesh(dir.file("qp.ptx"), written, err)) << err;
+    EXPECT_EQ(written.indices, quadAndPentagon().indices);
 }
 
 TEST(PtexMakeTool, TheProgramAndTheLoadersGiveClearErrors) {

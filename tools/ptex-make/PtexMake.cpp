@@ -44,7 +44,7 @@ Ptex::Res chooseFaceRes(const PtexMakeOptions& options, const PtexLayout& layout
 }
 
 bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::string& outPath,
-              std::string& error, PtexLayout* layoutOut) {
+              std::string& error, PtexMakeResult* result) {
     if (options.channels < 1 || options.channels > 64) {
         error = "channel count must be 1 to 64";
         return false;
@@ -102,10 +102,13 @@ bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::s
 
     std::vector<float> texel(static_cast<size_t>(nch));
     std::vector<uint8_t> data;
+    Ptex::Res minRes(15, 15), maxRes(0, 0);
     for (int f = 0; f < int(layout.faces.size()); ++f) {
         const FaceCorners corners = faceCorners(mesh, starts, layout, f);
         const Ptex::Res res = chooseFaceRes(options, layout, f, corners);
         const int U = res.u(), V = res.v();
+        if (res.size() < minRes.size()) minRes = res;
+        if (res.size() > maxRes.size()) maxRes = res;
         data.resize(size_t(U) * size_t(V) * size_t(pixelBytes));
         for (int j = 0; j < V; ++j) {
             for (int i = 0; i < U; ++i) {
@@ -121,7 +124,7 @@ bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::s
                     }
                 }
                 const Vec3 p = facePoint(corners, triangle, u, v);
-                const std::array<float, 3> rgb = options.pattern.sample(f, u, v, p);
+                const std::array<float, 3> rgb = options.pattern.sample(f, u, v, p, triangle);
                 const float extras[3] = {
                     float(u), float(v),
                     layout.faces.size() > 1 ? float(f) / float(layout.faces.size() - 1) : 0.0f};
@@ -167,6 +170,6 @@ bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::s
         error = ptexError;
         return false;
     }
-    if (layoutOut) *layoutOut = std::move(layout);
+    if (result) *result = PtexMakeResult{std::move(layout), minRes, maxRes};
     return true;
 }

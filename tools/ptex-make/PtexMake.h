@@ -41,5 +41,12 @@ struct PtexMakeOptions {
 Ptex::Res chooseFaceRes(const PtexMakeOptions& options, const PtexLayout& layout, int faceId,
                         const FaceCorners& corners);
 
+// What was written: the layout and the smallest and largest face resolution
+// (by texel count).
+struct PtexMakeResult {
+    PtexLayout layout;
+    Ptex::Res minRes, maxRes;
+};
+
 bool makePtex(const PolyMesh& mesh, const PtexMakeOptions& options, const std::string& outPath,
-              std::string& error, PtexLayout* layoutOut = nullptr);
+              std::string& error, PtexMakeResult* result = nullptr);

@@ -63,17 +63,25 @@ const uint8_t kDigits[10][5] = {
     {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
 };
 
-// True when (u, v) falls on a stroke of the number drawn across the middle
-// of the face (v upwards, so rows are read from the top at v = 1).
-bool onLabel(int number, double u, double v) {
+// True when (u, v) falls on a stroke of the number drawn on the face (v
+// upwards, so rows are read from the top at v = 1): across the middle of a
+// quad face; on a triangle face (u + v <= 1) in the largest box that keeps a
+// margin from all three edges, so the long edge does not cut it.
+bool onLabel(int number, double u, double v, bool triangle) {
     char text[16];
     const int len = std::snprintf(text, sizeof text, "%d", std::max(number, 0));
     // Each glyph is 3 columns plus a 1-column gap; the label spans 70 % of the
     // face width and keeps the glyphs' 3:5 aspect within 70 % of the height.
     const double cols = 4.0 * len - 1.0;
-    double cell = 0.7 / cols;
-    cell = std::min(cell, 0.7 / 5.0);
-    const double x0 = 0.5 - cell * cols / 2.0, y0 = 0.5 + cell * 2.5;
+    double cell = std::min(0.7 / cols, 0.7 / 5.0);
+    double x0 = 0.5 - cell * cols / 2.0, y0 = 0.5 + cell * 2.5;
+    if (triangle) {
+        // Corner (m, m), top right corner (m + w, m + h) with m + w + m + h = 1 - m.
+        constexpr double m = 0.08;
+        cell = std::min((1.0 - 3 * m) / (cols + 5.0), 0.7 / 5.0);
+        x0 = m;
+        y0 = m + 5 * cell;
+    }
     const double cx = (u - x0) / cell, cy = (y0 - v) / cell;
     if (cx < 0 || cy < 0 || cx >= cols || cy >= 5) return false;
     const int col = int(cx), row = int(cy);
@@ -84,7 +92,8 @@ bool onLabel(int number, double u, double v) {
 
 }  // namespace
 
-std::array<float, 3> TexelPattern::sample(int faceId, double u, double v, const Vec3& p) const {
+std::array<float, 3> TexelPattern::sample(int faceId, double u, double v, const Vec3& p,
+                                          bool triangle) const {
     const std::array<float, 3> base = faceColour(faceId);
     switch (kind) {
         case PatternKind::Checker: {
@@ -98,7 +107,7 @@ std::array<float, 3> TexelPattern::sample(int faceId, double u, double v, const 
         case PatternKind::Faces:
             return base;
         case PatternKind::Labels:
-            if (onLabel(faceId, u, v)) return {0.04f, 0.04f, 0.05f};
+            if (onLabel(faceId, u, v, triangle)) return {0.04f, 0.04f, 0.05f};
             return base;
         case PatternKind::World: {
             const double s = cellSize > 0 ? cellSize : 1.0;

@@ -5,7 +5,8 @@
 //             in the face's colour and a darker shade of it
 //   gradient  red = u, green = v, blue from the face id
 //   faces     one flat colour per Ptex face
-//   labels    the face colour with the Ptex face id written in its middle
+//   labels    the face colour with the Ptex face id written on it (inside
+//             the triangle on triangle faces)
 //   world     a checker board in space (cells of `cellSize`), continuous
 //             across faces
 //   image     a PNG projected along an axis onto the mesh's bounding box
@@ -35,8 +36,10 @@ struct TexelPattern {
     int axis = 2;
     Vec3 boxLo, boxHi;
 
-    // The colour of the texel at face coordinates (u, v) and point p.
-    std::array<float, 3> sample(int faceId, double u, double v, const Vec3& p) const;
+    // The colour of the texel at face coordinates (u, v) and point p, on a
+    // quad face or, with `triangle`, a triangle face (u + v <= 1).
+    std::array<float, 3> sample(int faceId, double u, double v, const Vec3& p,
+                                bool triangle = false) const;
 };
 
 // The flat colour of a face: well-separated hues, never too dark.

@@ -3,9 +3,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "CommandLine.h"
+#include "MeshCheck.h"
 #include "ProgressLine.h"
 #include "PtexMake.h"
 
@@ -26,6 +28,69 @@ bool parseRes(const std::string& text, int& u, int& v) {
     return true;
 }
 
+// "1 vertex", "3 vertices".
+std::string plural(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void warn(const std::string& text) {
+    std::fprintf(stderr, "warning: %s\n", text.c_str());
+}
+
+// Applies the repairs asked for, then reports what the mesh still holds that
+// spoils its Ptex faces. Returns the number of warnings.
+int checkAndRepair(PolyMesh& mesh, bool quadLayout, bool fixOrientation, double weldDistance) {
+    if (weldDistance >= 0) {
+        int dropped = 0;
+        const int merged = weldVertices(mesh, weldDistance, dropped);
+        std::printf("welded %s", plural(merged, "vertex", "vertices").c_str());
+        if (dropped > 0)
+            std::printf(", dropped %s", plural(dropped, "polygon", "polygons").c_str());
+        std::printf("\n");
+        if (mesh.counts.empty()) return 0;
+    }
+    if (fixOrientation) {
+        std::printf("reversed %s to match their neighbours\n",
+                    plural(fixWinding(mesh), "polygon", "polygons").c_str());
+    }
+    const MeshReport r = checkMesh(mesh, quadLayout);
+    std::printf("mesh: %s, %s, %s (%d on the boundary)\n",
+                plural(mesh.numVertices(), "vertex", "vertices").c_str(),
+                plural(mesh.numPolygons(), "polygon", "polygons").c_str(),
+                plural(r.edges, "edge", "edges").c_str(), r.boundaryEdges.count);
+    std::fflush(stdout);
+    int warnings = 0;
+    auto report = [&](const MeshReport::Count& c, const std::string& text) {
+        if (c.count == 0) return;
+        warn(text);
+        ++warnings;
+    };
+    const MeshReport::Count& o = r.opposedEdges;
+    report(o, plural(o.count, "edge joins", "edges join") +
+                  " polygons wound against each other (first: polygons " + std::to_string(o.first) +
+                  " and " + std::to_string(o.other) +
+                  "): filters show a seam there; --fix-winding orients every polygon like its "
+                  "neighbours");
+    report(r.nonManifoldEdges, plural(r.nonManifoldEdges.count, "edge is", "edges are") +
+                                   " shared by more than two polygons (first at polygon " +
+                                   std::to_string(r.nonManifoldEdges.first) +
+                                   "): the Ptex faces there get no neighbour");
+    report(r.degenerate, plural(r.degenerate.count, "polygon has", "polygons have") +
+                             " no area or a repeated vertex (first: polygon " +
+                             std::to_string(r.degenerate.first) + ")");
+    report(r.folded, plural(r.folded.count, "polygon is", "polygons are") + " so concave that " +
+                         std::string(r.folded.count == 1 ? "its" : "their") +
+                         " Ptex faces fold (first: polygon " + std::to_string(r.folded.first) +
+                         "): texels land outside the polygon");
+    report(r.duplicateVertices,
+           plural(r.duplicateVertices.count, "vertex repeats", "vertices repeat") +
+               " the position of another (first: vertex " +
+               std::to_string(r.duplicateVertices.first) +
+               "): polygons meeting there are not joined; --weld DIST merges vertices closer "
+               "than DIST");
+    return warnings;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,7 +103,8 @@ int main(int argc, char** argv) {
                                    meshTypeName = "auto", resText = "64", imagePath, axisName = "z",
                                    content;
     PtexMakeOptions options;
-    bool noMipmaps = false;
+    bool noMipmaps = false, fixWindingAsked = false;
+    double weldDistance = -1;
     app.add_option("mesh", meshPath, "Input mesh (Wavefront OBJ)")->required();
     app.add_option("-o,--output", outPath, "Output Ptex file")->required();
     app.add_option("-p,--pattern", patternName, std::string("Texel pattern: ") + patternKindNames())
@@ -67,6 +133,10 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--content", content, "Text stored as the 'content' metadata");
     app.add_flag("--no-mipmaps", noMipmaps, "Do not store mip-map levels");
+    app.add_flag("--fix-winding", fixWindingAsked,
+                 "Reverse polygons wound against their neighbours (the winding most have wins)");
+    app.add_option("--weld", weldDistance,
+                   "Merge vertices closer than DIST (0: at the same position) before writing");
     if (const int status = parseCommandLine(app, argc, argv, "ptex-make"); status >= 0)
         return status;
 
@@ -114,6 +184,8 @@ int main(int argc, char** argv) {
         options.pattern.axis = 2;
     else
         return fail("bad axis '" + axisName + "'");
+    if (app.count("--weld") && !(weldDistance >= 0 && std::isfinite(weldDistance)))
+        return fail("--weld must be 0 or more mesh units, not " + shortNumber(weldDistance));
     options.mipmaps = !noMipmaps;
     options.content = content;
 
@@ -130,14 +202,30 @@ int main(int argc, char** argv) {
         if (imagePath.empty()) return fail("pattern image needs --image FILE.png");
         if (!readPng(imagePath, options.pattern.image, error)) return fail(error);
     }
-    PtexLayout layout;
+    const bool quadLayout =
+        !(options.meshChoice == PtexMakeOptions::MeshChoice::Triangle ||
+          (options.meshChoice == PtexMakeOptions::MeshChoice::Automatic && mesh.allTriangles()));
+    const int warnings = checkAndRepair(mesh, quadLayout, fixWindingAsked, weldDistance);
+    if (mesh.counts.empty()) return fail("no polygon is left after --weld");
+
+    PtexMakeResult made;
     ProgressLine progress("ptex-make");
     options.progress = [&](int done, int total) { progress.update(done, total); };
-    const bool made = makePtex(mesh, options, outPath, error, &layout);
+    const bool ok = makePtex(mesh, options, outPath, error, &made);
     progress.finish();
-    if (!made) return fail(ptexWriterError(error, outPath));
-    std::printf("wrote %s: %d polygons, %d %s faces\n", outPath.c_str(), mesh.numPolygons(),
-                int(layout.faces.size()),
-                layout.meshType == Ptex::mt_triangle ? "triangle" : "quad");
+    if (!ok) return fail(ptexWriterError(error, outPath));
+    int subfaces = 0;
+    for (const PtexFaceLayout& f : made.layout.faces) subfaces += f.isSubface();
+    std::error_code ec;
+    const double kib = double(std::filesystem::file_size(outPath, ec)) / 1024.0;
+    const std::string ofThem = subfaces ? " (" + std::to_string(subfaces) + " sub-faces)" : "";
+    std::printf("wrote %s: %d polygons, %d %s faces%s, %dx%d to %dx%d texels, %.1f KiB, ",
+                outPath.c_str(), mesh.numPolygons(), int(made.layout.faces.size()),
+                made.layout.meshType == Ptex::mt_triangle ? "triangle" : "quad", ofThem.c_str(),
+                made.minRes.u(), made.minRes.v(), made.maxRes.u(), made.maxRes.v(), kib);
+    if (warnings == 0)
+        std::printf("no warnings\n");
+    else
+        std::printf("%d warning%s\n", warnings, warnings == 1 ? "" : "s");
     return 0;
 }
