@@ -188,10 +188,10 @@ TEST(RenderCli, WritesImagesWhosePixelsShowTheTexture) {
         seen.insert(which);
     }
     EXPECT_GE(seen.size(), 4u);  // the background, the quad and pentagon sub-faces
-    // A .ptx alone is a scene; frames and EXR output.
+    // A .ptx alone is a scene; frames with their total time, and EXR output.
     expectRun(kRender + fx.dir.file("qp.ptx") + " -o " + fx.dir.file("f#.exr") +
                   " --frames 2..3 --size 8x8",
-              0);
+              0, {"wrote ", "rendered 2 frames in "});
     EXPECT_TRUE(fs::exists(fx.dir.file("f2.exr")) && fs::exists(fx.dir.file("f3.exr")));
 }
 
