@@ -440,9 +440,16 @@ void RenderJob::checkFaceCount(const Object& obj, const SceneObject& so) {
     buffer.resize(std::max<size_t>(buffer.size() + 1, 4096), '\0');
     if (ZUtils::checkAssetPath(buffer.data(), int(buffer.size()), nullptr, false))
         path = buffer.data();
-    int faces = 0;
-    Ptex::MeshType type = Ptex::mt_quad;
-    if (!readPtexFaceCount(path, faces, type)) return;
+    // Many objects may share one file: it is read once.
+    auto known = faceCounts_.find(path);
+    if (known == faceCounts_.end()) {
+        int faces = -1;
+        Ptex::MeshType type = Ptex::mt_quad;
+        if (!readPtexFaceCount(path, faces, type)) faces = -1;
+        known = faceCounts_.emplace(path, std::make_pair(faces, type)).first;
+    }
+    const auto [faces, type] = known->second;
+    if (faces < 0) return;
     const int needed = ptexFacesNeeded(obj.poly, type);
     if (faces == needed) return;
     const std::string mesh = so.where == so.meshPath ? "" : " " + so.meshPath;

@@ -34,6 +34,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -131,6 +132,7 @@ private:
     float ambient_ = 0.25f;
     ZUtils::Vector3f background_;
     bool progressBar_ = false;
+    std::map<std::string, std::pair<int, Ptex::MeshType>> faceCounts_;  // by texture file
     const std::atomic<bool>* stop_ = nullptr;
     bool begun_ = false;
     double time_ = 0;
