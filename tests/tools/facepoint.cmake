@@ -1,6 +1,4 @@
 # ptex-make's texel placement against the plugin's face mapping.
-if(TARGET meshkit AND TARGET zt_origmesh)
-  add_executable(test-ptexmake-placement ${CMAKE_CURRENT_LIST_DIR}/facepoint_test.cpp)
-  target_link_libraries(test-ptexmake-placement PRIVATE meshkit zt_origmesh zento GTest::gtest_main)
-  gtest_discover_tests(test-ptexmake-placement DISCOVERY_TIMEOUT 60)
-endif()
+add_executable(test-ptexmake-placement ${CMAKE_CURRENT_LIST_DIR}/facepoint_test.cpp)
+target_link_libraries(test-ptexmake-placement PRIVATE meshkit zt_origmesh zento GTest::gtest_main)
+gtest_discover_tests(test-ptexmake-placement DISCOVERY_TIMEOUT 60)

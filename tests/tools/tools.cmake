@@ -2,9 +2,6 @@
 # files and messages; zento-render's scene files, the host side of the plugin
 # contract and rendered pixels of known faces. test-render is not labelled
 # `threads`: Embree's own worker threads are not instrumented for the thread sanitizer.
-if(NOT (TARGET ptex_make_core AND TARGET zento_render_core AND TARGET zento_TexFacet))
-  return()
-endif()
 find_package(nlohmann_json REQUIRED)
 find_package(OpenEXR REQUIRED)
 foreach(t ptex_tools ptexmake render)
