@@ -15,6 +15,9 @@ void ConsoleMessages::message(ZUtils::ProgressLevel level, const char* text) {
     size_t len = text ? std::strlen(text) : 0;
     while (len > 0 && (text[len - 1] == '\n' || text[len - 1] == '\r')) --len;
     for (size_t i = 0; i < len; ++i) std::fputc(text[i] == '\n' ? ' ' : text[i], out_);
+    // A second object on a file that failed to open gets the cache's empty
+    // error text as its warning.
+    if (len == 0) std::fputs("(empty message)", out_);
     std::fputc('\n', out_);
     std::fflush(out_);
 }
