@@ -8,6 +8,14 @@
 
 namespace {
 
+// Reductions, averages and alpha steps convert to half with ties away from zero,
+// the rounding the stored files were made with.
+inline PtexHalf tiesAway(float f) {
+    PtexHalf h;
+    h.bits = PtexHalf::fromFloatTiesAway(f);
+    return h;
+}
+
 // Sample arithmetic per type: integers sum in int and truncate; halves and
 // floats sum in float.
 template <typename T>
@@ -20,7 +28,7 @@ template <>
 struct Sample<PtexHalf> {
     typedef float Acc;
     static Acc get(const PtexHalf& v) { return float(v); }
-    static PtexHalf put(Acc a) { return PtexHalf(a); }
+    static PtexHalf put(Acc a) { return tiesAway(a); }
 };
 template <>
 struct Sample<float> {
@@ -116,7 +124,7 @@ inline float toF(const T& v) {
 template <typename T>
 inline T fromFTrunc(float f) {
     if constexpr (std::is_same_v<T, PtexHalf>) {
-        return PtexHalf(f);
+        return tiesAway(f);
     } else if constexpr (std::is_same_v<T, float>) {
         return f;
     } else {

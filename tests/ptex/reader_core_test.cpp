@@ -30,23 +30,45 @@ TEST(PtexHalfTest, ToFloatIsExactAndRoundTripsEveryValue) {
         } else {
             ASSERT_EQ(float(expect), f) << h;
         }
-        ASSERT_TRUE(exp == 31 || h == 0x8000 || h == PtexHalf::fromFloat(f)) << h;  // -0 becomes +0
+        ASSERT_TRUE(exp == 31 || h == PtexHalf::fromFloat(f)) << h;
     }
 }
 
-TEST(PtexHalfTest, FromFloatRoundsTiesAwayFromZero) {
-    const std::pair<float, uint16_t> cases[] = {
-        {1.0f + std::ldexp(1.0f, -11), 0x3c01},
-        {-(1.0f + std::ldexp(1.0f, -11)), 0xbc01},
-        {1.0f + std::ldexp(1.0f, -12), 0x3c00},
-        {65520.0f, 0x7c00},
-        {65519.0f, 0x7bff},
-        {-INFINITY, 0xfc00},
-        {std::ldexp(1.0f, -25), 0x0001},
-        {std::ldexp(1.0f, -26), 0x0000},
-        {-0.0f, 0x0000},
-        {std::ldexp(1.0f, -14) - std::ldexp(1.0f, -26), 0x0400}};
-    for (const auto& [f, h] : cases) EXPECT_EQ(h, PtexHalf::fromFloat(f)) << std::hexfloat << f;
+// fromFloat rounds ties to even like IEEE 754; the reductions' conversion keeps
+// ties away from zero so stored files keep their bytes.
+TEST(PtexHalfTest, FromFloatRounding) {
+    const float nan = std::bit_cast<float>(0x7f800001u);  // payload below half precision
+    struct Case {
+        float f;
+        uint16_t even, away;
+    } const cases[] = {{1.0f + std::ldexp(1.0f, -11), 0x3c00, 0x3c01},
+                       {-(1.0f + std::ldexp(1.0f, -11)), 0xbc00, 0xbc01},
+                       {1.0f + 3 * std::ldexp(1.0f, -11), 0x3c02, 0x3c02},
+                       {1.0f + std::ldexp(1.0f, -11) + std::ldexp(1.0f, -20), 0x3c01, 0x3c01},
+                       {1.0f + std::ldexp(1.0f, -12), 0x3c00, 0x3c00},
+                       {65520.0f, 0x7c00, 0x7c00},
+                       {65519.0f, 0x7bff, 0x7bff},
+                       {-INFINITY, 0xfc00, 0xfc00},
+                       {std::ldexp(1.0f, -25), 0x0000, 0x0001},
+                       {-std::ldexp(1.0f, -25), 0x8000, 0x8001},
+                       {3 * std::ldexp(1.0f, -25), 0x0002, 0x0002},
+                       {std::ldexp(1.0f, -25) + std::ldexp(1.0f, -40), 0x0001, 0x0001},
+                       {std::ldexp(1.0f, -26), 0x0000, 0x0000},
+                       {std::ldexp(1.0f, -140), 0x0000, 0x0000},
+                       {-0.0f, 0x8000, 0x0000},
+                       {std::ldexp(1.0f, -14) - std::ldexp(1.0f, -26), 0x0400, 0x0400},
+                       {nan, 0x7e00, 0x7e00}};
+    for (const auto& [f, even, away] : cases) {
+        EXPECT_EQ(even, PtexHalf::fromFloat(f)) << std::hexfloat << f;
+        EXPECT_EQ(away, PtexHalf::fromFloatTiesAway(f)) << std::hexfloat << f;
+    }
+    // Exhaustive against the FPU's own conversion (round to nearest even).
+    for (uint32_t b = 0; b < 0x80000000u; b += 0x1fffu) {
+        const float f = std::bit_cast<float>(b);
+        if (std::isnan(f)) continue;
+        ASSERT_EQ(std::bit_cast<uint16_t>(static_cast<_Float16>(f)), PtexHalf::fromFloat(f))
+            << std::hexfloat << f;
+    }
 }
 
 // Edge cases the golden files need not contain.
