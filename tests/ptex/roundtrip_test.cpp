@@ -7,6 +7,7 @@
 #include "PtexUtils.h"
 #include "ptex_test_util.h"
 
+#include <cstring>
 #include <tuple>
 
 using namespace PtexTest;
@@ -197,6 +198,28 @@ std::vector<Bytes> writeEditBase(const std::string& path, bool withMeta) {
     return imgs;
 }
 
+// Where a file's edit section starts by its section sizes (the barrier counted)
+// and by its recorded editdatapos; readers that take the larger of the two and
+// readers that take editdatapos must agree.
+struct EditStart {
+    uint64_t bySizes, recorded, fileSize;
+};
+EditStart editStart(const Bytes& f) {
+    auto u32 = [&](size_t o) {
+        uint32_t v;
+        std::memcpy(&v, f.data() + o, 4);
+        return uint64_t(v);
+    };
+    auto u64 = [&](size_t o) {
+        uint64_t v;
+        std::memcpy(&v, f.data() + o, 8);
+        return v;
+    };
+    const uint64_t ext = 64, sizes = 64 + u32(28) + u32(32) + u32(36) + u32(40) + u64(48) +
+                                     u32(56) + 8 + u32(ext + 8) + u64(ext + 16);
+    return {sizes, u64(ext + 32), f.size()};
+}
+
 std::string metaString(PtexTexture* t, const char* key) {
     const char* s = nullptr;
     t->getMetaData()->getValue(key, s);
@@ -211,6 +234,11 @@ TEST_F(RoundTrip, EditsAndApplyEdits) {
         const std::string path = dir.file("edits" + std::to_string(mode) + ".ptx");
         const std::vector<Bytes> base = writeEditBase(path, withMeta);
         ASSERT_EQ(base.size(), 4u);
+        {  // without metadata the file ends with its level data, as the common writer's do
+            const EditStart e = editStart(readFile(path));
+            EXPECT_EQ(e.recorded, e.fileSize) << mode;
+            EXPECT_EQ(e.bySizes, e.fileSize + (withMeta ? 0 : 8)) << mode;
+        }
         const Bytes img1 = makeImage(Ptex::Res(5, 3), Ptex::dt_uint8, 3, 77);
         const Bytes img3 = makeImage(Ptex::Res(4, 4), Ptex::dt_uint8, 3, 78);
         const uint8_t px[3] = {200, 40, 90};
@@ -251,6 +279,11 @@ TEST_F(RoundTrip, EditsAndApplyEdits) {
             EXPECT_EQ(metaString(t, "added"), "5") << mode;
             EXPECT_EQ(metaString(t, "empty"), withMeta ? "" : "(none)") << mode;
         };
+        if (incremental) {
+            const EditStart e = editStart(readFile(path));
+            EXPECT_EQ(e.recorded, e.bySizes) << mode;
+            EXPECT_GT(e.fileSize, e.recorded) << mode;
+        }
         check(PtexPtr<PtexTexture>(openTex(path)), incremental);
         ASSERT_TRUE(PtexWriter::applyEdits(path.c_str(), error)) << error;
         PtexPtr<PtexTexture> t(openTex(path));

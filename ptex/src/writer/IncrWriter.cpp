@@ -45,6 +45,10 @@ PtexIncrWriter::PtexIncrWriter(const char* path, FILE* fp, Ptex::MeshType mt, Pt
         setError("PtexReader error: read failed (EOF)");
         return;
     }
+    _sectionsEnd = uint64_t(PtexIO::HeaderSize) + header.extheadersize + header.faceinfosize +
+                   header.constdatasize + header.levelinfosize + header.leveldatasize +
+                   header.metadatazipsize + PtexIO::BarrierSize + _extheader.lmdheaderzipsize +
+                   _extheader.lmddatasize;
 }
 
 PtexIncrWriter::~PtexIncrWriter() {
@@ -52,10 +56,26 @@ PtexIncrWriter::~PtexIncrWriter() {
 }
 
 bool PtexIncrWriter::appendEdit(uint8_t edittype, const ByteBuffer& payload) {
+    if (fseeko(_fp, 0, SEEK_END) != 0) {
+        setError("PtexWriter error: file write failed");
+        return false;
+    }
+    // A file that ends where its edits would start, minus the barrier, lacks the
+    // barrier: write it so the edits sit where the section sizes place them.
+    const uint64_t end = uint64_t(ftello(_fp));
+    if (_extheader.editdatapos > 0 && end == _extheader.editdatapos && end < _sectionsEnd &&
+        _sectionsEnd - end <= uint64_t(PtexIO::BarrierSize)) {
+        const uint8_t barrier[PtexIO::BarrierSize] = {};
+        if (fwrite(barrier, size_t(_sectionsEnd - end), 1, _fp) != 1) {
+            setError("PtexWriter error: file write failed");
+            return false;
+        }
+        _extheader.editdatapos = _sectionsEnd;
+    }
     ByteBuffer head;
     putU8(head, edittype);
     putU32(head, uint32_t(payload.size()));
-    if (fseeko(_fp, 0, SEEK_END) != 0 || fwrite(head.data(), head.size(), 1, _fp) != 1 ||
+    if (fwrite(head.data(), head.size(), 1, _fp) != 1 ||
         (payload.size() && fwrite(payload.data(), payload.size(), 1, _fp) != 1)) {
         setError("PtexWriter error: file write failed");
         return false;

@@ -13,6 +13,9 @@
 //    the level-0 block (planar, delta, tiled like the main writer, compressed at
 //    zlib level 0). All-identical data and writeConstantFace give a constant
 //    face edit (no data block).
+//  - A file written without metadata ends without the 8-byte barrier; the first
+//    edit appended to it is preceded by the barrier and editdatapos moves past
+//    it, so every reader finds the edits where the section sizes say they start.
 //  - close() appends one metadata edit holding every key given (however large),
 //    then rewrites the extended header with editdatasize = end of file -
 //    editdatapos (when editdatapos is set) and the border modes as set.
@@ -39,6 +42,7 @@ private:
 
     FILE* _fp;
     uint32_t _extheadersize = 0;
+    uint64_t _sectionsEnd = 0;  // where the edits start when the barrier is present
 };
 
 }  // namespace PtexWriterInternal

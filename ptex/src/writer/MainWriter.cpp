@@ -298,9 +298,13 @@ bool PtexMainWriter::writeFile(const std::string& newpath) {
     ext.lmdheadermemsize = uint32_t(lmdHeader.size());
     ext.lmddatasize = lmdDataSize;
     ext.editdatasize = 0;
+    // Like the common writer, a file without metadata ends after its level data, barrier
+    // excluded; an incremental writer adds the barrier before its first edit.
+    const bool hasMeta = !smallRecords.empty() || !lmdData.empty();
+    const size_t barrierSize = hasMeta ? PtexIO::BarrierSize : 0;
     ext.editdatapos = uint64_t(PtexIO::HeaderSize) + PtexIO::ExtHeaderSize + faceinfoZip.size() +
                       constZip.size() + header.levelinfosize + levelDataSize + metaZip.size() +
-                      PtexIO::BarrierSize + lmdHeaderZip.size() + lmdDataSize;
+                      barrierSize + lmdHeaderZip.size() + lmdDataSize;
 
     FilePtr fp(fopen(newpath.c_str(), "wb"));
     if (!fp) {
@@ -332,7 +336,7 @@ bool PtexMainWriter::writeFile(const std::string& newpath) {
     }
     put(metaZip.data(), metaZip.size());
     const uint8_t barrier[PtexIO::BarrierSize] = {};
-    put(barrier, sizeof(barrier));
+    put(barrier, barrierSize);
     put(lmdHeaderZip.data(), lmdHeaderZip.size());
     for (const ByteBuffer& d : lmdData) put(d.data(), d.size());
     if (!good || fflush(fp.get()) != 0 || fclose(fp.release()) != 0) {
