@@ -49,48 +49,70 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 
 ZUtils::AColor PtexBase::shade(const ZUtils::ShadeContext& sc) {
     const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
-    // The calling thread's table, or none when the request bypasses the cache.
-    // Key 0 marks empty entries, so it is never looked up or stored. The
-    // table's block is the thread's own state for the render: what a lookup
-    // counts per thread belongs there, beside the entries.
-    ResultTable* table = nullptr;
-    if (resultTables_.exist() && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
-        sc.resultKey != 0 && sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count() &&
-        sc.resultSlot >= 0 && sc.resultSlot < INT_MAX)
-        table = &resultTables_.table(sc.threadIndex);
+    // The calling thread's block: its table and its counts. The table is not
+    // used when the request bypasses the cache; key 0 marks empty entries, so
+    // it is never looked up or stored.
+    ResultTable* own = sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count()
+                           ? &resultTables_.table(sc.threadIndex)
+                           : nullptr;
+    ResultTable* table = own && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
+                                 sc.resultKey != 0 && sc.resultSlot >= 0 && sc.resultSlot < INT_MAX
+                             ? own
+                             : nullptr;
 
     if (table) {
-        if (const ZUtils::AColor* stored = table->find(sc.resultSlot, sc.resultKey)) return *stored;
+        if (const ZUtils::AColor* stored = table->find(sc.resultSlot, sc.resultKey)) {
+            ++table->counts.n[kCacheHits];
+            return *stored;
+        }
     }
+    const ShadeTally tally{own ? &own->counts : nullptr, &sharedCounts_};
+    tally.add(kMisses);
     ZUtils::AColor result;
     try {
-        result = evaluate(sc);
+        result = evaluate(sc, tally);
     } catch (const char*) {
         // The Ptex library reading face data was refused memory; the module's
         // allocator has reported it, and the render thread goes on.
+        tally.add(kAllocationRefused);
         return fallback;
     }
-    if (table && !table->store(sc.resultSlot, sc.resultKey, result)) return fallback;
+    if (table && !table->store(sc.resultSlot, sc.resultKey, result)) {
+        tally.add(kAllocationRefused);
+        return fallback;
+    }
     return result;
 }
 
-ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
+ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, const ShadeTally& tally) {
     const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
-    if (!ready()) return fallback;
+    if (!ready()) {
+        tally.add(kNoTexture);
+        return fallback;
+    }
     TextureFrame& frame = *frame_;
+    // A ready frame has a filter for every thread of the render.
     PtexFilter* filter = frame.filter(sc.threadIndex);
-    if (!filter) return fallback;
+    if (!filter) {
+        tally.add(kBadThread);
+        return fallback;
+    }
     const ChannelSetup& channels = frame.channels();
     const int nchannels = channels.channelCount();
-    if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) return fallback;
+    if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) {
+        tally.add(kNoTexture);
+        return fallback;
+    }
     const OrigMeshInterface* origMesh = frame.origMesh();
 
     ZUtils::HitObject* hit = sc.hitObject;
     ZUtils::MeshInfoInterface* hostMesh = nullptr;
     if (!origMesh) {
-        if (!hit) return fallback;
         hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
-        if (!hostMesh) return fallback;
+        if (!hostMesh) {
+            tally.add(kNoMeshSource);
+            return fallback;
+        }
     }
 
     float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
@@ -107,12 +129,22 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
     q.P = P;
     q.meshType = static_cast<int>(frame.texture()->meshType());
     q.numPtexFaces = frame.texture()->numFaces();
+    // The host path of a quad file needs the face-start table: built here, so
+    // that a refusal is told apart from a point that does not map.
+    if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
+        tally.add(kAllocationRefused);
+        return fallback;
+    }
     FaceMapping fm;
     const int reverse = params_.reverseVertices;
     const bool mapped =
         origMesh ? mapToFace(MeshSource(*origMesh, reverse), q, fm)
                  : mapToFace(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q, fm);
-    if (!mapped) return fallback;
+    if (!mapped) {
+        tally.add(kUnmappable);
+        return fallback;
+    }
+    if (frame.touchFace(fm.faceId)) tally.add(kFacesTouched);
 
     if (params_.filterType != 0 && hit) {
         if (auto* world = ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit)) {
@@ -138,6 +170,7 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc) {
     // more than the rest of this function per shading point.
     float buffer[ChannelSetup::kMaxChannels];
     std::fill_n(buffer, nchannels, 0.0f);
+    tally.add(kFilterEvaluations);
     filter->eval(buffer, channels.firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1,
                  fm.du2, fm.dv2, params_.width, params_.blur);
     return mapChannels(channels, params_, buffer, sc);

@@ -2,6 +2,7 @@
 #include "engine/PtexBase.h"
 
 #include <cstring>
+#include <new>
 
 #include "engine/SharedPtexCache.h"
 #include "sequence/FrameFile.h"
@@ -21,6 +22,7 @@ void PtexBase::setFilterFactory(FilterFactory factory) {
 void PtexBase::beginRender(int threadCount) {
     resultTables_.destroy();
     resultTables_.create(threadCount);
+    sharedCounts_.clear();
 }
 
 void PtexBase::requestCacheSize() {
@@ -32,7 +34,14 @@ void PtexBase::beginFrame(ZUtils::ZentoRenderer* renderer) {
     const int threads = renderer ? renderer->getRenderSetup().threadCount : 0;
     if (!resultTables_.exist() || resultTables_.count() != threads) resultTables_.create(threads);
     resultTables_.clear();
+    sharedCounts_.clear();
     load(renderer);
+}
+
+ShadeCounts PtexBase::shadeCounts() const {
+    ShadeCounts sum = resultTables_.sumCounts();
+    sharedCounts_.addTo(sum);
+    return sum;
 }
 
 void PtexBase::endRender() {
@@ -78,6 +87,11 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     if (!frame.texture_) {
         if (progress) progress->warning("%s", error.c_str());
         return;
+    }
+    // The touched-face set; refused, the frame counts no faces.
+    if (const int faces = frame.texture_->numFaces(); faces > 0) {
+        frame.touched_.reset(new (std::nothrow) std::atomic<uint64_t>[(size_t(faces) + 63) / 64]());
+        if (frame.touched_) frame.touchedFaces_ = faces;
     }
 
     const int threads = setup && setup->threadCount > 0 ? setup->threadCount : 0;

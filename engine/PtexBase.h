@@ -16,17 +16,18 @@
 // shades with the instance. Messages go to the renderer's progress callback
 // and are skipped without one; refused allocations (other than those below)
 // leave through the call as the module allocator raises them.
-//   beginRender(threadCount): new, empty result tables, one per thread.
+//   beginRender(threadCount): new, empty result tables, one per thread; the
+//   lookup counts at 0.
 //   requestCacheSize(): raises the shared cache size to cache_size MB.
 //   beginFrame(renderer): result tables made when absent or when their number
-//     is not the renderer's thread count, every entry cleared, then the frame
-//     load: the frame's file (sequence/FrameFile.h), a reference on the shared
-//     cache, the texture (warning "%s" with the library's error text when it
-//     cannot be opened), one filter per render thread from the filter factory
-//     (a null filter ends the load silently), verbose "PTex file \"%s\"
-//     loaded." then info "PTex file has mip-maps." or warning "PTex file has
-//     no mip-maps.", textureLoaded(), the channel set-up and the model. A frame
-//     still held is released first.
+//     is not the renderer's thread count, every entry and the lookup counts
+//     cleared, then the frame load: the frame's file (sequence/FrameFile.h), a reference on the
+//     shared cache, the texture (warning "%s" with the library's error text when it cannot be
+//     opened), the frame's touched-face set (one bit per Ptex face, from the nothrow allocator:
+//     refused, no faces are counted), one filter per render thread from the filter factory (a null
+//     filter ends the load silently), verbose "PTex file \"%s\" loaded." then info "PTex file has
+//     mip-maps." or warning "PTex file has no mip-maps.", textureLoaded(), the channel set-up and
+//     the model. A frame still held is released first.
 //   releaseTexture(): gives back the frame (filters, texture, model,
 //     face-start table, cache reference) and forgets the loaded image list.
 //   endRender(): destroys the result tables, forgets the image list (failed
@@ -35,19 +36,29 @@
 // Shading, from every render thread at once:
 //   shade(sc) -> the colour with alpha at the shading point, through the
 //     calling thread's result table: a request with the slot and key of a
-//     stored entry answers from it; otherwise evaluate(sc) runs and its result
-//     is stored. The table is bypassed for ray bit 22, a key of 0, and a
+//     stored entry answers from it; otherwise the point is evaluated and its
+//     result stored. The table is bypassed for ray bit 22, a key of 0, and a
 //     thread or slot outside the tables. (1, 1, 1, 1) when the frame is not
-//     ready, there is no mesh source, the point cannot be mapped, the table's
-//     growth is refused (the result then is not stored) or the Ptex library
-//     raises a refused allocation while it reads face data.
-//   evaluate(sc) -> the same without the result tables.
+//     ready, the thread index is outside the render's threads, there is no
+//     mesh source, the point cannot be mapped, the table's growth is refused
+//     (the result then is not stored) or the Ptex library raises a refused
+//     allocation while it reads face data.
 //   Neither locks (the face-start table takes its lock once per frame) nor
 //   lets an exception out. Allocation: none, except that a thread's result
 //   table grows when a request's slot is at or beyond its capacity (by whole
 //   steps of 30 entries; tables keep their size for the whole render), the
 //   face-start table is built by the first host-path lookup of a quad frame,
 //   and the Ptex library reads face data not yet in its cache.
+//   Every lookup is counted (ShadeCounts.h) in the calling thread's table
+//   block, without lock or atomic; a thread without a block (index outside
+//   the tables, or no tables) counts in relaxed atomics of the instance.
+//   Faces touched: the first lookup of the frame that maps to a face sets
+//   its bit in the frame's touched-face set and counts it.
+//
+// shadeCounts() -> the counts of every thread added up: the lookups since the
+// last frameBegin (or renderBegin), kept after the frame's release until the
+// next frameBegin (renderEnd drops them with the tables). Frame preparation
+// only (nobody shades).
 //
 // setFilterFactory(factory): the function that makes each thread's filter at
 // the next load (null: PtexFilter::getFilter, the default). For tests and
@@ -59,6 +70,7 @@
 #include "Ptexture.h"
 #include "engine/PtexParams.h"
 #include "engine/ResultTables.h"
+#include "engine/ShadeCounts.h"
 #include "engine/TextureFrame.h"
 #include "origmesh/OrigMeshInterface.h"
 #include "sequence/ImageFileList.h"
@@ -91,7 +103,7 @@ public:
     void endRender();
 
     ZUtils::AColor shade(const ZUtils::ShadeContext& sc);
-    ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc);
+    ShadeCounts shadeCounts() const;
 
     void setFilterFactory(FilterFactory factory);
 
@@ -109,10 +121,13 @@ protected:
 
 private:
     void load(ZUtils::ZentoRenderer* renderer);
+    // The lookup of one point without the result tables.
+    ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc, const ShadeTally& tally);
 
     PtexParams params_;
     ImageFileList imageList_;
     ResultTables resultTables_;
+    SharedShadeCounts sharedCounts_;
     std::unique_ptr<TextureFrame> frame_;
     FilterFactory filterFactory_ = &PtexFilter::getFilter;
     char fileName_[kPathSize] = {};

@@ -80,7 +80,14 @@ void ResultTables::clear() {
     for (int i = 0; i < count_; ++i) {
         ResultTable* t = tables_[i];
         for (int k = 0; k < t->count; ++k) t->entries[k].key = 0;
+        t->counts.clear();
     }
+}
+
+ShadeCounts ResultTables::sumCounts() const {
+    ShadeCounts sum;
+    for (int i = 0; i < count_; ++i) sum += tables_[i]->counts;
+    return sum;
 }
 
 void ResultTables::destroy() {

@@ -1,8 +1,9 @@
 // Per-thread result caches of a texture instance: the colour last computed
 // for a (slot, key) pair of the host, so a repeated request is one compare.
 //
-// ResultTable {count, growStep (30), capacity, entries}: one per render
+// ResultTable {count, growStep (30), capacity, entries, counts}: one per render
 //   thread; entry i belongs to the host's resultSlot i; key 0 marks it empty.
+//   counts: what the thread's lookups counted this frame (ShadeCounts.h).
 //   find(slot, key): the colour stored at slot under key, or null.
 //   store(slot, key, color): writes the entry, first growing the table to
 //     slot + 1 entries when needed (the entries in between empty); false,
@@ -23,9 +24,9 @@
 //   destroy(): every table and the array; safe when there are none.
 //   table(i): the table of render thread i (callers keep i in range).
 //
-// Each table sits in a 128-byte-aligned block of its own, taken from the
-// runtime heap, so tables of different threads never share a cache line: the
-// block is the per-thread state of a render's lookups. create, clear and
+// Each table sits in a 128-byte-aligned block of its own (whole 128-byte
+// lines), taken from the runtime heap, so tables of different threads never
+// share a cache line: the block is the per-thread state of a render's lookups. create, clear and
 // destroy run in frame preparation only; during shading a table is read and
 // written by its own thread only.
 #pragma once
@@ -33,6 +34,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/ShadeCounts.h"
 #include "zento/AColor.h"
 
 struct ResultEntry {
@@ -40,11 +42,12 @@ struct ResultEntry {
     ZUtils::AColor color;
 };
 
-struct ResultTable {
+struct alignas(128) ResultTable {
     int count = 0;
     int growStep = 30;
     int capacity = 0;
     ResultEntry* entries = nullptr;
+    ShadeCounts counts;
 
     ResultTable() = default;
     ~ResultTable();
@@ -76,6 +79,7 @@ public:
     void create(int threadCount);
     void clear();
     void destroy();
+    ShadeCounts sumCounts() const;
 
     bool exist() const { return tables_ != nullptr; }
     int count() const { return count_; }

@@ -42,7 +42,11 @@ void SharedPtexCache::releaseCache() {
     if (refCount == 0) return;
     if (--refCount > 0) return;
     if (progress) progress->verbose("Releasing Ptex cache");
-    if (cache) cache->release();
+    if (cache) {
+        cache->getStats(lastFigures);
+        haveLastFigures = true;
+        cache->release();
+    }
     cache = nullptr;
     progress = nullptr;
 }
@@ -54,6 +58,15 @@ void SharedPtexCache::raiseCacheSize(uint64_t bytes) {
 void SharedPtexCache::resetCacheSize() {
     sizeBytes = kDefaultSizeBytes;
     progress = nullptr;
+}
+
+bool SharedPtexCache::figures(PtexCache::Stats& stats) {
+    if (cache) {
+        cache->getStats(stats);
+        return true;
+    }
+    if (haveLastFigures) stats = lastFigures;
+    return haveLastFigures;
 }
 
 PtexCache* SharedCacheLease::acquire(ZUtils::ProgressCallback* progress) {

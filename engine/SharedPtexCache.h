@@ -14,6 +14,9 @@
 //   values; only a cache created later takes the new size.
 // resetCacheSize(): sizeBytes back to 100 MB (the floor); the kept callback,
 //   which belongs to the render that ends, is forgotten.
+// figures(stats) -> the cache's figures over its life (PtexCache::getStats)
+//   while one exists, else those of the last cache released (the figures are
+//   taken at its release); false, with stats untouched, before any cache.
 //
 // Threads: none of this locks. Every call comes from frame preparation,
 // which the host runs for all instances on one thread while nothing shades.
@@ -23,8 +26,7 @@
 
 #include <cstdint>
 
-class PtexCache;
-class PtexInputHandler;
+#include "Ptexture.h"
 
 namespace ZUtils {
 class ProgressCallback;
@@ -37,11 +39,14 @@ struct SharedPtexCache {
     PtexCache* cache = nullptr;
     uint32_t refCount = 0;
     uint64_t sizeBytes = kDefaultSizeBytes;
+    PtexCache::Stats lastFigures{};
+    bool haveLastFigures = false;
 
     PtexCache* acquireCache(ZUtils::ProgressCallback* progress);
     void releaseCache();
     void raiseCacheSize(uint64_t bytes);
     void resetCacheSize();
+    bool figures(PtexCache::Stats& stats);
 };
 
 // The one holder of the process.

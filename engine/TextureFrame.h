@@ -1,7 +1,7 @@
 // TextureFrame: everything one frame of a texture instance holds, owned as one
 // unit: the instance's reference on the shared cache, the opened texture, one
 // filter per render thread, the original-mesh model, the host-path face-start
-// table and the channel set-up.
+// table, the channel set-up and the set of Ptex faces the lookups touched.
 //
 // PtexBase builds it in its frame load and destroys it whole when the frame is
 // released; destruction gives back the filters, the texture, the model, the
@@ -9,10 +9,14 @@
 // early keeps what it got until then and is not ready().
 //
 // Threads: built and destroyed in frame preparation. While shading runs it is
-// read from every render thread; filter(i) is used by thread i only, and the
-// face-start table guards its own lazy build.
+// read from every render thread; filter(i) is used by thread i only, the
+// face-start table guards its own lazy build, and touchFace sets its bit with
+// a relaxed atomic or (after a relaxed load: a face already touched costs no
+// write, so threads share the line read-only once the frame's faces are known).
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "Ptexture.h"
@@ -41,6 +45,15 @@ public:
     const FaceStartTable& faceStarts() const { return faceStarts_; }
     FaceStartTable& faceStarts() { return faceStarts_; }
     const ChannelSetup& channels() const { return channels_; }
+    // Marks Ptex face `face` touched; true for the one call that marked it
+    // first. False without a touched-face set (refused) or outside the faces.
+    bool touchFace(int face) {
+        if (face < 0 || face >= touchedFaces_) return false;
+        std::atomic<uint64_t>& word = touched_[face >> 6];
+        const uint64_t bit = uint64_t(1) << (face & 63);
+        return !(word.load(std::memory_order_relaxed) & bit) &&
+               !(word.fetch_or(bit, std::memory_order_relaxed) & bit);
+    }
 
 private:
     friend class PtexBase;  // the frame load fills it in
@@ -53,5 +66,7 @@ private:
     std::unique_ptr<PtexPtr<PtexFilter>[]> filters_;
     int threadCount_ = 0;
     ChannelSetup channels_;
+    std::unique_ptr<std::atomic<uint64_t>[]> touched_;  // one bit per Ptex face
+    int touchedFaces_ = 0;
     bool ready_ = false;
 };

@@ -1,5 +1,9 @@
 #include "plugin/TexFacet.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "engine/SharedPtexCache.h"
 #include "origmesh/BuildMesh.h"
 #include "plugin/ParameterTable.h"
 #include "zento/AssetPath.h"
@@ -53,4 +57,36 @@ std::unique_ptr<OrigMeshInterface> TexFacet::buildMesh(double time) {
 
 bool TexFacet::checkAssetPath(char* path, int pathSize, ZUtils::ProgressCallback* progress) {
     return ZUtils::checkAssetPath(path, pathSize, progress, assetPathFlag_ != 0);
+}
+
+PluginBase* TexFacetStats::getPlugin() {
+    return static_cast<ZUtils::ZentoPlugin*>(&owner_);
+}
+
+// The whole record is made here and copied up to the size the caller knows.
+uint64_t TexFacetStats::getShadingStats(ZUtils::ShadingStats& stats) {
+    const ShadeCounts c = owner_.shadeCounts();
+    ZUtils::ShadingStats all;
+    all.lookups = c.lookups();
+    all.cacheHits = c.n[kCacheHits];
+    all.filterEvaluations = c.n[kFilterEvaluations];
+    all.facesTouched = c.n[kFacesTouched];
+    all.fallbackNoTexture = c.n[kNoTexture];
+    all.fallbackNoMeshSource = c.n[kNoMeshSource];
+    all.fallbackUnmappable = c.n[kUnmappable];
+    all.fallbackBadThread = c.n[kBadThread];
+    all.fallbackAllocationRefused = c.n[kAllocationRefused];
+    PtexCache::Stats cache{};
+    if (sharedPtexCache().figures(cache)) {
+        all.cacheFilesOpened = cache.fileOpens;
+        all.cacheBytesRead = cache.bytesRead;
+        all.cachePeakMemory = cache.peakMemUsed;
+    }
+    // Whole fields only; a record too small for its size field is left alone.
+    uint64_t filled = std::min<uint64_t>(stats.size, sizeof all);
+    filled -= filled % sizeof(uint64_t);
+    if (filled == 0) return 0;
+    all.size = filled;
+    std::memcpy(static_cast<void*>(&stats), &all, static_cast<size_t>(filled));
+    return filled;
 }

@@ -15,6 +15,12 @@
 // frameEnd: the frame is released. renderEnd: the engine's endRender.
 // getTexColor: the engine's shade; getTexColorBounds: always (0,0,0,0) ..
 //   (1,1,1,1).
+// getInterface: EXT_SHADING_STATS gives the instance's statistics interface
+//   (TexFacetStats), other ids as ZentoTexture answers them. The statistics
+//   are the engine's lookup counts since the last frameBegin (kept after
+//   frameEnd, dropped at renderEnd) and the shared Ptex cache's figures over
+//   the cache's life (the cache lives while any instance holds a frame; after
+//   the last release, the figures it ended with).
 // Hooks: buildMesh builds the original-mesh model from the geometry parameters
 // at the frame's time; checkAssetPath asks the host with assetPathFlag;
 // textureLoaded does nothing.
@@ -24,12 +30,31 @@
 #pragma once
 
 #include "engine/PtexBase.h"
+#include "zento/ShadingStatsInterface.h"
 #include "zento/TextureInterface.h"
+
+class TexFacet;
+
+// The statistics interface of a TexFacet, a member of the instance.
+class TexFacetStats final : public ZUtils::ShadingStatsInterface {
+public:
+    explicit TexFacetStats(TexFacet& owner) : owner_(owner) {}
+    PluginBase* getPlugin() override;
+    uint64_t getShadingStats(ZUtils::ShadingStats& stats) override;
+
+private:
+    TexFacet& owner_;
+};
 
 class TexFacet : public ZUtils::ZentoTexture, public PtexBase {
 public:
     explicit TexFacet(ZUtils::ZentoPluginDesc* desc);
     ~TexFacet() override;
+
+    PluginInterface* getInterface(ZUtils::InterfaceID id) override {
+        if (id == ZUtils::EXT_SHADING_STATS) return &stats_;
+        return ZentoTexture::getInterface(id);
+    }
 
     // Plugin interface.
     void renderBegin(ZUtils::ZentoRenderer* renderer) override;
@@ -50,4 +75,5 @@ public:
 
 private:
     int assetPathFlag_ = 0;  // from the renderer at renderBegin
+    TexFacetStats stats_{*this};
 };

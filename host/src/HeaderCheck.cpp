@@ -10,6 +10,7 @@
 #include "zento/ProgressCallback.h"
 #include "zento/ShadeContext.h"
 #include "zento/ShadingInterfaces.h"
+#include "zento/ShadingStatsInterface.h"
 #include "zento/TextureInterface.h"
 #include "zento/Vector.h"
 #include "zento/ZentoParameterList.h"

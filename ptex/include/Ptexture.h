@@ -342,6 +342,9 @@ public:
     virtual void purge(const char* path) = 0;
     virtual void purgeAll() = 0;
 
+    /// Figures of the cache's whole life. filesOpen: handles open now;
+    /// filesAccessed: paths asked for; fileOpens: handle opens, reopens of a
+    /// closed handle included; bytesRead: bytes the input handler delivered.
     struct Stats {
         uint64_t memUsed;
         uint64_t peakMemUsed;
@@ -350,6 +353,8 @@ public:
         uint64_t filesAccessed;
         uint64_t fileReopens;
         uint64_t blockReads;
+        uint64_t fileOpens;
+        uint64_t bytesRead;
     };
     virtual void getStats(Stats& stats) = 0;
 };

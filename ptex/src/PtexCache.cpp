@@ -205,6 +205,8 @@ void ReaderCache::getStats(Stats& stats) {
     stats.filesAccessed = _entries.size();
     stats.fileReopens = _counters.fileReopens.load();
     stats.blockReads = _counters.blockReads.load();
+    stats.fileOpens = _counters.fileOpens.load();
+    stats.bytesRead = _counters.bytesRead.load();
 }
 
 }  // namespace PtexInternal

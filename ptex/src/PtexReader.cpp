@@ -263,7 +263,7 @@ bool PtexReader::readHeaderBlocks() {
     _everOpened = true;
     _pos = 0;
 
-    if (_io->read(&_header, HeaderSize, _fp) != size_t(HeaderSize) || _header.magic != Magic) {
+    if (readFile(&_header, HeaderSize) != size_t(HeaderSize) || _header.magic != Magic) {
         _pos = -1;
         return failOpen("Not a ptex file: " + _path);
     }
@@ -405,7 +405,7 @@ bool PtexReader::readEditData() {
             _pos = int64_t(pos);
         }
         _counters->blockReads.fetch_add(1, std::memory_order_relaxed);
-        if (_io->read(hdr, EditBlockHeaderSize, _fp) != size_t(EditBlockHeaderSize)) {
+        if (readFile(hdr, EditBlockHeaderSize) != size_t(EditBlockHeaderSize)) {
             _pos = -1;
             break;
         }
@@ -540,7 +540,7 @@ bool PtexReader::ensureFile() {
     _counters->fileReopens.fetch_add(1, std::memory_order_relaxed);
     _pos = 0;
     uint8_t raw[sizeof(_rawHeader)];
-    bool same = _io->read(raw, _rawHeaderSize, _fp) == _rawHeaderSize &&
+    bool same = readFile(raw, _rawHeaderSize) == _rawHeaderSize &&
                 std::memcmp(raw, _rawHeader, _rawHeaderSize) == 0;
     _pos = same ? int64_t(_rawHeaderSize) : -1;
     if (!same) {
@@ -553,6 +553,12 @@ bool PtexReader::ensureFile() {
     return true;
 }
 
+size_t PtexReader::readFile(void* buf, size_t size) {
+    const size_t n = _io->read(buf, size, _fp);
+    _counters->bytesRead.fetch_add(n, std::memory_order_relaxed);
+    return n;
+}
+
 bool PtexReader::readBytes(uint64_t pos, void* buf, size_t size) {
     if (!ensureFile()) return false;
     if (_pos != int64_t(pos)) {
@@ -560,7 +566,7 @@ bool PtexReader::readBytes(uint64_t pos, void* buf, size_t size) {
         _pos = int64_t(pos);
     }
     _counters->blockReads.fetch_add(1, std::memory_order_relaxed);
-    if (size && _io->read(buf, size, _fp) != size) {
+    if (size && readFile(buf, size) != size) {
         _pos = -1;
         setError(ErrReadFailed);
         return false;
@@ -583,7 +589,7 @@ bool PtexReader::readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& 
     while (done < size) {
         size_t n = std::min<size_t>(size - done, PtexIO::BlockSize);
         if (buf.size() < done + n) buf.resize(std::max(done + n, buf.size() * 2));
-        if (_io->read(buf.data() + done, n, _fp) != n) {
+        if (readFile(buf.data() + done, n) != n) {
             _pos = -1;
             setError(ErrReadFailed);
             return false;

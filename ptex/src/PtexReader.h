@@ -39,7 +39,7 @@ class ReaderCache;
 struct ReaderCounters {
     std::atomic<uint64_t> memUsed{0}, peakMemUsed{0};
     std::atomic<uint64_t> filesOpen{0}, peakFilesOpen{0};
-    std::atomic<uint64_t> fileOpens{0}, fileReopens{0}, blockReads{0};
+    std::atomic<uint64_t> fileOpens{0}, fileReopens{0}, blockReads{0}, bytesRead{0};
 
     void addMem(int64_t n);
     void fileOpened();
@@ -177,6 +177,8 @@ private:
 
     // all below require _readlock
     bool ensureFile();
+    /// The input handler's read at the current position, counted in bytesRead.
+    size_t readFile(void* buf, size_t size);
     bool readBytes(uint64_t pos, void* buf, size_t size);
     bool readBytesGrow(uint64_t pos, size_t size, std::vector<uint8_t>& buf);
     bool readZipBlock(uint64_t pos, uint32_t zipsize, void* dst, size_t memsize);

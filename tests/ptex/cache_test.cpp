@@ -13,15 +13,18 @@ using namespace PtexTest;
 
 namespace {
 
-// Counts calls and forwards to stdio.
+// Counts calls and bytes and forwards to stdio.
 struct CountingHandler : public PtexInputHandler {
     std::atomic<int> opens{0}, closes{0};
+    std::atomic<uint64_t> bytes{0};
     Handle open(const char* path) override { return opens++, std::fopen(path, "rb"); }
     void seek(Handle h, int64_t pos) override {
         fseeko(static_cast<FILE*>(h), off_t(pos), SEEK_SET);
     }
     size_t read(void* buf, size_t size, Handle h) override {
-        return std::fread(buf, size, 1, static_cast<FILE*>(h)) == 1 ? size : 0;
+        const size_t n = std::fread(buf, size, 1, static_cast<FILE*>(h)) == 1 ? size : 0;
+        bytes += n;
+        return n;
     }
     bool close(Handle h) override { return closes++, std::fclose(static_cast<FILE*>(h)) == 0; }
     const char* lastError() override { return "counting handler failure"; }
@@ -70,6 +73,9 @@ TEST_F(PtexCacheTest, ReferenceCountsAndReleaseThroughAnInputHandler) {
     c->getStats(s);
     EXPECT_EQ(0u, s.fileReopens);
     EXPECT_GT(s.memUsed, 0u);
+    EXPECT_EQ(2u, s.fileOpens);  // the failed open is not counted
+    EXPECT_EQ(h.bytes.load(), s.bytesRead);
+    EXPECT_GT(s.bytesRead, 0u);
     c->release();  // references still held: destroyed anyway
     EXPECT_EQ(3, h.opens.load());
     EXPECT_EQ(2, h.closes.load());

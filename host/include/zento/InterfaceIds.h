@@ -11,6 +11,8 @@ using InterfaceID = uint64_t;
 // Plugin-side interfaces.
 inline constexpr InterfaceID EXT_TEXTURE = 0x77780002ull;       // "EXT_TEXTURE"
 inline constexpr InterfaceID EXT_ZENTO_PLUGIN = 0x7776FFFFull;  // "EXT_ZENTO_PLUGIN"
+// Optional plugin-side interfaces (an instance may answer null).
+inline constexpr InterfaceID EXT_SHADING_STATS = 0x77780053ull;  // "EXT_SHADING_STATS"
 
 // Host interfaces reached at shading time or from the render setup.
 inline constexpr InterfaceID EXT_MESH_INFO = 2012052901ull;          // 0x77ED7DA5, of a hit object
