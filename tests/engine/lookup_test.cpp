@@ -6,10 +6,14 @@
 // LookupThreads (label threads, run under the thread sanitizer in CI): two render
 // threads shading one instance at once, over three frames; with the host's mesh
 // interface each frame's face-start table is built by whichever needs it first.
+// Each frame's shading statistics add up exactly: every thread's own counts,
+// the touched faces both threads race to mark, and the lookups with a thread
+// index outside the render, which count in shared atomics.
 #include <atomic>
 #include <thread>
 
 #include "lookup_fixture.h"
+#include "zento/ShadingStatsInterface.h"
 
 using namespace lookuptest;
 
@@ -74,6 +78,12 @@ void shadeTogether(bool ownModel) {
     Instance in;
     ASSERT_NE(in.tex, nullptr) << "plugin not loaded from " << ZENTO_PLUGIN_PATH;
     in.renderBegin(scene, 2, 0.0f, ownModel);
+    ShadingStatsInterface* statsOf = getShadingStatsInterface(in.plugin);
+    ASSERT_NE(statsOf, nullptr);
+    const uint64_t n = scene.samples.size(),
+                   faces = uint64_t(std::count_if(scene.facesHit.begin(), scene.facesHit.end(),
+                                                  [](int hits) { return hits > 0; }));
+    constexpr uint64_t kStray = 5;  // lookups per thread with an index outside the render
     for (int frame = 0; frame < 3; ++frame) {
         in.pi->frameBegin(&in.renderer);
         std::atomic<int> waiting{2};
@@ -88,12 +98,28 @@ void shadeTogether(bool ownModel) {
                     scene.shade(*in.tex, scene.samples[k], thread, int(k), uint32_t(k + 1));
                 wrong[thread] += !near(c, scene.samples[k].expected);
             }
+            for (uint64_t i = 0; i < kStray; ++i)
+                wrong[thread] +=
+                    scene.shade(*in.tex, scene.samples[i], 2 + thread, 0, 1) != AColor(1, 1, 1, 1);
         };
         std::thread other(render, 1);
         render(0);
         other.join();
         EXPECT_EQ(wrong[0] + wrong[1], 0) << "frame " << frame;
         in.pi->frameEnd(&in.renderer);
+        ShadingStats st;
+        EXPECT_EQ(statsOf->getShadingStats(st), sizeof st);
+        const uint64_t got[] = {st.lookups,
+                                st.cacheHits,
+                                st.filterEvaluations,
+                                st.facesTouched,
+                                st.fallbackBadThread,
+                                st.fallbackNoTexture + st.fallbackNoMeshSource +
+                                    st.fallbackUnmappable + st.fallbackAllocationRefused};
+        const uint64_t want[] = {4 * n + 2 * kStray, 2 * n, 2 * n, faces, 2 * kStray, 0};
+        EXPECT_EQ(std::vector<uint64_t>(got, got + 6), std::vector<uint64_t>(want, want + 6))
+            << "frame " << frame;
+        EXPECT_GT(st.cacheBytesRead * st.cacheFilesOpened * st.cachePeakMemory, 0u);
     }
     in.pi->renderEnd(&in.renderer);
 }

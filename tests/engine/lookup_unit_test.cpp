@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "support/alloc.h"
 #include "support/alloc_debug.h"
 #include "zento/HostMesh.h"
+#include "zento/ShadingStatsInterface.h"
 #include "zento/ZentoParameterList.h"
 #include "zento/ZentoPluginParameter.h"
 
@@ -300,6 +302,54 @@ TEST_F(Lookup, OwnAllocationFailureAnswersWhiteUncached) {
     EXPECT_NE(g_report[0], 0);
     EXPECT_EQ(shade(hostSc).r, 1.0f);  // the lock was not left held
     EXPECT_EQ(tex().frame()->faceStarts().builds(), 1);
+}
+
+// Each lookup counts once under its outcome; the counts start afresh at every frame,
+// and the statistics interface copies no more of them than the caller's record holds.
+TEST_F(Lookup, CountsEveryLookupByReason) {
+    auto counts = [&] {
+        const ShadeCounts c = tex().shadeCounts();
+        return std::vector<uint64_t>(c.n, c.n + kShadeCountKinds);
+    };
+    using V = std::vector<uint64_t>;  // hits, misses, filtered, faces, then the fallbacks
+    shade(at(0, 1));
+    shade(at(0, 1));
+    shade(at(0, 2, 1));
+    EXPECT_EQ(counts(), V({1, 2, 2, 1, 0, 0, 0, 0, 0}));
+    shade(at(0, 3, 2));  // no thread 2
+    shade(at(0, 3, -1));
+    shadeRefused(at(100, 4));  // the table's growth
+    EXPECT_EQ(counts(), V({1, 5, 3, 1, 0, 0, 0, 2, 1}));
+
+    ZentoPluginInterface* pi = getZentoPluginInterface(plugin);
+    ASSERT_EQ(pi, static_cast<ZentoPluginInterface*>(&tex()));
+    ShadingStats few;
+    few.size = offsetof(ShadingStats, facesTouched);
+    few.facesTouched = 77;
+    EXPECT_EQ(getShadingStatsInterface(plugin)->getShadingStats(few), few.size);
+    EXPECT_EQ(few.lookups * 1000 + few.filterEvaluations * 10 + few.facesTouched / 77,
+              6u * 1000 + 3 * 10 + 1);
+    EXPECT_EQ(getShadingStatsInterface(plugin)->getPlugin(), plugin);
+
+    BadHost host;  // a face outside the mesh
+    ASSERT_TRUE(host.setPolygons(kSquare, 4, kDegree, 1, kCorners, 4));
+    host.origFace = 1;
+    beginHostMeshFrame();
+    EXPECT_EQ(counts(), V(9, 0));
+    shadeRefused(at());  // the face-start table
+    ShadeContext sc = at();
+    host.fillHit(sc, 0, 0.25f, 0.5f);
+    shade(sc);
+    square.offerInterface(EXT_MESH_INFO, false);
+    shade(at());
+    EXPECT_EQ(counts(), V({0, 3, 0, 0, 0, 1, 1, 0, 1}));
+
+    param("ptex_file").setString("no such file.ptx");
+    tex().getParameterList()->cacheParams(0.0, TracePoint{0.0, 0.0, 0.0});
+    tex().frameEnd(&renderer);
+    tex().frameBegin(&renderer);
+    shade(at());
+    EXPECT_EQ(counts(), V({0, 1, 0, 0, 1, 0, 0, 0, 0}));
 }
 
 }  // namespace

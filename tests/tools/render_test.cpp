@@ -12,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <set>
+#include <sstream>
 
 #include "ImageOutput.h"
 #include "PngImage.h"
@@ -343,6 +344,50 @@ TEST(RenderCli, ExrIsPremultipliedOverTransparentBlack) {
         }
     }
     EXPECT_GT(edges, 20);
+}
+
+// --stats: the camera looks straight at two objects that fill the view, half each: on the
+// left a quad whose texture is missing, on the right two quads whose texture has one face
+// only. At one sample per pixel on one thread every pixel centre hits a known face, so the
+// counts are exact: 16 lookups without texture, 8 on the texture's face, 8 on the face it
+// lacks. The second frame counts afresh.
+TEST(RenderCli, StatsCountFallbacksByReason) {
+    TempDir dir;
+    std::ofstream(dir.file("a.obj")) << "v -10 -10 0\nv 0 -10 0\nv 0 10 0\nv -10 10 0\nf 1 2 3 4\n";
+    std::ofstream(dir.file("b.obj"))
+        << "v 0 -10 0\nv 10 -10 0\nv 10 0 0\nv 0 0 0\nv 10 10 0\nv 0 10 0\nf 1 2 3 4\nf 4 3 5 6\n";
+    makeFacesPtex(PolyMesh{{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {4}, {0, 1, 2, 3}},
+                  dir.file("one.ptx"));
+    std::ofstream(dir.file("s.json")) << R"({"image": {"width": 8, "height": 4, "spp": 1},
+  "camera": {"position": [0, 0, 5], "look_at": [0, 0, 0], "fov": 40}, "threads": 1,
+  "objects": [{"mesh": "a.obj", "texture": {"ptex_file": "none.ptx"}},
+              {"mesh": "b.obj", "texture": {"ptex_file": "one.ptx", "filter_type": 0}}]})";
+    const std::string out = expectRun(
+        kRender + dir.file("s.json") + " --stats -v --frames 1..2 -o " + dir.file("s#.png"), 0,
+        {"stats, frame 1 (2 textures):", "stats, frame 2"});
+    // Each row with its runs of blanks made one.
+    std::vector<std::string> rows;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::string row;
+        for (char c : line)
+            if (c != ' ' || (!row.empty() && row.back() != ' ')) row += c;
+        rows.push_back(row);
+    }
+    auto count = [&](const std::string& row) { return std::count(rows.begin(), rows.end(), row); };
+    EXPECT_EQ(count("lookups cache hits filtered faces no texture no mesh unmappable bad thread "
+                    "refused"),
+              2)
+        << out;
+    EXPECT_EQ(count("total 32 0 8 1 16 0 8 0 0"), 2) << out;
+    EXPECT_EQ(count("[0] none.ptx 16 0 0 0 16 0 0 0 0"), 2) << out;
+    EXPECT_EQ(count("[1] one.ptx 16 0 8 1 0 0 8 0 0"), 2) << out;
+    EXPECT_NE(out.find("Ptex cache: 1 file opened, "), std::string::npos) << out;
+    // Without -v the total only.
+    const std::string brief =
+        expectRun(kRender + dir.file("s.json") + " --stats -o " + dir.file("s.png"), 0);
+    EXPECT_NE(brief.find("  total "), std::string::npos) << brief;
+    EXPECT_EQ(brief.find("[0]"), std::string::npos) << brief;
 }
 
 // Ctrl-C: the tiles in flight are finished, the image of what was rendered is written and the

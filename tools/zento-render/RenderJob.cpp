@@ -413,6 +413,25 @@ void RenderJob::renderFrame(int frame, Image& image, RenderStats& stats) {
     stats.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+std::vector<TextureStats> RenderJob::shadingStats() {
+    std::vector<TextureStats> all;
+    for (size_t i = 0; i < objects_.size(); ++i) {
+        TextureInstance& inst = *objects_[i].texture;
+        TextureStats t;
+        t.name = "[" + std::to_string(i) + "]";
+        if (ZUtils::ZentoPluginParameter* file = inst.pluginInterface->getParameter("ptex_file")) {
+            const ZUtils::CharString name = file->readString(time_);
+            if (name.ptr()) t.name += " " + std::filesystem::path(name.ptr()).filename().string();
+        }
+        if (ZUtils::ShadingStatsInterface* iface = ZUtils::getShadingStatsInterface(inst.plugin)) {
+            iface->getShadingStats(t.stats);
+            t.answered = true;
+        }
+        all.push_back(std::move(t));
+    }
+    return all;
+}
+
 ImageFileInfo RenderJob::fileInfo(int frame, const RenderStats& stats) const {
     ImageFileInfo info;
     info.background[0] = background_.x;

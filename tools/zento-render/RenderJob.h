@@ -46,6 +46,7 @@
 #include "PluginSession.h"
 #include "PolyMesh.h"
 #include "Scene.h"
+#include "ShadingReport.h"
 #include "zento/HostMesh.h"
 #include "zento/ShadingInterfaces.h"
 #include "zento/ZentoRenderer.h"
@@ -97,6 +98,9 @@ public:
     ZUtils::HostMesh& hostMesh(int i) { return *objects_[size_t(i)].mesh; }
     TextureInstance& texture(int i) { return *objects_[size_t(i)].texture; }
     double frameTime(int frame) const { return frame / fps_; }
+    // Each object's shading statistics (of the frame last rendered), named by
+    // its index and texture file name.
+    std::vector<TextureStats> shadingStats();
 
     // Traces one camera ray through image position (px, py) and shades it the
     // way renderFrame does (for tests): false when it hits nothing.

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> sets;
     RenderOptions options;
     std::string exrType = "half";
-    bool listParams = false, noProgress = false, strict = false;
+    bool listParams = false, noProgress = false, strict = false, showStats = false;
     app.add_option("scene", scenePath,
                    "Scene file (.json), mesh (.obj) or Ptex file with a mesh (.ptx)");
     app.add_option("-o,--output", outPath,
@@ -93,6 +93,8 @@ int main(int argc, char** argv) {
     app.add_flag("--strict", strict,
                  "End with status 1 after any warning (missing or damaged texture, texture and "
                  "mesh that do not match); the images are still written");
+    app.add_flag("--stats", showStats,
+                 "Print the shading statistics after each frame (with -v, per texture)");
     app.add_flag("--no-progress", noProgress, "Do not draw the progress bar");
     app.add_flag("--list-params", listParams, "List the plugin's parameters and exit");
     if (const int status = parseCommandLine(app, argc, argv, "zento-render"); status >= 0)
@@ -191,6 +193,8 @@ int main(int argc, char** argv) {
             std::printf("wrote %s (frame %d, interrupted: %d of %d tiles rendered)\n", path.c_str(),
                         frame, stats.tilesDone, stats.tiles);
         }
+        if (showStats)
+            std::fputs(shadingReport(frame, job.shadingStats(), options.verbose).c_str(), stdout);
     }
     job.renderEnd();
     std::fflush(stdout);
