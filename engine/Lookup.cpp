@@ -48,59 +48,66 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 }  // namespace
 
 ZUtils::AColor PtexBase::shade(const ZUtils::ShadeContext& sc) {
-    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
-    // The calling thread's block: its table and its counts. The table is not
-    // used when the request bypasses the cache; key 0 marks empty entries, so
-    // it is never looked up or stored.
-    ResultTable* own = sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count()
-                           ? &resultTables_.table(sc.threadIndex)
-                           : nullptr;
-    ResultTable* table = own && !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
-                                 sc.resultKey != 0 && sc.resultSlot >= 0 && sc.resultSlot < INT_MAX
-                             ? own
-                             : nullptr;
-
-    if (table) {
-        if (const ZUtils::AColor* stored = table->find(sc.resultSlot, sc.resultKey)) {
-            ++table->counts.n[kCacheHits];
-            return *stored;
+    if (sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count()) {
+        // The calling thread's block: its table and its counts. The table is
+        // not used when the request bypasses the cache; key 0 marks empty
+        // entries, so it is never looked up or stored.
+        ResultTable& own = resultTables_.table(sc.threadIndex);
+        const bool cached = !(sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) &&
+                            sc.resultKey != 0 && sc.resultSlot >= 0 && sc.resultSlot < INT_MAX;
+        if (cached) {
+            if (const ZUtils::AColor* stored = own.find(sc.resultSlot, sc.resultKey)) {
+                ++own.counts.n[kCacheHits];
+                return *stored;
+            }
         }
+        return miss(sc, cached ? &own : nullptr, own.counts);
     }
-    const ShadeTally tally{own ? &own->counts : nullptr, &sharedCounts_};
-    tally.add(kMisses);
+    // No block of its own (a thread index outside the tables, or no tables):
+    // counted apart, then added to the instance's atomics.
+    ShadeCounts counts;
+    const ZUtils::AColor result = miss(sc, nullptr, counts);
+    sharedCounts_.add(counts);
+    return result;
+}
+
+ZUtils::AColor PtexBase::miss(const ZUtils::ShadeContext& sc, ResultTable* table,
+                              ShadeCounts& counts) {
+    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
+    ++counts.n[kMisses];
     ZUtils::AColor result;
     try {
-        result = evaluate(sc, tally);
+        result = evaluate(sc, counts);
     } catch (const char*) {
         // The Ptex library reading face data was refused memory; the module's
         // allocator has reported it, and the render thread goes on.
-        tally.add(kAllocationRefused);
+        ++counts.n[kAllocationRefused];
         return fallback;
     }
     if (table && !table->store(sc.resultSlot, sc.resultKey, result)) {
-        tally.add(kAllocationRefused);
+        ++counts.n[kAllocationRefused];
         return fallback;
     }
     return result;
 }
 
-ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, const ShadeTally& tally) {
+ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, ShadeCounts& counts) {
     const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
     if (!ready()) {
-        tally.add(kNoTexture);
+        ++counts.n[kNoTexture];
         return fallback;
     }
     TextureFrame& frame = *frame_;
     // A ready frame has a filter for every thread of the render.
     PtexFilter* filter = frame.filter(sc.threadIndex);
     if (!filter) {
-        tally.add(kBadThread);
+        ++counts.n[kBadThread];
         return fallback;
     }
     const ChannelSetup& channels = frame.channels();
     const int nchannels = channels.channelCount();
     if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) {
-        tally.add(kNoTexture);
+        ++counts.n[kNoTexture];
         return fallback;
     }
     const OrigMeshInterface* origMesh = frame.origMesh();
@@ -110,7 +117,7 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, const ShadeTal
     if (!origMesh) {
         hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
         if (!hostMesh) {
-            tally.add(kNoMeshSource);
+            ++counts.n[kNoMeshSource];
             return fallback;
         }
     }
@@ -132,7 +139,7 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, const ShadeTal
     // The host path of a quad file needs the face-start table: built here, so
     // that a refusal is told apart from a point that does not map.
     if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
-        tally.add(kAllocationRefused);
+        ++counts.n[kAllocationRefused];
         return fallback;
     }
     FaceMapping fm;
@@ -141,10 +148,10 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, const ShadeTal
         origMesh ? mapToFace(MeshSource(*origMesh, reverse), q, fm)
                  : mapToFace(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q, fm);
     if (!mapped) {
-        tally.add(kUnmappable);
+        ++counts.n[kUnmappable];
         return fallback;
     }
-    if (frame.touchFace(fm.faceId)) tally.add(kFacesTouched);
+    counts.n[kFacesTouched] += frame.touchFace(fm.faceId);
 
     if (params_.filterType != 0 && hit) {
         if (auto* world = ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit)) {
@@ -170,7 +177,7 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, const ShadeTal
     // more than the rest of this function per shading point.
     float buffer[ChannelSetup::kMaxChannels];
     std::fill_n(buffer, nchannels, 0.0f);
-    tally.add(kFilterEvaluations);
+    ++counts.n[kFilterEvaluations];
     filter->eval(buffer, channels.firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1,
                  fm.du2, fm.dv2, params_.width, params_.blur);
     return mapChannels(channels, params_, buffer, sc);

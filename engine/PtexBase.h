@@ -121,8 +121,11 @@ protected:
 
 private:
     void load(ZUtils::ZentoRenderer* renderer);
+    // A lookup the result cache did not answer: evaluated, then stored in
+    // `table` (null: not stored), counted in `counts`.
+    ZUtils::AColor miss(const ZUtils::ShadeContext& sc, ResultTable* table, ShadeCounts& counts);
     // The lookup of one point without the result tables.
-    ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc, const ShadeTally& tally);
+    ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc, ShadeCounts& counts);
 
     PtexParams params_;
     ImageFileList imageList_;

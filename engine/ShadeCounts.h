@@ -1,8 +1,9 @@
 // What the shading lookups of one texture instance count: the kinds
 // (ShadeCount), one render thread's plain counters (ShadeCounts, kept in the
-// thread's result-table block), the relaxed atomic counters of lookups that
-// have no block of their own (SharedShadeCounts: a thread index outside the
-// tables, or no tables at all), and where one lookup counts (ShadeTally).
+// thread's result-table block), and the relaxed atomic counters of lookups
+// that have no block of their own (SharedShadeCounts: a thread index outside
+// the tables, or no tables at all; such a lookup counts in a ShadeCounts of
+// its own, added to them at its end).
 //
 //   Misses: lookups the result cache did not answer; lookups = hits + misses.
 //   FacesTouched: a face whose bit this thread was the first to set in the
@@ -47,25 +48,14 @@ struct ShadeCounts {
 struct SharedShadeCounts {
     std::atomic<uint64_t> n[kShadeCountKinds] = {};
 
-    void add(ShadeCount k) { n[k].fetch_add(1, std::memory_order_relaxed); }
+    void add(const ShadeCounts& c) {
+        for (int k = 0; k < kShadeCountKinds; ++k)
+            if (c.n[k]) n[k].fetch_add(c.n[k], std::memory_order_relaxed);
+    }
     void clear() {
         for (auto& v : n) v.store(0, std::memory_order_relaxed);
     }
     void addTo(ShadeCounts& sum) const {
         for (int k = 0; k < kShadeCountKinds; ++k) sum.n[k] += n[k].load(std::memory_order_relaxed);
-    }
-};
-
-// The calling thread's counters when it has a block, else the shared ones.
-struct ShadeTally {
-    ShadeCounts* own;
-    SharedShadeCounts* shared;
-
-    void add(ShadeCount k) const {
-        if (own) {
-            ++own->n[k];
-        } else {
-            shared->add(k);
-        }
     }
 };
