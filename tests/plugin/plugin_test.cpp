@@ -297,7 +297,7 @@ TEST(LibraryEntry,
     EXPECT_EQ(d.getPluginID(), 20100607000ull);
     EXPECT_TRUE(d.supportsInterface(0x77780002ull) && d.supportsInterface(0x7776FFFFull));
     EXPECT_FALSE(d.supportsInterface(0) || d.supportsInterface(EXT_MESH_INFO) ||
-                 d.supportsInterface(0x177780002ull));
+                 d.supportsInterface(0x177780002ull) || d.supportsInterface(EXT_SHADING_STATS));
     Instance i;
     Plugin* p = i.plugin;
     PluginInterface* tex = p->getInterface(0x77780002ull);
@@ -307,6 +307,10 @@ TEST(LibraryEntry,
     EXPECT_STREQ(tex->getInterfaceName(), "EXT_TEXTURE");
     EXPECT_STREQ(plug->getInterfaceName(), "EXT_ZENTO_PLUGIN");
     EXPECT_EQ(p->getInterface(0x177780002ull), nullptr);
+    PluginInterface* stats = p->getInterface(EXT_SHADING_STATS);  // an instance's extra
+    ASSERT_NE(stats, nullptr);
+    EXPECT_TRUE(stats->getPlugin() == p && stats->getInterfaceID() == 0x77780053ull);
+    EXPECT_STREQ(stats->getInterfaceName(), "EXT_SHADING_STATS");
     ShadeContext sc;
     sc.threadIndex = 3;
     TextureInterface* texture = getTextureInterface(p);
