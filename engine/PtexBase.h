@@ -21,13 +21,15 @@
 //   requestCacheSize(): raises the shared cache size to cache_size MB.
 //   beginFrame(renderer): result tables made when absent or when their number
 //     is not the renderer's thread count, every entry and the lookup counts
-//     cleared, then the frame load: the frame's file (sequence/FrameFile.h), a reference on the
-//     shared cache, the texture (warning "%s" with the library's error text when it cannot be
-//     opened), the frame's touched-face set (one bit per Ptex face, from the nothrow allocator:
-//     refused, no faces are counted), one filter per render thread from the filter factory (a null
-//     filter ends the load silently), verbose "PTex file \"%s\" loaded." then info "PTex file has
-//     mip-maps." or warning "PTex file has no mip-maps.", textureLoaded(), the channel set-up and
-//     the model. A frame still held is released first.
+//     cleared, then the frame load: the frame's file (sequence/FrameFile.h), a
+//     reference on the shared cache, the texture (warning "%s" with the
+//     library's error text when it cannot be opened), the frame's touched-face
+//     set (one bit per Ptex face, from the nothrow allocator: refused, no
+//     faces are counted), one filter per render thread from the filter
+//     factory (a null filter ends the load silently), verbose "PTex file
+//     \"%s\" loaded." then info "PTex file has mip-maps." or warning "PTex
+//     file has no mip-maps.", textureLoaded(), the channel set-up and the
+//     model. A frame still held is released first.
 //   releaseTexture(): gives back the frame (filters, texture, model,
 //     face-start table, cache reference) and forgets the loaded image list.
 //   endRender(): destroys the result tables, forgets the image list (failed

@@ -26,9 +26,9 @@
 //
 // Each table sits in a 128-byte-aligned block of its own (whole 128-byte
 // lines), taken from the runtime heap, so tables of different threads never
-// share a cache line: the block is the per-thread state of a render's lookups. create, clear and
-// destroy run in frame preparation only; during shading a table is read and
-// written by its own thread only.
+// share a cache line: the block is the per-thread state of a render's
+// lookups. create, clear and destroy run in frame preparation only; during
+// shading a table is read and written by its own thread only.
 #pragma once
 
 #include <cstddef>

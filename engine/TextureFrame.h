@@ -10,9 +10,10 @@
 //
 // Threads: built and destroyed in frame preparation. While shading runs it is
 // read from every render thread; filter(i) is used by thread i only, the
-// face-start table guards its own lazy build, and touchFace sets its bit with
-// a relaxed atomic or (after a relaxed load: a face already touched costs no
-// write, so threads share the line read-only once the frame's faces are known).
+// face-start table guards its own lazy build, and touchFace sets a face's bit
+// with a relaxed atomic or, only after a relaxed load found it clear: a face
+// already touched costs no write, so once the frame's faces are known the
+// threads share the set's cache lines read-only.
 #pragma once
 
 #include <atomic>
