@@ -25,8 +25,8 @@ void setSharedCacheInputHandler(PtexInputHandler* handler) {
 
 PtexCache* SharedPtexCache::acquireCache(ZUtils::ProgressCallback* callback) {
     if (!cache) {
-        cache =
-            PtexCache::create(0, static_cast<size_t>(sizeBytes), false, sharedCacheInputHandler());
+        cache = PtexCache::create(maxFiles, static_cast<size_t>(sizeBytes), false,
+                                  sharedCacheInputHandler());
         if (!cache) return nullptr;
         if (callback) {
             callback->verbose("Created Ptex cache with size %.2f MB",

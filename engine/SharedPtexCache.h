@@ -2,11 +2,12 @@
 // process shares, and each instance's reference on it (SharedCacheLease).
 //
 // acquireCache(progress) -> the cache, with one more reference; created when
-//   none exists, with the library's default number of open files, sizeBytes
-//   as memory limit, no premultiplied alpha and sharedCacheInputHandler().
-//   Creating it sends verbose "Created Ptex cache with size %.2f MB" to
-//   `progress` (when given), which is kept for the release message. Null only
-//   when the library cannot create a cache.
+//   none exists, with maxFiles open files at most (0: the library's default,
+//   100; the limit holds for held textures too), sizeBytes as memory limit,
+//   no premultiplied alpha and sharedCacheInputHandler(). Creating it sends
+//   verbose "Created Ptex cache with size %.2f MB" to `progress` (when
+//   given), which is kept for the release message. Null only when the
+//   library cannot create a cache.
 // releaseCache(): gives one reference back (nothing when none is held); the
 //   last one sends verbose "Releasing Ptex cache" to the kept callback (if
 //   any) and releases the cache.
@@ -41,6 +42,7 @@ struct SharedPtexCache {
     uint64_t sizeBytes = kDefaultSizeBytes;
     PtexCache::Stats lastFigures{};
     bool haveLastFigures = false;
+    int maxFiles = 0;  // set by tests and tools only; not reset
 
     PtexCache* acquireCache(ZUtils::ProgressCallback* progress);
     void releaseCache();

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+
 namespace {
 
 FILE* asFile(PtexInputHandler::Handle handle) {
@@ -48,6 +50,22 @@ size_t Utf8InputHandler::read(void* buffer, size_t size, Handle handle) {
 bool Utf8InputHandler::close(Handle handle) {
     if (!handle) return false;
     return std::fclose(asFile(handle)) == 0;
+}
+
+bool Utf8InputHandler::fileStamp(Handle handle, uint64_t& size, int64_t& mtimeNs) {
+    if (!handle) return false;
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_fstat64(_fileno(asFile(handle)), &st) != 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    mtimeNs = static_cast<int64_t>(st.st_mtime) * 1000000000;
+#else
+    struct stat st;
+    if (::fstat(fileno(asFile(handle)), &st) != 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+#endif
+    return true;
 }
 
 const char* Utf8InputHandler::lastError() {

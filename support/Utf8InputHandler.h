@@ -14,6 +14,8 @@
 //     returns size, or 0 when fewer came.
 //   close(handle): false when closing reported an error (or for a null handle).
 //   lastError(): the platform's text for the current error number, kept per thread.
+//   fileStamp(handle, size, mtimeNs): the open file's size and modification time, so
+//     the cache can tell on reopen that the file is still the one it first read.
 //   One handler may serve several threads at once on different handles.
 //
 // PtexInputHandler* sharedUtf8InputHandler()
@@ -34,6 +36,7 @@ public:
     size_t read(void* buffer, size_t size, Handle handle) override;
     bool close(Handle handle) override;
     const char* lastError() override;
+    bool fileStamp(Handle handle, uint64_t& size, int64_t& mtimeNs) override;
 
     OpenMode mode() const { return mode_; }
 

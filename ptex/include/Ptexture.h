@@ -303,6 +303,14 @@ public:
     /// False on error.
     virtual bool close(Handle handle) = 0;
     virtual const char* lastError() = 0;
+    /// Size and last modification time (nanoseconds since the epoch) of the
+    /// open file; false when the handler cannot tell. A cache that closed a
+    /// held texture's file to stay within its file limit compares them on
+    /// reopen, so a file changed meanwhile is an error, not other data.
+    virtual bool fileStamp(Handle handle, uint64_t& size, int64_t& mtimeNs) {
+        (void)handle, (void)size, (void)mtimeNs;
+        return false;
+    }
 };
 
 /// Receives errors met while reading after a successful open, as
@@ -317,6 +325,17 @@ public:
 
 /// A shared, thread-safe cache of open textures with a memory limit and a
 /// file-handle limit.
+///
+/// File limit: the cache's textures, held or released, keep at most maxFiles
+/// files open (plus one per thread reading at that moment, when every other
+/// open file is being read). Opening one more closes the least recently used
+/// handle; a texture whose handle was closed keeps its header, face table and
+/// loaded data and reopens its file when it needs more data, through the same
+/// input handler. A reopened file must be the one first opened (header, and
+/// size and modification time where the handler tells them); otherwise the
+/// texture reports the error and answers zero data until purged.
+/// Memory limit: released textures are pruned, least recently released first,
+/// down to maxMem; held textures keep what they loaded.
 class PTEXAPI PtexCache {
 protected:
     virtual ~PtexCache() {}

@@ -11,7 +11,8 @@ ReaderCache::ReaderCache(int maxFiles, size_t maxMem, bool premultiply, PtexInpu
       _maxMem(maxMem),
       _premultiply(premultiply),
       _io(io),
-      _err(err) {}
+      _err(err),
+      _handles(size_t(_maxFiles)) {}
 
 ReaderCache::~ReaderCache() {
     _byTexture.clear();
@@ -121,9 +122,9 @@ PtexTexture* ReaderCache::get(const char* path, Ptex::String& error) {
             return nullptr;
         }
     }
-    if (opened && _counters.filesOpen.load(std::memory_order_relaxed) > uint64_t(_maxFiles)) {
+    if (opened && _maxMem && _counters.memUsed.load(std::memory_order_relaxed) > _maxMem) {
         std::lock_guard<std::mutex> lock(_lock);
-        enforceLimitsLocked();
+        enforceMemoryLimitLocked();
     }
     return e->reader.get();
 }
@@ -139,6 +140,7 @@ void ReaderCache::decrefLocked(Entry* e) {
     _lru.push_back(e);
     e->lru = std::prev(_lru.end());
     e->inLru = true;
+    _handles.demote(e->reader.get());  // its handle is the first to go
 }
 
 void ReaderCache::releaseReader(PtexReader* reader) {
@@ -146,20 +148,15 @@ void ReaderCache::releaseReader(PtexReader* reader) {
     auto it = _byTexture.find(reader);
     if (it == _byTexture.end()) return;
     decrefLocked(it->second);
-    enforceLimitsLocked();
+    enforceMemoryLimitLocked();
 }
 
-void ReaderCache::enforceLimitsLocked() {
+void ReaderCache::enforceMemoryLimitLocked() {
+    // (the file limit is kept as handles open, by the handle pool)
     if (_maxMem && _counters.memUsed.load(std::memory_order_relaxed) > _maxMem) {
         for (Entry* e : _lru) {
             e->reader->prune();
             if (_counters.memUsed.load(std::memory_order_relaxed) <= _maxMem) break;
-        }
-    }
-    if (_counters.filesOpen.load(std::memory_order_relaxed) > uint64_t(_maxFiles)) {
-        for (Entry* e : _lru) {
-            if (e->reader->fileIsOpen()) e->reader->closeFile();
-            if (_counters.filesOpen.load(std::memory_order_relaxed) <= uint64_t(_maxFiles)) break;
         }
     }
 }

@@ -7,10 +7,13 @@
 // Locking: one cache mutex guards the path table, reference counts and the list
 // of released readers (least recently released first). Opening a file happens
 // outside the cache mutex under the entry's own mutex, so opens of different
-// files run in parallel. Pruning and handle closing touch only released readers
-// (count zero) and run under the cache mutex, which get() also takes before it
-// hands a reader out, so they never race with a user of the reader.
-// Lock order: entry mutex -> cache mutex -> reader lock.
+// files run in parallel. Pruning touches only released readers (count zero) and
+// runs under the cache mutex, which get() also takes before it hands a reader
+// out, so it never races with a user of the reader. The file limit covers held
+// readers too: their handles are in the HandlePool, which closes one only while
+// no read runs on it.
+// Lock order: entry mutex -> cache mutex -> reader lock -> handle pool mutex.
+#include "PtexHandlePool.h"
 #include "PtexReader.h"
 #include "Ptexture.h"
 
@@ -40,6 +43,8 @@ public:
 
     /// Called by PtexReader::release: drops one reference.
     void releaseReader(PtexReader* reader);
+    /// The open file handles of this cache's readers.
+    HandlePool& handlePool() { return _handles; }
 
 private:
     struct Entry {
@@ -54,7 +59,7 @@ private:
 
     bool resolve(const std::string& path, std::string& resolved, Ptex::String& error);
     void purgeLocked(Entry* e);
-    void enforceLimitsLocked();
+    void enforceMemoryLimitLocked();
     void decrefLocked(Entry* e);
 
     int _maxFiles;
@@ -62,6 +67,7 @@ private:
     bool _premultiply;
     PtexInputHandler* _io;
     PtexErrorHandler* _err;
+    HandlePool _handles;  // outlives the readers, which leave it as they close
     std::string _searchPath;
     std::vector<std::string> _searchDirs;
 

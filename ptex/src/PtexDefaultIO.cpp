@@ -7,6 +7,8 @@
 #include <new>
 #include <string>
 
+#include <sys/stat.h>
+
 namespace PtexInternal {
 
 namespace {
@@ -75,6 +77,14 @@ bool DefaultInputHandler::close(Handle handle) {
     delete f;  // after fclose: the stream used the buffer until then
     if (!ok) setErrno(err);
     return ok;
+}
+
+bool DefaultInputHandler::fileStamp(Handle handle, uint64_t& size, int64_t& mtimeNs) {
+    struct stat st;
+    if (!handle || ::fstat(fileno(fileOf(handle)), &st) != 0) return false;
+    size = uint64_t(st.st_size);
+    mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + int64_t(st.st_mtim.tv_nsec);
+    return true;
 }
 
 const char* DefaultInputHandler::lastError() {

@@ -14,6 +14,7 @@ public:
     size_t read(void* buffer, size_t size, Handle handle) override;
     bool close(Handle handle) override;
     const char* lastError() override;
+    bool fileStamp(Handle handle, uint64_t& size, int64_t& mtimeNs) override;
 
     /// The shared instance used by readers without a handler of their own.
     static DefaultInputHandler& instance();

@@ -155,7 +155,8 @@ PtexReader::PtexReader(PtexInputHandler* io, PtexErrorHandler* err, bool premult
       _err(err),
       _premultiply(premultiply),
       _counters(counters),
-      _cache(cache) {
+      _cache(cache),
+      _handles(cache ? &cache->handlePool() : nullptr) {
     if (!_counters) {
         _ownCounters = std::make_unique<ReaderCounters>();
         _counters = _ownCounters.get();
@@ -232,11 +233,7 @@ bool PtexReader::open(const char* path, Ptex::String& error) {
 }
 
 void PtexReader::closeFailedOpen() {
-    if (_fp) {
-        _io->close(_fp);
-        _fp = nullptr;
-        _counters->fileClosed();
-    }
+    closeHandle();
     _faceinfo.clear();
     _constdata.clear();
     _rfaceids.reset();
@@ -254,14 +251,12 @@ bool PtexReader::readHeaderBlocks() {
     _metaEdits.clear();
     _editBlocks.clear();
     if (_everOpened) _counters->fileReopens.fetch_add(1, std::memory_order_relaxed);
-    _fp = _io->open(_path.c_str());
-    if (!_fp) {
+    if (!openHandle()) {
         const char* why = _io->lastError();
         return failOpen("Can't open ptex file: " + _path + "\n" + (why ? why : ""));
     }
-    _counters->fileOpened();
     _everOpened = true;
-    _pos = 0;
+    _haveStamp = _io->fileStamp(_fp, _stampSize, _stampTime);
 
     if (readFile(&_header, HeaderSize) != size_t(HeaderSize) || _header.magic != Magic) {
         _pos = -1;
@@ -505,12 +500,17 @@ void PtexReader::purge() {
 
 void PtexReader::closeFile() {
     std::lock_guard<std::mutex> lock(_readlock);
-    if (_fp) {
-        _io->close(_fp);
-        _fp = nullptr;
-        _pos = -1;
-        _counters->fileClosed();
-    }
+    closeHandle();
+}
+
+bool PtexReader::closeIdleHandle() {
+    std::unique_lock<std::mutex> lock(_readlock, std::try_to_lock);
+    if (!lock || !_fp) return false;
+    _io->close(_fp);
+    _fp = nullptr;
+    _pos = -1;
+    _counters->fileClosed();
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -528,29 +528,59 @@ void PtexReader::setError(const char* message, bool fatal) {
     if (fatal) _ok.store(false, std::memory_order_release);
 }
 
-bool PtexReader::ensureFile() {
-    if (_fp) return true;
-    if (!ok()) return false;
+bool PtexReader::openHandle() {
+    if (_handles) _handles->reserve();
     _fp = _io->open(_path.c_str());
-    if (!_fp) {
+    if (_handles) _handles->opened(this, _fp != nullptr);
+    if (!_fp) return false;
+    _counters->fileOpened();
+    _pos = 0;
+    return true;
+}
+
+void PtexReader::closeHandle() {
+    if (!_fp) return;
+    if (_handles) _handles->closed(this);
+    _io->close(_fp);
+    _fp = nullptr;
+    _pos = -1;
+    _counters->fileClosed();
+}
+
+bool PtexReader::ensureFile() {
+    if (_fp) {
+        if (_handles) _handles->used(this);
+        return true;
+    }
+    if (!ok()) return false;
+    _counters->fileReopens.fetch_add(1, std::memory_order_relaxed);
+    if (!openHandle()) {
         setError("Can't reopen");
         return false;
     }
-    _counters->fileOpened();
-    _counters->fileReopens.fetch_add(1, std::memory_order_relaxed);
-    _pos = 0;
+    return sameFileOnReopen();
+}
+
+bool PtexReader::sameFileOnReopen() {
     uint8_t raw[sizeof(_rawHeader)];
-    bool same = readFile(raw, _rawHeaderSize) == _rawHeaderSize &&
-                std::memcmp(raw, _rawHeader, _rawHeaderSize) == 0;
-    _pos = same ? int64_t(_rawHeaderSize) : -1;
-    if (!same) {
-        _io->close(_fp);
-        _fp = nullptr;
-        _counters->fileClosed();
-        setError("Header mismatch on reopen of");
-        return false;
+    const char* why = nullptr;
+    if (readFile(raw, _rawHeaderSize) != _rawHeaderSize ||
+        std::memcmp(raw, _rawHeader, _rawHeaderSize) != 0) {
+        why = "Header mismatch on reopen of";
+    } else {
+        uint64_t size = 0;
+        int64_t time = 0;
+        if (_haveStamp &&
+            (!_io->fileStamp(_fp, size, time) || size != _stampSize || time != _stampTime))
+            why = "File changed since it was opened, on reopen of";
     }
-    return true;
+    if (!why) {
+        _pos = int64_t(_rawHeaderSize);
+        return true;
+    }
+    closeHandle();
+    setError(why);
+    return false;
 }
 
 size_t PtexReader::readFile(void* buf, size_t size) {

@@ -19,7 +19,13 @@
 //    called while no other thread uses the reader (the cache guarantees this).
 //  - A read failure after open is reported through the error handler and puts
 //    the reader in error: from then on every request returns error faces.
+//  - In a cache, the file handle is one of the cache's HandlePool: it may be
+//    closed whenever no read runs (closeIdleHandle), and the next read reopens
+//    the file, checking that it is still the one first opened (header bytes;
+//    size and modification time where the input handler tells them). A
+//    vanished or changed file is a read failure as above.
 #include "PtexFaceDataImpl.h"
+#include "PtexHandlePool.h"
 #include "PtexIO.h"
 #include "PtexOnceArray.h"
 #include "Ptexture.h"
@@ -62,7 +68,10 @@ public:
     void purge();
     /// Closes the file handle (it is reopened, with a header check, on next read).
     void closeFile();
-    bool fileIsOpen() const { return _fp != nullptr; }
+    /// For the handle pool, with its mutex held: closes the handle unless a read
+    /// runs (then false). Never waits.
+    bool closeIdleHandle();
+    HandlePool::Slot& handleSlot() { return _handleSlot; }
     /// Bytes of memory held by this reader (estimate).
     size_t memUsed() const { return size_t(_memUsed.load(std::memory_order_relaxed)); }
 
@@ -176,6 +185,9 @@ private:
     std::atomic<ReductionTable*>* reductionSlots();
 
     // all below require _readlock
+    bool openHandle();  // through the handle pool (in a cache)
+    void closeHandle();
+    bool sameFileOnReopen();
     bool ensureFile();
     /// The input handler's read at the current position, counted in bytesRead.
     size_t readFile(void* buf, size_t size);
@@ -206,11 +218,17 @@ private:
     ReaderCounters* _counters;
     std::unique_ptr<ReaderCounters> _ownCounters;
     ReaderCache* _cache;
+    HandlePool* _handles;  // null outside a cache
+    HandlePool::Slot _handleSlot;
 
     std::mutex _readlock;
     PtexInputHandler::Handle _fp = nullptr;
     int64_t _pos = -1;
     std::string _path;
+    // size and modification time at the first open (where the handler tells them)
+    bool _haveStamp = false;
+    uint64_t _stampSize = 0;
+    int64_t _stampTime = 0;
     bool _open = false;
     bool _everOpened = false;
     bool _opening = false;  // errors go to _openError instead of the handler

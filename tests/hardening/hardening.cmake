@@ -22,3 +22,12 @@ target_link_libraries(test-hardening-module PRIVATE Ptex zento GTest::gtest_main
 add_dependencies(test-hardening-module zento_TexFacet)
 target_compile_definitions(test-hardening-module PRIVATE ZENTO_PLUGIN_PATH="$<TARGET_FILE:zento_TexFacet>")
 gtest_discover_tests(test-hardening-module TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60)
+
+# Thousands of held textures within the cache's file limit: the full size is slow
+# (nosan); the small size shades on threads (threads, rerun under TSan).
+add_executable(test-hardening-scale ${CMAKE_CURRENT_LIST_DIR}/scale_test.cpp)
+target_link_libraries(test-hardening-scale PRIVATE zt_plugin zt_engine Threads::Threads GTest::gtest_main)
+gtest_discover_tests(test-hardening-scale TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60
+                     TEST_FILTER "Full/*" TEST_LIST scale_full PROPERTIES LABELS nosan)
+gtest_discover_tests(test-hardening-scale TEST_PREFIX "hardening." DISCOVERY_TIMEOUT 60
+                     TEST_FILTER "Small/*" TEST_LIST scale_small PROPERTIES LABELS threads)

@@ -6,7 +6,9 @@
 #include "ptex_test_util.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 using namespace PtexTest;
@@ -156,6 +158,89 @@ TEST_F(PtexCacheTest, MemoryAndFileHandleLimits) {
     }
 }
 
+TEST_F(PtexCacheTest, HeldTexturesShareTheFileLimit) {
+    // Nine held textures over three handles: each read reopens what it needs,
+    // least recently used handles closing first; the data is that of the file.
+    const char* files[] = {"tiled_rgba8.ptx", "grid_f32.ptx", "cube_rgb8.ptx"};
+    std::vector<Bytes> ref;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 9; i++) {
+        paths.push_back(tmp.file("held" + std::to_string(i) + ".ptx"));
+        fs::copy_file(golden(files[i % 3]), paths.back());
+        if (i < 3) {
+            Ptex::String err;
+            PtexPtr<PtexTexture> t(PtexTexture::open(paths.back().c_str(), err));
+            ASSERT_TRUE(t) << err;
+            ref.push_back(allFaces(t));
+        }
+    }
+    PtexCache* c = PtexCache::create(3, 0);
+    std::vector<PtexTexture*> held;
+    PtexCache::Stats s;
+    for (const std::string& p : paths) {
+        Ptex::String err;
+        held.push_back(c->get(p.c_str(), err));
+        ASSERT_TRUE(held.back()) << err;
+        c->getStats(s);
+        EXPECT_LE(s.filesOpen, 3u);
+    }
+    for (int round = 0; round < 2; round++)
+        for (size_t i = 0; i < held.size(); i++) {
+            EXPECT_EQ(ref[i % 3], allFaces(held[i])) << paths[i] << " round " << round;
+            c->getStats(s);
+            EXPECT_LE(s.filesOpen, 3u);
+        }
+    EXPECT_EQ(s.peakFilesOpen, 3u);
+    // each file once: its data loads in the first round, when its handle had gone
+    EXPECT_EQ(s.fileReopens, 9u);
+    for (PtexTexture* t : held) t->release();
+    c->release();
+}
+
+TEST_F(PtexCacheTest, AFileChangedOrGoneUnderAHeldTextureIsAnError) {
+    // A held texture whose handle was closed reopens its file: the same header is
+    // not enough, size and modification time must be those of the first open.
+    const std::string p = tmp.file("changing.ptx");
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        std::string error;
+    } cases[] = {
+        {"touched",
+         [&] { fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(10)); },
+         "File changed since it was opened, on reopen of"},
+        {"grown", [&] { std::ofstream(p, std::ios::app | std::ios::binary) << 'x'; },
+         "File changed since it was opened, on reopen of"},
+        {"replaced",
+         [&] {
+             fs::remove(p);
+             fs::copy_file(golden("grid_nomip_rgb8.ptx"), p);
+         },
+         "Header mismatch on reopen of"},
+        {"removed", [&] { fs::remove(p); }, "Can't reopen"},
+    };
+    for (const Case& k : cases) {
+        fs::remove(p);
+        fs::copy_file(golden("grid_rgba8.ptx"), p);
+        Collect errs;
+        PtexCache* c = PtexCache::create(1, 0, false, nullptr, &errs);
+        Ptex::String err;
+        PtexTexture* t = c->get(p.c_str(), err);
+        ASSERT_TRUE(t) << err;
+        PtexTexture* other = c->get(golden("cube_rgb8.ptx").c_str(), err);  // takes the handle
+        ASSERT_TRUE(other) << err;
+        k.change();
+        allFaces(t);  // the first face read reopens the file
+        const Bytes got = allFaces(t);
+        EXPECT_EQ(got, Bytes(got.size(), 0)) << k.what;
+        ASSERT_EQ(errs.errors.size(), 1u) << k.what;
+        EXPECT_EQ(k.error + " PtexFile: " + p + "\n", errs.errors[0]) << k.what;
+        other->release();
+        t->release();
+        c->release();
+    }
+}
+
 // Every face at full res, a reduction and 1x1, a tile walk and metadata values.
 uint64_t checksum(PtexTexture* t) {
     Bytes all = allFaces(t);
@@ -198,7 +283,8 @@ uint64_t checksum(PtexTexture* t) {
 
 // Threads read every face of several files through one small-memory, few-handle
 // cache, at full and reduced resolutions, while one purges, and compare with
-// single-threaded checksums.
+// single-threaded checksums; then again with every texture held throughout, so
+// handles close under the file limit while other threads read.
 TEST(PtexCacheThreads, ConcurrentReadersShareOneSmallCache) {
     if (!haveGolden()) GTEST_SKIP() << "golden Ptex data not found in " << goldenDir();
     const std::vector<std::string> files = {
@@ -211,36 +297,46 @@ TEST(PtexCacheThreads, ConcurrentReadersShareOneSmallCache) {
         ASSERT_TRUE(t) << err;
         ref.push_back(checksum(t));
     }
-    PtexCache* cache = PtexCache::create(3, 256 * 1024);
-    const int nthreads = 4, rounds = 3;
-    std::vector<int> mismatches(nthreads, 0), failures(nthreads, 0);
-    std::vector<std::thread> threads;
-    for (int ti = 0; ti < nthreads; ti++)
-        threads.emplace_back([&, ti] {
-            for (int r = 0; r < rounds; r++)
-                for (size_t k = 0; k < files.size(); k++) {
-                    const size_t i = (k + size_t(ti) * 2 + size_t(r)) % files.size();
-                    Ptex::String err;
-                    PtexTexture* t = cache->get((goldenDir() + "/" + files[i]).c_str(), err);
-                    if (!t) {
-                        failures[size_t(ti)]++;
-                        continue;
+    for (bool held : {false, true}) {  // held: every texture held for the whole run
+        PtexCache* cache = PtexCache::create(3, 256 * 1024);
+        std::vector<PtexTexture*> holds;
+        for (size_t i = 0; held && i < files.size(); i++) {
+            Ptex::String err;
+            holds.push_back(cache->get((goldenDir() + "/" + files[i]).c_str(), err));
+            ASSERT_TRUE(holds.back()) << err;
+        }
+        const int nthreads = 4, rounds = 3;
+        std::vector<int> mismatches(nthreads, 0), failures(nthreads, 0);
+        std::vector<std::thread> threads;
+        for (int ti = 0; ti < nthreads; ti++)
+            threads.emplace_back([&, ti] {
+                for (int r = 0; r < rounds; r++)
+                    for (size_t k = 0; k < files.size(); k++) {
+                        const size_t i = (k + size_t(ti) * 2 + size_t(r)) % files.size();
+                        Ptex::String err;
+                        PtexTexture* t = cache->get((goldenDir() + "/" + files[i]).c_str(), err);
+                        if (!t) {
+                            failures[size_t(ti)]++;
+                            continue;
+                        }
+                        if (checksum(t) != ref[i]) mismatches[size_t(ti)]++;
+                        t->release();
+                        if (ti == 0 && k == 3) cache->purge((goldenDir() + "/" + files[0]).c_str());
                     }
-                    if (checksum(t) != ref[i]) mismatches[size_t(ti)]++;
-                    t->release();
-                    if (ti == 0 && k == 3) cache->purge((goldenDir() + "/" + files[0]).c_str());
-                }
-        });
-    for (auto& th : threads) th.join();
-    for (int ti = 0; ti < nthreads; ti++) {
-        EXPECT_EQ(0, failures[size_t(ti)]) << "thread " << ti;
-        EXPECT_EQ(0, mismatches[size_t(ti)]) << "thread " << ti;
+            });
+        for (auto& th : threads) th.join();
+        for (int ti = 0; ti < nthreads; ti++) {
+            EXPECT_EQ(0, failures[size_t(ti)]) << "thread " << ti << (held ? " (held)" : "");
+            EXPECT_EQ(0, mismatches[size_t(ti)]) << "thread " << ti << (held ? " (held)" : "");
+        }
+        PtexCache::Stats s;
+        cache->getStats(s);
+        EXPECT_LE(s.peakFilesOpen, 3u + nthreads);
+        EXPECT_LE(s.filesOpen, 3u);
+        EXPECT_EQ(files.size(), s.filesAccessed);
+        for (PtexTexture* t : holds) t->release();
+        cache->release();
     }
-    PtexCache::Stats s;
-    cache->getStats(s);
-    EXPECT_LE(s.filesOpen, 3u + nthreads);
-    EXPECT_EQ(files.size(), s.filesAccessed);
-    cache->release();
 }
 
 }  // namespace
