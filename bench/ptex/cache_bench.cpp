@@ -46,8 +46,8 @@ struct Files {
         for (int t = 0; t < kTextures; t++) {
             paths.push_back(dir + "/t" + std::to_string(t) + ".ptx");
             Ptex::String error;
-            PtexWriter* w = PtexWriter::open(paths.back().c_str(), Ptex::mt_quad, Ptex::dt_uint8,
-                                             3, -1, kFaces, error);
+            PtexWriter* w = PtexWriter::open(paths.back().c_str(), Ptex::mt_quad, Ptex::dt_uint8, 3,
+                                             -1, kFaces, error);
             for (int f = 0; w && f < kFaces; f++) {
                 for (size_t i = 0; i < texels.size(); i++)
                     texels[i] = uint8_t(t * 7 + f * 29 + int(i / 3 % size_t(n)) * 5 +
@@ -145,8 +145,8 @@ void BM_HeldFrame(benchmark::State& state) {
         opens += s.filesAccessed + s.fileReopens;
     }
     const double frames = double(state.iterations());
-    state.counters["evals/s"] = benchmark::Counter(double(Held::kEvaluations) * frames,
-                                                   benchmark::Counter::kIsRate);
+    state.counters["evals/s"] =
+        benchmark::Counter(double(Held::kEvaluations) * frames, benchmark::Counter::kIsRate);
     state.counters["opens/frame"] = double(opens) / frames;
     state.counters["reopens/frame"] = double(reopens) / frames;
 }
@@ -158,16 +158,21 @@ void BM_HeldLoaded(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(held.evaluate());
     PtexCache::Stats s{};
     held.cache->getStats(s);
-    state.counters["evals/s"] =
-        benchmark::Counter(double(Held::kEvaluations) * double(state.iterations()),
-                           benchmark::Counter::kIsRate);
+    state.counters["evals/s"] = benchmark::Counter(
+        double(Held::kEvaluations) * double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["reopens"] = double(s.fileReopens);
 }
 
-BENCHMARK(BM_HeldFrame)->ArgName("maxFiles")->Arg(100)->Arg(kUnlimited)->Unit(
-    benchmark::kMillisecond);
-BENCHMARK(BM_HeldLoaded)->ArgName("maxFiles")->Arg(100)->Arg(kUnlimited)->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_HeldFrame)
+    ->ArgName("maxFiles")
+    ->Arg(100)
+    ->Arg(kUnlimited)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HeldLoaded)
+    ->ArgName("maxFiles")
+    ->Arg(100)
+    ->Arg(kUnlimited)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -152,7 +152,7 @@ void ReaderCache::releaseReader(PtexReader* reader) {
 }
 
 void ReaderCache::enforceMemoryLimitLocked() {
-    // (the file limit is kept as handles open, by the handle pool)
+    // (the handle pool keeps the file limit, as files are opened)
     if (_maxMem && _counters.memUsed.load(std::memory_order_relaxed) > _maxMem) {
         for (Entry* e : _lru) {
             e->reader->prune();

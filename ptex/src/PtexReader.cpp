@@ -506,10 +506,7 @@ void PtexReader::closeFile() {
 bool PtexReader::closeIdleHandle() {
     std::unique_lock<std::mutex> lock(_readlock, std::try_to_lock);
     if (!lock || !_fp) return false;
-    _io->close(_fp);
-    _fp = nullptr;
-    _pos = -1;
-    _counters->fileClosed();
+    dropHandle();
     return true;
 }
 
@@ -541,6 +538,10 @@ bool PtexReader::openHandle() {
 void PtexReader::closeHandle() {
     if (!_fp) return;
     if (_handles) _handles->closed(this);
+    dropHandle();
+}
+
+void PtexReader::dropHandle() {
     _io->close(_fp);
     _fp = nullptr;
     _pos = -1;

@@ -187,6 +187,7 @@ private:
     // all below require _readlock
     bool openHandle();  // through the handle pool (in a cache)
     void closeHandle();
+    void dropHandle();  // closes _fp, already out of the handle pool
     bool sameFileOnReopen();
     bool ensureFile();
     /// The input handler's read at the current position, counted in bytesRead.
