@@ -16,7 +16,6 @@
 // the reverse but for the try-lock above). Lock order:
 // cache mutex -> reader lock -> pool mutex.
 #include <cstddef>
-#include <list>
 #include <mutex>
 
 namespace PtexInternal {
@@ -25,9 +24,11 @@ class PtexReader;
 
 class HandlePool {
 public:
-    /// The reader's place in the pool (guarded by the pool mutex).
+    /// The reader's place in the pool (guarded by the pool mutex): a link of
+    /// an intrusive list, so the pool never allocates.
     struct Slot {
-        std::list<PtexReader*>::iterator pos;
+        PtexReader* prev = nullptr;
+        PtexReader* next = nullptr;
         bool listed = false;
     };
 
@@ -44,10 +45,16 @@ public:
     void demote(PtexReader* reader);
 
 private:
+    void link(PtexReader* reader, bool atFront);
+    void unlink(PtexReader* reader);
+
     size_t _maxFiles;
     std::mutex _mutex;
-    std::list<PtexReader*> _lru;  // open handles, least recently used first
-    size_t _pending = 0;          // reserved, not yet opened
+    // open handles, least recently used first
+    PtexReader* _first = nullptr;
+    PtexReader* _last = nullptr;
+    size_t _listed = 0;
+    size_t _pending = 0;  // reserved, not yet opened
 };
 
 }  // namespace PtexInternal

@@ -21,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <ostream>
+#include <string>
 
 #include "engine/SharedPtexCache.h"
 #include "hardening_util.h"
@@ -35,6 +37,14 @@ struct ScaleCase {
     int maxFiles;  // 0: the library's default, 100
     int limit() const { return maxFiles ? maxFiles : 100; }
 };
+
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+    *os << c.textures << " textures, " << c.limit() << "-file limit";
+}
+
+std::string caseName(const testing::TestParamInfo<ScaleCase>& info) {
+    return std::to_string(info.param.textures) + "Textures";
+}
 
 // Colours indexed by (thread, instance, point).
 using Colours = std::vector<ZUtils::AColor>;
@@ -183,7 +193,7 @@ TEST_P(Scale, HeldTexturesStayWithinTheFileLimit) {
         (unsigned long long)reopens);
 }
 
-INSTANTIATE_TEST_SUITE_P(Full, Scale, testing::Values(ScaleCase{5000, 0}));
-INSTANTIATE_TEST_SUITE_P(Small, Scale, testing::Values(ScaleCase{300, 20}));
+INSTANTIATE_TEST_SUITE_P(Full, Scale, testing::Values(ScaleCase{5000, 0}), caseName);
+INSTANTIATE_TEST_SUITE_P(Small, Scale, testing::Values(ScaleCase{300, 20}), caseName);
 
 }  // namespace
