@@ -27,6 +27,10 @@
 // texture alive for the filter's lifetime.
 #include "Ptexture.h"
 
+namespace PtexInternal {
+class PtexReader;
+}
+
 /// A separable kernel: a rectangle of texels at one resolution with one weight
 /// per column (ku) and per row (kv); texel (u+i, v+j) weighs ku[i] * kv[j].
 /// ku and kv point into the kernel's own buffers.
@@ -158,6 +162,7 @@ protected:
     void apply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f);
 
     PtexTexture* _tx;
+    PtexInternal::PtexReader* _reader;  ///< _tx when it is our reader (inline data lookups)
     PtexFilter::Options _options;
     // cache-line aligned (the whole object then is too), so filters of different
     // threads never share a line of per-call state
@@ -269,6 +274,7 @@ protected:
     void apply(Kernel& k, int faceid, const Ptex::FaceInfo& f);
 
     PtexTexture* _tx;
+    PtexInternal::PtexReader* _reader;  ///< _tx when it is our reader (inline data lookups)
     PtexFilter::Options _options;
     alignas(64) float _result[kMaxChan];  ///< accumulation (cache-line aligned, see above)
     float _weight;

@@ -119,6 +119,7 @@ float weightIter(const TriIter& it, float wscale) {
 
 PtexTriangleFilter::PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts)
     : _tx(tx),
+      _reader(PtexFilterImpl::readerOf(tx)),
       _weight(0),
       _firstChanOffset(0),
       _nchan(0),
@@ -138,8 +139,9 @@ void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int f
                               float v, float uw1, float vw1, float uw2, float vw2, float width,
                               float blur) {
     const Ptex::FaceInfo* fi = nullptr;
-    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan,
-                                            nchannels, faceid, fi);
+    const int n =
+        PtexFilterImpl::startEval(PtexFilterImpl::FilterSource(_tx, _reader), _numFaces, _ntxchan,
+                                  _dt, result, firstchan, nchannels, faceid, fi);
     if (n == 0) return;
     const Ptex::FaceInfo& f = *fi;
 
@@ -307,7 +309,7 @@ void PtexTriangleFilter::applyAcrossEdge(Kernel& k, const Ptex::FaceInfo& f, int
     const int g = f.adjface(eid);
     if (g < 0 || g >= _numFaces) return;
     if (!k.reorient(eid, f.adjedge(eid))) return;
-    splitAndApply(k, g, _tx->getFaceInfo(g), depth + 1);
+    splitAndApply(k, g, PtexFilterImpl::FilterSource(_tx, _reader).faceInfo(g), depth + 1);
 }
 
 void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
@@ -357,20 +359,19 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     od.c = a;
     if (!ev.valid() && !od.valid()) return;
 
-    PtexFaceData* d = _tx->getData(faceid, res);
-    if (!d) return;
+    using PtexFilterImpl::DataKind;
+    const PtexFilterImpl::FaceView d(PtexFilterImpl::FilterSource(_tx, _reader), faceid, res);
     const float wscale = 1.0f / (Nf * Nf);
 
-    if (d->isConstant()) {
+    if (d.kind() == DataKind::constant) {
         float wsum = 0;
         for (const TriIter& i : it)
             if (i.valid()) wsum += weightIter(i, wscale);
-        PtexFilterImpl::addPixel(_result, static_cast<const char*>(d->getData()) + _firstChanOffset,
-                                 _dt, _nchan, wsum);
+        PtexFilterImpl::addPixel(_result, d.data() + _firstChanOffset, _dt, _nchan, wsum);
         _weight += wsum;
-    } else if (d->isTiled()) {
-        const Ptex::Res tr = d->tileRes();
-        if (tr.ulog2 == tr.vlog2 && tr.ulog2 >= 0 && tr.ulog2 <= L && d->res() == res) {
+    } else if (d.kind() == DataKind::tiled) {
+        const Ptex::Res tr = d.tileRes();
+        if (tr.ulog2 == tr.vlog2 && tr.ulog2 >= 0 && tr.ulog2 <= L && d.res() == res) {
             const int T = tr.u();
             const int ntu = N / T;
             for (const TriIter& i : it) {
@@ -393,30 +394,25 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
                         ti.w1 = i.w1 - wo;
                         ti.w2 = i.w2 - wo;
                         if (!ti.valid()) continue;
-                        PtexFaceData* tile = d->getTile(tv * ntu + tu);
-                        if (!tile) continue;
-                        const char* td = static_cast<const char*>(tile->getData());
-                        if (tile->isConstant()) {
+                        const PtexFilterImpl::TileView tile(d, tv * ntu + tu);
+                        if (tile.kind() == DataKind::constant) {
                             const float ws = weightIter(ti, wscale);
-                            PtexFilterImpl::addPixel(_result, td + _firstChanOffset, _dt, _nchan,
-                                                     ws);
+                            PtexFilterImpl::addPixel(_result, tile.data() + _firstChanOffset, _dt,
+                                                     _nchan, ws);
                             _weight += ws;
-                        } else if (td && tile->res() == tr) {
-                            _weight += applyIter(ti, wscale, _result, td + _firstChanOffset, _dt,
-                                                 _nchan, _ntxchan);
+                        } else if (tile.kind() == DataKind::packed && tile.res() == tr) {
+                            _weight +=
+                                applyIter(ti, wscale, _result, tile.data() + _firstChanOffset, _dt,
+                                          _nchan, _ntxchan);
                         }
-                        tile->release();
                     }
                 }
             }
         }
-    } else {
-        const char* dd = static_cast<const char*>(d->getData());
-        if (dd && d->res() == res)
-            for (const TriIter& i : it)
-                if (i.valid())
-                    _weight +=
-                        applyIter(i, wscale, _result, dd + _firstChanOffset, _dt, _nchan, _ntxchan);
+    } else if (d.kind() == DataKind::packed && d.res() == res) {
+        for (const TriIter& i : it)
+            if (i.valid())
+                _weight += applyIter(i, wscale, _result, d.data() + _firstChanOffset, _dt, _nchan,
+                                     _ntxchan);
     }
-    d->release();
 }
