@@ -150,8 +150,6 @@ protected:
     virtual void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
                              Ptex::Res faceRes) = 0;
 
-    void evalChunk(float* result, int firstchan, int nchan, bool firstChunk, int faceid, float u,
-                   float v, float uw, float vw, float width, float blur, const Ptex::FaceInfo& f);
     void splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int depth);
     void applyAcrossEdge(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid,
                          int depth);
@@ -176,6 +174,9 @@ protected:
     Ptex::BorderMode _uMode, _vMode;
     Ptex::EdgeFilterMode _efm;
     bool _tanvecPass;  ///< the current pass holds the first two evaluated channels
+    /// the kernel loop of the current pass (data type and channel count)
+    void (*_applySep)(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
+                      const float* ku, const float* kv, int nChan, int nTxChan);
 };
 
 /// Box filter: area-weighted texels at a level where the footprint is 1-2 texels.

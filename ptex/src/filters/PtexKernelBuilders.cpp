@@ -13,6 +13,17 @@ inline int clampCount(int n) {
     return n < 0 ? 0 : (n > kmax ? kmax : n);
 }
 
+// floor and ceil as integers, exact for |x| < 2^31 (positions here are within
+// +-2^26 texels): cheaper than the library calls without SSE4.1.
+inline int ifloor(float x) {
+    const int i = int(x);
+    return i - int(float(i) > x);
+}
+inline int iceil(float x) {
+    const int i = int(x);
+    return i + int(float(i) < x);
+}
+
 // Width clamped to [one texel of the face, one face]: the level has 1-2 texels.
 inline int boxLevel(float uw, int faceLog2, float& w) {
     w = PtexUtils::min(uw, 1.0f);
@@ -27,9 +38,10 @@ int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
     // texel i covers [i, i+1)
     const float c = u * R, d = w * R;
     const float a = c - d * 0.5f, b = c + d * 0.5f;
-    const float fa = std::floor(a), cb = std::ceil(b);
-    k_u = int(fa);
-    k_uw = clampCount(int(cb) - int(fa));
+    const int ia = ifloor(a), ib = iceil(b);
+    const float fa = float(ia), cb = float(ib);
+    k_u = ia;
+    k_uw = clampCount(ib - ia);
     const float f1 = 1 - (a - fa), f2 = 1 - (cb - b);
     if (k_uw <= 1) {
         k_uw = 1;
@@ -47,9 +59,9 @@ int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2
     const int L = boxLevel(uw, faceLog2, w);
     const float R = float(1 << L);
     const float p = u * R - 0.5f;  // texel-centre units
-    const float fp = std::floor(p);
-    const float t = p - fp;
-    k_u = int(fp);
+    const int ip = ifloor(p);
+    const float t = p - float(ip);
+    k_u = ip;
     k_uw = 2;
     kw[0] = 1 - t;
     kw[1] = t;
@@ -143,7 +155,7 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
         if (w < 0.5f) {
             L = 2;
             const float p = 4 * u - 0.5f;
-            const int a = floorEven(int(std::ceil(p - 2))), b = ceilEven(int(std::ceil(p + 2)));
+            const int a = floorEven(iceil(p - 2)), b = ceilEven(iceil(p + 2));
             k_u = a;
             k_uw = clampCount(b - a) & ~1;
             const float x0 = float(a) - p, s = 1.0f / (w + 0.75f);
@@ -156,7 +168,7 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
         } else if (w < 1) {
             L = 1;
             const float p = 2 * u - 0.5f;
-            k_u = 2 * int(std::floor(u - 0.5f));
+            k_u = 2 * ifloor(u - 0.5f);
             k_uw = 4;
             const float x0 = float(k_u) - p, s = 1.0f / (1.5f * w + 0.5f);
             for (int i = 0; i < 4; i += 2) {
@@ -169,10 +181,10 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
             // the texel of this face and of the neighbour on the near side
             L = 0;
             const float p = u - 0.5f;
-            const float fp = std::floor(p);
-            k_u = int(fp);
+            const int ip = ifloor(p);
+            k_u = ip;
             k_uw = 2;
-            ku[0] = blendWeight(p - fp);
+            ku[0] = blendWeight(p - float(ip));
             ku[1] = 1 - ku[0];
         }
         return L;
@@ -180,7 +192,7 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
 
     const float R = float(1 << L);
     const float p = u * R - 0.5f, d = w * R;
-    int a = int(std::ceil(p - 2 * d)), b = int(std::ceil(p + 2 * d));
+    int a = iceil(p - 2 * d), b = iceil(p + 2 * d);
     if (t2 != 0) {
         a = floorEven(a);
         b = ceilEven(b);

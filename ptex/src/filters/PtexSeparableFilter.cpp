@@ -92,7 +92,8 @@ PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Opti
       _uMode(Ptex::m_clamp),
       _vMode(Ptex::m_clamp),
       _efm(Ptex::efm_none),
-      _tanvecPass(false) {
+      _tanvecPass(false),
+      _applySep(nullptr) {
     PtexFilterImpl::copyOptions(_options, opts, true);
     for (float& r : _result) r = 0;
     PtexFilterImpl::textureFacts(_tx, _ntxchan, _numFaces, _dt);
@@ -155,18 +156,8 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     if (!(blur == blur)) blur = 0;
     width = PtexUtils::clamp(width, -1e6f, 1e6f);
     blur = PtexUtils::clamp(blur, -1e6f, 1e6f);
-
-    for (int c0 = 0; c0 < n; c0 += kMaxChan)
-        evalChunk(result + c0, firstchan + c0, PtexUtils::min(kMaxChan, n - c0), c0 == 0, faceid, u,
-                  v, saneWidth(uw), saneWidth(vw), width, blur, f);
-}
-
-void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, bool firstChunk,
-                                    int faceid, float u, float v, float uw, float vw, float width,
-                                    float blur, const Ptex::FaceInfo& f) {
-    _firstChanOffset = firstchan * Ptex::DataSize(_dt);
-    _nchan = nchan;
-    _tanvecPass = firstChunk;
+    uw = saneWidth(uw);
+    vw = saneWidth(vw);
 
     PtexSeparableKernel k;
     if (f.isSubface()) {
@@ -182,17 +173,27 @@ void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, boo
         buildKernel(k, u, v, saneWidth(uw * width + blur), saneWidth(vw * width + blur), f.res);
     }
     stripZeros(k);
-    _weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
-    for (int c = 0; c < nchan; c++) _result[c] = 0;
-
+    const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
     // most kernels lie inside their face: nothing to split
-    if (k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v())
-        apply(k, faceid, f);
-    else
-        splitAndApply(k, faceid, f, 0);
+    const bool inside = k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v();
 
-    const float scale = 1.0f / (_weight * Ptex::OneValue(_dt));
-    for (int c = 0; c < nchan; c++) result[c] = _result[c] * scale;
+    for (int c0 = 0; c0 < n; c0 += kMaxChan) {
+        const int nchan = PtexUtils::min(kMaxChan, n - c0);
+        _firstChanOffset = (firstchan + c0) * Ptex::DataSize(_dt);
+        _nchan = nchan;
+        _tanvecPass = c0 == 0;
+        _applySep = PtexFilterImpl::separableFn(_dt, nchan);
+        _weight = weight;
+        for (int c = 0; c < nchan; c++) _result[c] = 0;
+        if (inside) {
+            apply(k, faceid, f);
+        } else {
+            PtexSeparableKernel kc = k;
+            splitAndApply(kc, faceid, f, 0);
+        }
+        const float scale = 1.0f / (_weight * Ptex::OneValue(_dt));
+        for (int c = 0; c < nchan; c++) result[c0 + c] = _result[c] * scale;
+    }
 }
 
 void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f,
@@ -406,9 +407,8 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
                         PtexFilterImpl::addPixel(dst, t.data() + _firstChanOffset, _dt, _nchan,
                                                  sum(k.ku + i, un) * sum(k.kv + j, vn));
                     } else if (t.kind() == DataKind::packed && t.res() == T) {
-                        PtexFilterImpl::applySeparable(dst, t.data() + _firstChanOffset, _dt, tu_w,
-                                                       uo, vo, un, vn, k.ku + i, k.kv + j, _nchan,
-                                                       _ntxchan);
+                        _applySep(dst, t.data() + _firstChanOffset, tu_w, uo, vo, un, vn, k.ku + i,
+                                  k.kv + j, _nchan, _ntxchan);
                     }
                     i += un;
                 }
@@ -416,8 +416,8 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
             }
         }
     } else if (d.res() == k.res) {
-        PtexFilterImpl::applySeparable(dst, d.data() + _firstChanOffset, _dt, k.res.u(), k.u, k.v,
-                                       k.uw, k.vw, k.ku, k.kv, _nchan, _ntxchan);
+        _applySep(dst, d.data() + _firstChanOffset, k.res.u(), k.u, k.v, k.uw, k.vw, k.ku, k.kv,
+                  _nchan, _ntxchan);
     }
 
     if (tanvec) {
