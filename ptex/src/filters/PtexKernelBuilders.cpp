@@ -47,8 +47,11 @@ int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
         k_uw = 1;
         kw[0] = f1 + f2 - 1;
     } else {
+        // a width of 1-2 texels spans 2 or 3: the inner weights without a loop
         kw[0] = f1;
-        for (int i = 1; i < k_uw - 1; i++) kw[i] = 1;
+        kw[1] = 1;
+        kw[2] = 1;
+        for (int i = 3; i < k_uw - 1; i++) kw[i] = 1;
         kw[k_uw - 1] = f2;
     }
     return L;

@@ -28,6 +28,26 @@ inline float sum(const float* k, int n) {
     return s;
 }
 
+// sums[0, n) = 0; sums holds PtexSeparableFilter::kMaxChan floats, 16-byte aligned.
+inline void clearSums(float* sums, int n) {
+#if defined(__SSE2__)
+    for (int c = 0; c < n; c += 4) _mm_store_ps(sums + c, _mm_setzero_ps());
+#else
+    for (int c = 0; c < n; c++) sums[c] = 0;
+#endif
+}
+
+// dst[c] = sums[c] * scale for c < n.
+inline void scaleSums(float* dst, const float* sums, int n, float scale) {
+#if defined(__SSE2__)
+    if (n == 4) {
+        _mm_storeu_ps(dst, _mm_mul_ps(_mm_load_ps(sums), _mm_set1_ps(scale)));
+        return;
+    }
+#endif
+    for (int c = 0; c < n; c++) dst[c] = sums[c] * scale;
+}
+
 // PtexSeparableKernel::stripZeros, inline on the evaluation path.
 inline void stripZeros(PtexSeparableKernel& k) {
     while (k.uw && k.ku[0] == 0) {
@@ -184,15 +204,14 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
         _tanvecPass = c0 == 0;
         _applySep = PtexFilterImpl::separableFn(_dt, nchan);
         _weight = weight;
-        for (int c = 0; c < nchan; c++) _result[c] = 0;
+        clearSums(_result, nchan);
         if (inside) {
             apply(k, faceid, f);
         } else {
             PtexSeparableKernel kc = k;
             splitAndApply(kc, faceid, f, 0);
         }
-        const float scale = 1.0f / (_weight * Ptex::OneValue(_dt));
-        for (int c = 0; c < nchan; c++) result[c0 + c] = _result[c] * scale;
+        scaleSums(result + c0, _result, nchan, 1.0f / (_weight * Ptex::OneValue(_dt)));
     }
 }
 
