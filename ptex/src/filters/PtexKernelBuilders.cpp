@@ -13,15 +13,12 @@ inline int clampCount(int n) {
     return n < 0 ? 0 : (n > kmax ? kmax : n);
 }
 
-// floor and ceil as integers, exact for |x| < 2^31 (positions here are within
-// +-2^26 texels): cheaper than the library calls without SSE4.1.
+// Positions here are within +-2^26 texels: the integer floor and ceil are exact.
 inline int ifloor(float x) {
-    const int i = int(x);
-    return i - int(float(i) > x);
+    return PtexUtils::floorToInt(x);
 }
 inline int iceil(float x) {
-    const int i = int(x);
-    return i + int(float(i) < x);
+    return PtexUtils::ceilToInt(x);
 }
 
 // Width clamped to [one texel of the face, one face]: the level has 1-2 texels.

@@ -19,6 +19,11 @@ inline float sane(float x, float lim) {
     return PtexUtils::clamp(x, -lim, lim);
 }
 
+// int(ceil(x)), through the cheap integer form where it is exact.
+inline int ceilInt(float x) {
+    return (x > -2.0e9f && x < 2.0e9f) ? PtexUtils::ceilToInt(x) : int(std::ceil(x));
+}
+
 inline float minOne(float x) {
     return x < 1.0f ? x : 1.0f;
 }  // NaN gives 1
@@ -34,11 +39,19 @@ struct TriIter {
 };
 
 // Visits the texels of the iterator inside the ellipse; fn(pixelIndex, weight).
-// Q is evaluated incrementally along each row.
+// Q is evaluated incrementally along each row. The weight exp(-6.125 Q) needs no
+// exp per texel: along a row Q has constant second differences, so from one
+// texel to the next the weight is multiplied by r = exp(-6.125 DQ), and r by
+// g = exp(-6.125 DDQ). The product is anchored with exp at the first texel of a
+// run inside the ellipse and again every kAnchor texels, which keeps its error
+// to a few float roundings.
 template <class Fn>
 inline float forEachTexel(const TriIter& it, float wscale, Fn fn) {
+    const int kAnchor = 8;
+    const float s = -6.125f;
     float wsum = 0;
     const float DDQ = 2 * it.a;
+    const float g = std::exp(s * DDQ);
     const int vlo = PtexUtils::max(it.v1, 0), vhi = PtexUtils::min(it.v2, it.rowlen);
     for (int y = vlo; y < vhi; y++) {
         const int xw = it.rowlen - y;
@@ -50,11 +63,22 @@ inline float forEachTexel(const TriIter& it, float wscale, Fn fn) {
         float DQ = it.a * (2 * U + 1) + it.b * V;
         float Q = it.a * U * U + (it.b * U + it.c * V) * V;
         long pix = long(y) * it.rowlen + x1;
+        float e = 0, r = 0;  // exp(s Q) and exp(s DQ) at this texel, once anchored
+        int run = 0;         // texels since the anchor (0: none)
         for (int x = x1; x < x2; x++, pix++) {
             if (Q < 1) {
-                const float w = std::exp(-6.125f * Q) * wscale;
+                if (run == 0) {
+                    e = std::exp(s * Q);
+                    r = std::exp(s * DQ);
+                }
+                const float w = e * wscale;
                 fn(pix, w);
                 wsum += w;
+                e *= r;
+                r *= g;
+                run = run == kAnchor - 1 ? 0 : run + 1;
+            } else {
+                run = 0;
             }
             Q += DQ;
             DQ += DDQ;
@@ -334,12 +358,12 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     ev.rowlen = N;
     ev.cu = k.u * Nf - t;
     ev.cv = k.v * Nf - t;
-    ev.u1 = int(std::ceil(u1 * Nf - t));
-    ev.u2 = int(std::ceil(u2 * Nf - t));
-    ev.v1 = int(std::ceil(v1 * Nf - t));
-    ev.v2 = int(std::ceil(v2 * Nf - t));
-    ev.w1 = int(std::ceil(w1 * Nf - t));
-    ev.w2 = int(std::ceil(w2 * Nf - t));
+    ev.u1 = ceilInt(u1 * Nf - t);
+    ev.u2 = ceilInt(u2 * Nf - t);
+    ev.v1 = ceilInt(v1 * Nf - t);
+    ev.v2 = ceilInt(v2 * Nf - t);
+    ev.w1 = ceilInt(w1 * Nf - t);
+    ev.w2 = ceilInt(w2 * Nf - t);
     ev.a = a;
     ev.b = b;
     ev.c = c;
@@ -348,12 +372,12 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     od.rowlen = N;
     od.cu = (1 - k.v) * Nf - t;
     od.cv = (1 - k.u) * Nf - t;
-    od.u1 = int(std::ceil((1 - v2) * Nf - t));
-    od.u2 = int(std::ceil((1 - v1) * Nf - t));
-    od.v1 = int(std::ceil((1 - u2) * Nf - t));
-    od.v2 = int(std::ceil((1 - u1) * Nf - t));
-    od.w1 = int(std::ceil(-w2 * Nf - t));
-    od.w2 = int(std::ceil(-w1 * Nf - t));
+    od.u1 = ceilInt((1 - v2) * Nf - t);
+    od.u2 = ceilInt((1 - v1) * Nf - t);
+    od.v1 = ceilInt((1 - u2) * Nf - t);
+    od.v2 = ceilInt((1 - u1) * Nf - t);
+    od.w1 = ceilInt(-w2 * Nf - t);
+    od.w2 = ceilInt(-w1 * Nf - t);
     od.a = c;
     od.b = b;
     od.c = a;
