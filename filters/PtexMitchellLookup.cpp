@@ -7,6 +7,11 @@
 #include <PtexHalf.h>
 
 #include <cmath>
+#include <cstring>
+#include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -65,6 +70,35 @@ struct CellMap {
     }
 };
 
+#if defined(__SSE2__)
+// Four samples as two pairs of doubles (exact conversions), for the 4-channel
+// sums: each lane does the scalar multiply and add, so the sums are unchanged.
+template <typename T>
+constexpr bool kPairs =
+    std::is_same_v<T, uint8_t> || std::is_same_v<T, uint16_t> || std::is_same_v<T, float>;
+
+template <typename T>
+inline void load4d(const T* p, __m128d& lo, __m128d& hi) {
+    if constexpr (std::is_same_v<T, float>) {
+        const __m128 v = _mm_loadu_ps(p);
+        lo = _mm_cvtps_pd(v);
+        hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+    } else {
+        __m128i v;
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            int32_t x;
+            std::memcpy(&x, p, 4);
+            v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(x), _mm_setzero_si128());
+        } else {
+            v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        }
+        v = _mm_unpacklo_epi16(v, _mm_setzero_si128());
+        lo = _mm_cvtepi32_pd(v);
+        hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xee));
+    }
+}
+#endif
+
 // Adds the cells of the piece that fall in the texel rectangle [c0, c1) x [r0, r1),
 // data being that rectangle packed (dataU texels a row), to result. Pieces wholly
 // inside the rectangle (the common case) walk the texels by fixed strides, with
@@ -76,6 +110,27 @@ void accumulateInside(const double* weights, int stride, int uw, int vw, const C
     const long stepI = (long(m.ri) * dataU + m.ci) * nTxChan;
     const long stepJ = (long(m.rj) * dataU + m.cj) * nTxChan;
     const T* base = data + (long(m.r0 - r0) * dataU + (m.c0 - c0)) * nTxChan + firstChan;
+#if defined(__SSE2__)
+    if constexpr (N == 4 && kPairs<T>) {
+        __m128d lo = _mm_setzero_pd(), hi = _mm_setzero_pd();
+        for (int j = 0; j < vw; ++j) {
+            const double* wrow = weights + j * stride;
+            const T* px = base + j * stepJ;
+            for (int i = 0; i < uw; ++i, px += stepI) {
+                const __m128d w = _mm_set1_pd(wrow[i]);
+                __m128d a, b;
+                load4d(px, a, b);
+                lo = _mm_add_pd(lo, _mm_mul_pd(w, a));
+                hi = _mm_add_pd(hi, _mm_mul_pd(w, b));
+            }
+        }
+        double acc[4];
+        _mm_storeu_pd(acc, lo);
+        _mm_storeu_pd(acc + 2, hi);
+        for (int k = 0; k < 4; ++k) result[k] = float(double(result[k]) + acc[k]);
+        return;
+    }
+#endif
     if constexpr (N > 0) {
         double acc[N] = {};
         for (int j = 0; j < vw; ++j) {
