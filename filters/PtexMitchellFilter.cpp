@@ -4,6 +4,7 @@
 // PtexMitchellLookup.cpp.
 #include "filters/PtexMitchellFilter.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -49,7 +50,18 @@ float clampWidth(float w, int faceLog2) {
 // The level whose texel is at most the width: ceil(log2(1 / w)), within [0, max].
 int8_t levelFor(float w, int maxLog2) {
     static const double invLn2 = 1.0 / std::log(2.0);
-    double l = std::ceil(std::log(1.0 / double(w)) * invLn2);
+    const double x = 1.0 / double(w);
+    // Away from powers of two, log2(x) lies well inside (e, e + 1) for x's binary
+    // exponent e, and the rounded logarithm's ceiling is e + 1; near them the
+    // logarithm itself decides.
+    const uint64_t bits = std::bit_cast<uint64_t>(x);  // x is finite and positive
+    const uint64_t frac = bits & ((uint64_t(1) << 52) - 1);
+    const uint64_t margin = uint64_t(1) << 24;  // about 4e-9 of the mantissa
+    double l;
+    if (frac > margin && frac < (uint64_t(1) << 52) - margin)
+        l = double(int((bits >> 52) & 0x7ff) - 1023 + 1);
+    else
+        l = std::ceil(std::log(x) * invLn2);
     if (!(l >= 0.0)) l = 0.0;
     if (l > double(maxLog2)) l = double(maxLog2);
     return int8_t(l);

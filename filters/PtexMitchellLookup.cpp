@@ -280,7 +280,14 @@ void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW) {
     double table[kMaxTaps * kMaxTaps];
     for (int j = 0; j < nv; ++j) {
         const double rowScale = kv[sv + j] * scale;
-        for (int i = 0; i < nu; ++i) table[j * nu + i] = ku[su + i] * rowScale;
+        double* row = table + j * nu;
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128d rs = _mm_set1_pd(rowScale);
+        for (; i + 1 < nu; i += 2)
+            _mm_storeu_pd(row + i, _mm_mul_pd(_mm_loadu_pd(ku + su + i), rs));
+#endif
+        for (; i < nu; ++i) row[i] = ku[su + i] * rowScale;
     }
 
     KernelPart mainPart;
