@@ -413,25 +413,37 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
             d.res() == k.res) {
             const int ntu = k.res.ntilesu(T);
             const int tu_w = T.u(), tv_w = T.v();
-            for (int j = 0; j < k.vw;) {
-                const int vpos = k.v + j;
-                const int tv = vpos >> T.vlog2, vo = vpos & (tv_w - 1);
-                const int vn = PtexUtils::min(tv_w - vo, k.vw - j);
-                for (int i = 0; i < k.uw;) {
-                    const int upos = k.u + i;
-                    const int tu = upos >> T.ulog2, uo = upos & (tu_w - 1);
-                    const int un = PtexUtils::min(tu_w - uo, k.uw - i);
-                    const PtexFilterImpl::TileView t(d, tv * ntu + tu);
-                    if (t.kind() == DataKind::constant) {
-                        PtexFilterImpl::addPixel(dst, t.data() + _firstChanOffset, _dt, _nchan,
-                                                 sum(k.ku + i, un) * sum(k.kv + j, vn));
-                    } else if (t.kind() == DataKind::packed && t.res() == T) {
-                        _applySep(dst, t.data() + _firstChanOffset, tu_w, uo, vo, un, vn, k.ku + i,
-                                  k.kv + j, _nchan, _ntxchan);
+            const int tu0 = k.u >> T.ulog2, tv0 = k.v >> T.vlog2;
+            if (tu0 == (k.u + k.uw - 1) >> T.ulog2 && tv0 == (k.v + k.vw - 1) >> T.vlog2) {
+                // the usual case: the whole kernel in one tile
+                const PtexFilterImpl::TileView t(d, tv0 * ntu + tu0);
+                if (t.kind() == DataKind::constant)
+                    PtexFilterImpl::addPixel(dst, t.data() + _firstChanOffset, _dt, _nchan,
+                                             sum(k.ku, k.uw) * sum(k.kv, k.vw));
+                else if (t.kind() == DataKind::packed && t.res() == T)
+                    _applySep(dst, t.data() + _firstChanOffset, tu_w, k.u & (tu_w - 1),
+                              k.v & (tv_w - 1), k.uw, k.vw, k.ku, k.kv, _nchan, _ntxchan);
+            } else {
+                for (int j = 0; j < k.vw;) {
+                    const int vpos = k.v + j;
+                    const int tv = vpos >> T.vlog2, vo = vpos & (tv_w - 1);
+                    const int vn = PtexUtils::min(tv_w - vo, k.vw - j);
+                    for (int i = 0; i < k.uw;) {
+                        const int upos = k.u + i;
+                        const int tu = upos >> T.ulog2, uo = upos & (tu_w - 1);
+                        const int un = PtexUtils::min(tu_w - uo, k.uw - i);
+                        const PtexFilterImpl::TileView t(d, tv * ntu + tu);
+                        if (t.kind() == DataKind::constant) {
+                            PtexFilterImpl::addPixel(dst, t.data() + _firstChanOffset, _dt, _nchan,
+                                                     sum(k.ku + i, un) * sum(k.kv + j, vn));
+                        } else if (t.kind() == DataKind::packed && t.res() == T) {
+                            _applySep(dst, t.data() + _firstChanOffset, tu_w, uo, vo, un, vn,
+                                      k.ku + i, k.kv + j, _nchan, _ntxchan);
+                        }
+                        i += un;
                     }
-                    i += un;
+                    j += vn;
                 }
-                j += vn;
             }
         }
     } else if (d.res() == k.res) {
