@@ -79,8 +79,9 @@ PtexMitchellFilter::PtexMitchellFilter(PtexTexture* texture_, float sharpness_)
       result(nullptr),
       firstChan(0),
       nChan(0),
-      numChannels(0),
-      dataType(0),
+      numChannels(texture_ ? texture_->numChannels() : 0),
+      dataType(texture_ ? texture_->dataType() : 0),
+      numFaces(texture_ ? texture_->numFaces() : 0),
       faceId(-1),
       u(0),
       v(0),
@@ -120,8 +121,6 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
     faceId = faceId_;
     if (!texture) return;
 
-    numChannels = texture->numChannels();
-    dataType = texture->dataType();
     long long avail = (long long)numChannels - (long long)firstChan;
     nChan = int(nChannels < avail ? nChannels : avail);
 
@@ -130,7 +129,7 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
     uWidth = finiteAbs(uw1) + finiteAbs(uw2);
     vWidth = finiteAbs(vw1) + finiteAbs(vw2);
 
-    if (nChan < 1 || firstChan < 0 || faceId < 0 || faceId >= texture->numFaces()) return;
+    if (nChan < 1 || firstChan < 0 || faceId < 0 || faceId >= numFaces) return;
     if (dataType < 0 || dataType > 3) return;
 
     const double W = dataType == dt_uint8    ? 1.0 / 255.0
@@ -220,7 +219,7 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
 bool PtexMitchellFilter::findNeighbor(const FaceInfo& f, int edge, FaceLookup& out,
                                       bool& outConstant) {
     int id = f.adjfaces[edge];
-    if (id < 0 || id >= texture->numFaces()) return false;
+    if (id < 0 || id >= numFaces) return false;
     const FaceInfo& nf = texture->getFaceInfo(id);
     if (!validRes(nf.res)) return false;
     out.valid = true;
@@ -298,7 +297,6 @@ void PtexMitchellFilter::analyzeNeighborhood(const FaceInfo& f) {
 
     if (blendU && blendV) {
         // Walk around the corner vertex from the u-neighbour towards the v-neighbour.
-        const int numFaces = texture->numFaces();
         const int dir = (ev == ((eu + 1) & 3)) ? 3 : 1;
         int entry = f.adjedge(eu);
         int rotation = uNeighbor.rotation;

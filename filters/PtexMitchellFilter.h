@@ -108,6 +108,7 @@ protected:
     int32_t nChan;
     int32_t numChannels;
     int32_t dataType;
+    int32_t numFaces;  ///< the texture's facts, read once at construction
     int32_t faceId;
     float u, v;
     float uWidth, vWidth;
