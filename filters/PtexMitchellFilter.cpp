@@ -57,9 +57,20 @@ int8_t levelFor(float w, int maxLog2) {
     const uint64_t bits = std::bit_cast<uint64_t>(x);  // x is finite and positive
     const uint64_t frac = bits & ((uint64_t(1) << 52) - 1);
     const uint64_t margin = uint64_t(1) << 24;  // about 4e-9 of the mantissa
+    const int e = int((bits >> 52) & 0x7ff) - 1023;
+    // exact powers of two (the width clamps make them common): the logarithm's
+    // answer for each, worked out once
+    static const struct PowerLevels {
+        double l[64];
+        PowerLevels() {
+            for (int k = 0; k < 64; ++k) l[k] = std::ceil(std::log(std::ldexp(1.0, k)) * invLn2);
+        }
+    } powers;
     double l;
     if (frac > margin && frac < (uint64_t(1) << 52) - margin)
-        l = double(int((bits >> 52) & 0x7ff) - 1023 + 1);
+        l = double(e + 1);
+    else if (frac == 0 && e >= 0 && e < 64)
+        l = powers.l[e];
     else
         l = std::ceil(std::log(x) * invLn2);
     if (!(l >= 0.0)) l = 0.0;
