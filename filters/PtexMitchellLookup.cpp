@@ -215,6 +215,73 @@ void accumulatePacked(const double* weights, int stride, int uw, int vw, const C
     }
 }
 
+// The whole kernel on one block of texels in the face's own orientation: each
+// row summed with the column weights, then added with its row weight (the
+// weights of the table are these products; only the order of the double sums
+// differs). data points at the first channel of texel (0, 0) of the kernel.
+template <typename T, int N>
+void accumulateRows(const double* ku, const double* kv, int nu, int nv, double scale, const T* data,
+                    long rowStride, int nTxChan, int nChan, float* result) {
+#if defined(__SSE2__)
+    if constexpr (N == 4 && kPairs<T>) {
+        __m128d lo = _mm_setzero_pd(), hi = _mm_setzero_pd();
+        for (int j = 0; j < nv; ++j, data += rowStride) {
+            __m128d rlo = _mm_setzero_pd(), rhi = _mm_setzero_pd();
+            const T* px = data;
+            for (int i = 0; i < nu; ++i, px += nTxChan) {
+                const __m128d w = _mm_set1_pd(ku[i]);
+                __m128d a, b;
+                load4d(px, a, b);
+                rlo = _mm_add_pd(rlo, _mm_mul_pd(w, a));
+                rhi = _mm_add_pd(rhi, _mm_mul_pd(w, b));
+            }
+            const __m128d wv = _mm_set1_pd(kv[j] * scale);
+            lo = _mm_add_pd(lo, _mm_mul_pd(wv, rlo));
+            hi = _mm_add_pd(hi, _mm_mul_pd(wv, rhi));
+        }
+        double acc[4];
+        _mm_storeu_pd(acc, lo);
+        _mm_storeu_pd(acc + 2, hi);
+        for (int k = 0; k < 4; ++k) result[k] = float(double(result[k]) + acc[k]);
+        return;
+    }
+#endif
+    const int nc = N > 0 ? N : nChan;
+    for (int k0 = 0; k0 < nc; k0 += kChanChunk) {
+        const int n = nc - k0 < kChanChunk ? nc - k0 : kChanChunk;
+        double acc[kChanChunk] = {}, row[kChanChunk];
+        const T* rowp = data + k0;
+        for (int j = 0; j < nv; ++j, rowp += rowStride) {
+            for (int k = 0; k < n; ++k) row[k] = 0.0;
+            const T* px = rowp;
+            for (int i = 0; i < nu; ++i, px += nTxChan)
+                for (int k = 0; k < n; ++k) row[k] += ku[i] * sampleValue(px + k);
+            const double wv = kv[j] * scale;
+            for (int k = 0; k < n; ++k) acc[k] += wv * row[k];
+        }
+        for (int k = 0; k < n; ++k) result[k0 + k] = float(double(result[k0 + k]) + acc[k]);
+    }
+}
+
+template <typename T>
+void accumulateRowsN(const double* ku, const double* kv, int nu, int nv, double scale,
+                     const void* data, long rowStride, int nTxChan, int nChan, float* result) {
+    const T* d = static_cast<const T*>(data);
+    switch (nChan) {
+        case 1:
+            return accumulateRows<T, 1>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 1, result);
+        case 2:
+            return accumulateRows<T, 2>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 2, result);
+        case 3:
+            return accumulateRows<T, 3>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 3, result);
+        case 4:
+            return accumulateRows<T, 4>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 4, result);
+        default:
+            return accumulateRows<T, 0>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, nChan,
+                                        result);
+    }
+}
+
 template <typename T>
 void accumulateConstant(double sum, const T* pixel, int firstChan, int nChan, float* result) {
     for (int k = 0; k < nChan; ++k)
@@ -276,6 +343,12 @@ void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW) {
     const double total = sumU * sumV;
     if (total == 0.0 || !std::isfinite(total)) return;
     const double scale = weight / total;
+
+    // Inside the face (the usual case) nothing is split or folded: the kernel is
+    // applied row by row without its table.
+    if (firstU >= 0 && firstV >= 0 && firstU + nu <= resU && firstV + nv <= resV &&
+        applyInside(res, firstU, firstV, nu, nv, ku + su, kv + sv, scale))
+        return;
 
     double table[kMaxTaps * kMaxTaps];
     for (int j = 0; j < nv; ++j) {
@@ -446,6 +519,65 @@ void PtexMitchellFilter::foldKernel(const KernelPart& source, KernelPart& target
                 factor * source.weights[j * source.stride + i];
         }
     }
+}
+
+bool PtexMitchellFilter::applyInside(Res res, int u0, int v0, int nu, int nv, const double* ku,
+                                     const double* kv, double scale) {
+    PtexFaceData* data = texture->getData(faceId, res);
+    if (!data) return false;
+    const char* base = nullptr;
+    int rowPixels = 0;
+    PtexFaceData* tile = nullptr;
+    if (data->isConstant()) {
+        // the table's path
+    } else if (data->isTiled()) {
+        const Res tres = data->tileRes();
+        if (tres.ulog2 >= 0 && tres.vlog2 >= 0 && tres.ulog2 <= res.ulog2 &&
+            tres.vlog2 <= res.vlog2) {
+            const int tu = u0 >> tres.ulog2, tv = v0 >> tres.vlog2;
+            if (tu == (u0 + nu - 1) >> tres.ulog2 && tv == (v0 + nv - 1) >> tres.vlog2) {
+                tile = data->getTile(tv * res.ntilesu(tres) + tu);
+                if (tile && !tile->isConstant() && tile->res() == tres) {
+                    base = static_cast<const char*>(tile->getData());
+                    rowPixels = tres.u();
+                    u0 &= rowPixels - 1;
+                    v0 &= tres.v() - 1;
+                }
+            }
+        }
+    } else if (data->res() == res) {
+        base = static_cast<const char*>(data->getData());
+        rowPixels = res.u();
+    }
+    if (base) {
+        const int sampleSize = DataSize(DataType(dataType));
+        const void* first =
+            base + ((size_t(v0) * size_t(rowPixels) + size_t(u0)) * size_t(numChannels) +
+                    size_t(firstChan)) *
+                       size_t(sampleSize);
+        const long rowStride = long(rowPixels) * numChannels;
+        switch (dataType) {
+            case dt_uint8:
+                accumulateRowsN<uint8_t>(ku, kv, nu, nv, scale, first, rowStride, numChannels,
+                                         nChan, result);
+                break;
+            case dt_uint16:
+                accumulateRowsN<uint16_t>(ku, kv, nu, nv, scale, first, rowStride, numChannels,
+                                          nChan, result);
+                break;
+            case dt_half:
+                accumulateRowsN<PtexHalf>(ku, kv, nu, nv, scale, first, rowStride, numChannels,
+                                          nChan, result);
+                break;
+            default:
+                accumulateRowsN<float>(ku, kv, nu, nv, scale, first, rowStride, numChannels, nChan,
+                                       result);
+                break;
+        }
+    }
+    if (tile) tile->release();
+    data->release();
+    return base != nullptr;
 }
 
 void PtexMitchellFilter::applyConstant(const KernelPart& piece, const void* pixel) {
