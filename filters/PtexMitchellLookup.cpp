@@ -97,6 +97,23 @@ inline void load4d(const T* p, __m128d& lo, __m128d& hi) {
         hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xee));
     }
 }
+
+// (lo, hi) += w * the four samples at px.
+template <typename T>
+inline void addPairs(const T* px, __m128d w, __m128d& lo, __m128d& hi) {
+    __m128d a, b;
+    load4d(px, a, b);
+    lo = _mm_add_pd(lo, _mm_mul_pd(w, a));
+    hi = _mm_add_pd(hi, _mm_mul_pd(w, b));
+}
+
+// result[k] = float(result[k] + sum k), as the scalar sums end.
+inline void storePairs(__m128d lo, __m128d hi, float* result) {
+    double acc[4];
+    _mm_storeu_pd(acc, lo);
+    _mm_storeu_pd(acc + 2, hi);
+    for (int k = 0; k < 4; ++k) result[k] = float(double(result[k]) + acc[k]);
+}
 #endif
 
 // Adds the cells of the piece that fall in the texel rectangle [c0, c1) x [r0, r1),
@@ -116,18 +133,9 @@ void accumulateInside(const double* weights, int stride, int uw, int vw, const C
         for (int j = 0; j < vw; ++j) {
             const double* wrow = weights + j * stride;
             const T* px = base + j * stepJ;
-            for (int i = 0; i < uw; ++i, px += stepI) {
-                const __m128d w = _mm_set1_pd(wrow[i]);
-                __m128d a, b;
-                load4d(px, a, b);
-                lo = _mm_add_pd(lo, _mm_mul_pd(w, a));
-                hi = _mm_add_pd(hi, _mm_mul_pd(w, b));
-            }
+            for (int i = 0; i < uw; ++i, px += stepI) addPairs(px, _mm_set1_pd(wrow[i]), lo, hi);
         }
-        double acc[4];
-        _mm_storeu_pd(acc, lo);
-        _mm_storeu_pd(acc + 2, hi);
-        for (int k = 0; k < 4; ++k) result[k] = float(double(result[k]) + acc[k]);
+        storePairs(lo, hi, result);
         return;
     }
 #endif
@@ -228,21 +236,12 @@ void accumulateRows(const double* ku, const double* kv, int nu, int nv, double s
         for (int j = 0; j < nv; ++j, data += rowStride) {
             __m128d rlo = _mm_setzero_pd(), rhi = _mm_setzero_pd();
             const T* px = data;
-            for (int i = 0; i < nu; ++i, px += nTxChan) {
-                const __m128d w = _mm_set1_pd(ku[i]);
-                __m128d a, b;
-                load4d(px, a, b);
-                rlo = _mm_add_pd(rlo, _mm_mul_pd(w, a));
-                rhi = _mm_add_pd(rhi, _mm_mul_pd(w, b));
-            }
+            for (int i = 0; i < nu; ++i, px += nTxChan) addPairs(px, _mm_set1_pd(ku[i]), rlo, rhi);
             const __m128d wv = _mm_set1_pd(kv[j] * scale);
             lo = _mm_add_pd(lo, _mm_mul_pd(wv, rlo));
             hi = _mm_add_pd(hi, _mm_mul_pd(wv, rhi));
         }
-        double acc[4];
-        _mm_storeu_pd(acc, lo);
-        _mm_storeu_pd(acc + 2, hi);
-        for (int k = 0; k < 4; ++k) result[k] = float(double(result[k]) + acc[k]);
+        storePairs(lo, hi, result);
         return;
     }
 #endif
