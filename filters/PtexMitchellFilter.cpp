@@ -4,6 +4,7 @@
 // PtexMitchellLookup.cpp.
 #include "filters/PtexMitchellFilter.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -49,7 +50,29 @@ float clampWidth(float w, int faceLog2) {
 // The level whose texel is at most the width: ceil(log2(1 / w)), within [0, max].
 int8_t levelFor(float w, int maxLog2) {
     static const double invLn2 = 1.0 / std::log(2.0);
-    double l = std::ceil(std::log(1.0 / double(w)) * invLn2);
+    const double x = 1.0 / double(w);
+    // Away from powers of two, log2(x) lies well inside (e, e + 1) for x's binary
+    // exponent e, and the rounded logarithm's ceiling is e + 1; near them the
+    // logarithm itself decides.
+    const uint64_t bits = std::bit_cast<uint64_t>(x);  // x is finite and positive
+    const uint64_t frac = bits & ((uint64_t(1) << 52) - 1);
+    const uint64_t margin = uint64_t(1) << 24;  // about 4e-9 of the mantissa
+    const int e = int((bits >> 52) & 0x7ff) - 1023;
+    // exact powers of two (the width clamps make them common): the logarithm's
+    // answer for each, worked out once
+    static const struct PowerLevels {
+        double l[64];
+        PowerLevels() {
+            for (int k = 0; k < 64; ++k) l[k] = std::ceil(std::log(std::ldexp(1.0, k)) * invLn2);
+        }
+    } powers;
+    double l;
+    if (frac > margin && frac < (uint64_t(1) << 52) - margin)
+        l = double(e + 1);
+    else if (frac == 0 && e >= 0 && e < 64)
+        l = powers.l[e];
+    else
+        l = std::ceil(std::log(x) * invLn2);
     if (!(l >= 0.0)) l = 0.0;
     if (l > double(maxLog2)) l = double(maxLog2);
     return int8_t(l);
@@ -67,8 +90,9 @@ PtexMitchellFilter::PtexMitchellFilter(PtexTexture* texture_, float sharpness_)
       result(nullptr),
       firstChan(0),
       nChan(0),
-      numChannels(0),
-      dataType(0),
+      numChannels(texture_ ? texture_->numChannels() : 0),
+      dataType(texture_ ? texture_->dataType() : 0),
+      numFaces(texture_ ? texture_->numFaces() : 0),
       faceId(-1),
       u(0),
       v(0),
@@ -108,8 +132,6 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
     faceId = faceId_;
     if (!texture) return;
 
-    numChannels = texture->numChannels();
-    dataType = texture->dataType();
     long long avail = (long long)numChannels - (long long)firstChan;
     nChan = int(nChannels < avail ? nChannels : avail);
 
@@ -118,7 +140,7 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
     uWidth = finiteAbs(uw1) + finiteAbs(uw2);
     vWidth = finiteAbs(vw1) + finiteAbs(vw2);
 
-    if (nChan < 1 || firstChan < 0 || faceId < 0 || faceId >= texture->numFaces()) return;
+    if (nChan < 1 || firstChan < 0 || faceId < 0 || faceId >= numFaces) return;
     if (dataType < 0 || dataType > 3) return;
 
     const double W = dataType == dt_uint8    ? 1.0 / 255.0
@@ -208,7 +230,7 @@ void PtexMitchellFilter::eval(float* result_, int firstChan_, int nChannels, int
 bool PtexMitchellFilter::findNeighbor(const FaceInfo& f, int edge, FaceLookup& out,
                                       bool& outConstant) {
     int id = f.adjfaces[edge];
-    if (id < 0 || id >= texture->numFaces()) return false;
+    if (id < 0 || id >= numFaces) return false;
     const FaceInfo& nf = texture->getFaceInfo(id);
     if (!validRes(nf.res)) return false;
     out.valid = true;
@@ -286,7 +308,6 @@ void PtexMitchellFilter::analyzeNeighborhood(const FaceInfo& f) {
 
     if (blendU && blendV) {
         // Walk around the corner vertex from the u-neighbour towards the v-neighbour.
-        const int numFaces = texture->numFaces();
         const int dir = (ev == ((eu + 1) & 3)) ? 3 : 1;
         int entry = f.adjedge(eu);
         int rotation = uNeighbor.rotation;

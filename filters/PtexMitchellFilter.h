@@ -94,6 +94,10 @@ protected:
     static void foldKernel(const KernelPart& source, KernelPart& target, int edge,
                            double factor = 1.0);
     void applyKernel(const KernelPart& piece, int faceId, int rotation);
+    /// The whole kernel (taps ku x kv at (u0, v0), scaled) on the face's packed
+    /// data or one of its tiles; false (nothing added) for anything else.
+    bool applyInside(Res res, int u0, int v0, int nu, int nv, const double* ku, const double* kv,
+                     double scale);
     void applyConstant(const KernelPart& piece, const void* pixel);
     /// Accumulates the cells of the piece whose texels fall in [c0, c1) x [r0, r1)
     /// of an image at (dataU x dataV) packed in data, with (c0, r0) at its origin.
@@ -108,6 +112,7 @@ protected:
     int32_t nChan;
     int32_t numChannels;
     int32_t dataType;
+    int32_t numFaces;  ///< the texture's facts, read once at construction
     int32_t faceId;
     float u, v;
     float uWidth, vWidth;

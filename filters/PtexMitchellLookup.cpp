@@ -7,6 +7,11 @@
 #include <PtexHalf.h>
 
 #include <cmath>
+#include <cstring>
+#include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -65,6 +70,52 @@ struct CellMap {
     }
 };
 
+#if defined(__SSE2__)
+// Four samples as two pairs of doubles (exact conversions), for the 4-channel
+// sums: each lane does the scalar multiply and add, so the sums are unchanged.
+template <typename T>
+constexpr bool kPairs =
+    std::is_same_v<T, uint8_t> || std::is_same_v<T, uint16_t> || std::is_same_v<T, float>;
+
+template <typename T>
+inline void load4d(const T* p, __m128d& lo, __m128d& hi) {
+    if constexpr (std::is_same_v<T, float>) {
+        const __m128 v = _mm_loadu_ps(p);
+        lo = _mm_cvtps_pd(v);
+        hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+    } else {
+        __m128i v;
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            int32_t x;
+            std::memcpy(&x, p, 4);
+            v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(x), _mm_setzero_si128());
+        } else {
+            v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        }
+        v = _mm_unpacklo_epi16(v, _mm_setzero_si128());
+        lo = _mm_cvtepi32_pd(v);
+        hi = _mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xee));
+    }
+}
+
+// (lo, hi) += w * the four samples at px.
+template <typename T>
+inline void addPairs(const T* px, __m128d w, __m128d& lo, __m128d& hi) {
+    __m128d a, b;
+    load4d(px, a, b);
+    lo = _mm_add_pd(lo, _mm_mul_pd(w, a));
+    hi = _mm_add_pd(hi, _mm_mul_pd(w, b));
+}
+
+// result[k] = float(result[k] + sum k), as the scalar sums end.
+inline void storePairs(__m128d lo, __m128d hi, float* result) {
+    double acc[4];
+    _mm_storeu_pd(acc, lo);
+    _mm_storeu_pd(acc + 2, hi);
+    for (int k = 0; k < 4; ++k) result[k] = float(double(result[k]) + acc[k]);
+}
+#endif
+
 // Adds the cells of the piece that fall in the texel rectangle [c0, c1) x [r0, r1),
 // data being that rectangle packed (dataU texels a row), to result. Pieces wholly
 // inside the rectangle (the common case) walk the texels by fixed strides, with
@@ -76,6 +127,18 @@ void accumulateInside(const double* weights, int stride, int uw, int vw, const C
     const long stepI = (long(m.ri) * dataU + m.ci) * nTxChan;
     const long stepJ = (long(m.rj) * dataU + m.cj) * nTxChan;
     const T* base = data + (long(m.r0 - r0) * dataU + (m.c0 - c0)) * nTxChan + firstChan;
+#if defined(__SSE2__)
+    if constexpr (N == 4 && kPairs<T>) {
+        __m128d lo = _mm_setzero_pd(), hi = _mm_setzero_pd();
+        for (int j = 0; j < vw; ++j) {
+            const double* wrow = weights + j * stride;
+            const T* px = base + j * stepJ;
+            for (int i = 0; i < uw; ++i, px += stepI) addPairs(px, _mm_set1_pd(wrow[i]), lo, hi);
+        }
+        storePairs(lo, hi, result);
+        return;
+    }
+#endif
     if constexpr (N > 0) {
         double acc[N] = {};
         for (int j = 0; j < vw; ++j) {
@@ -160,6 +223,64 @@ void accumulatePacked(const double* weights, int stride, int uw, int vw, const C
     }
 }
 
+// The whole kernel on one block of texels in the face's own orientation: each
+// row summed with the column weights, then added with its row weight (the
+// weights of the table are these products; only the order of the double sums
+// differs). data points at the first channel of texel (0, 0) of the kernel.
+template <typename T, int N>
+void accumulateRows(const double* ku, const double* kv, int nu, int nv, double scale, const T* data,
+                    long rowStride, int nTxChan, int nChan, float* result) {
+#if defined(__SSE2__)
+    if constexpr (N == 4 && kPairs<T>) {
+        __m128d lo = _mm_setzero_pd(), hi = _mm_setzero_pd();
+        for (int j = 0; j < nv; ++j, data += rowStride) {
+            __m128d rlo = _mm_setzero_pd(), rhi = _mm_setzero_pd();
+            const T* px = data;
+            for (int i = 0; i < nu; ++i, px += nTxChan) addPairs(px, _mm_set1_pd(ku[i]), rlo, rhi);
+            const __m128d wv = _mm_set1_pd(kv[j] * scale);
+            lo = _mm_add_pd(lo, _mm_mul_pd(wv, rlo));
+            hi = _mm_add_pd(hi, _mm_mul_pd(wv, rhi));
+        }
+        storePairs(lo, hi, result);
+        return;
+    }
+#endif
+    const int nc = N > 0 ? N : nChan;
+    for (int k0 = 0; k0 < nc; k0 += kChanChunk) {
+        const int n = nc - k0 < kChanChunk ? nc - k0 : kChanChunk;
+        double acc[kChanChunk] = {}, row[kChanChunk];
+        const T* rowp = data + k0;
+        for (int j = 0; j < nv; ++j, rowp += rowStride) {
+            for (int k = 0; k < n; ++k) row[k] = 0.0;
+            const T* px = rowp;
+            for (int i = 0; i < nu; ++i, px += nTxChan)
+                for (int k = 0; k < n; ++k) row[k] += ku[i] * sampleValue(px + k);
+            const double wv = kv[j] * scale;
+            for (int k = 0; k < n; ++k) acc[k] += wv * row[k];
+        }
+        for (int k = 0; k < n; ++k) result[k0 + k] = float(double(result[k0 + k]) + acc[k]);
+    }
+}
+
+template <typename T>
+void accumulateRowsN(const double* ku, const double* kv, int nu, int nv, double scale,
+                     const void* data, long rowStride, int nTxChan, int nChan, float* result) {
+    const T* d = static_cast<const T*>(data);
+    switch (nChan) {
+        case 1:
+            return accumulateRows<T, 1>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 1, result);
+        case 2:
+            return accumulateRows<T, 2>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 2, result);
+        case 3:
+            return accumulateRows<T, 3>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 3, result);
+        case 4:
+            return accumulateRows<T, 4>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, 4, result);
+        default:
+            return accumulateRows<T, 0>(ku, kv, nu, nv, scale, d, rowStride, nTxChan, nChan,
+                                        result);
+    }
+}
+
 template <typename T>
 void accumulateConstant(double sum, const T* pixel, int firstChan, int nChan, float* result) {
     for (int k = 0; k < nChan; ++k)
@@ -222,10 +343,23 @@ void PtexMitchellFilter::lookup(Res res, double weight, float uW, float vW) {
     if (total == 0.0 || !std::isfinite(total)) return;
     const double scale = weight / total;
 
+    // Inside the face (the usual case) nothing is split or folded: the kernel is
+    // applied row by row without its table.
+    if (firstU >= 0 && firstV >= 0 && firstU + nu <= resU && firstV + nv <= resV &&
+        applyInside(res, firstU, firstV, nu, nv, ku + su, kv + sv, scale))
+        return;
+
     double table[kMaxTaps * kMaxTaps];
     for (int j = 0; j < nv; ++j) {
         const double rowScale = kv[sv + j] * scale;
-        for (int i = 0; i < nu; ++i) table[j * nu + i] = ku[su + i] * rowScale;
+        double* row = table + j * nu;
+        int i = 0;
+#if defined(__SSE2__)
+        const __m128d rs = _mm_set1_pd(rowScale);
+        for (; i + 1 < nu; i += 2)
+            _mm_storeu_pd(row + i, _mm_mul_pd(_mm_loadu_pd(ku + su + i), rs));
+#endif
+        for (; i < nu; ++i) row[i] = ku[su + i] * rowScale;
     }
 
     KernelPart mainPart;
@@ -384,6 +518,65 @@ void PtexMitchellFilter::foldKernel(const KernelPart& source, KernelPart& target
                 factor * source.weights[j * source.stride + i];
         }
     }
+}
+
+bool PtexMitchellFilter::applyInside(Res res, int u0, int v0, int nu, int nv, const double* ku,
+                                     const double* kv, double scale) {
+    PtexFaceData* data = texture->getData(faceId, res);
+    if (!data) return false;
+    const char* base = nullptr;
+    int rowPixels = 0;
+    PtexFaceData* tile = nullptr;
+    if (data->isConstant()) {
+        // the table's path
+    } else if (data->isTiled()) {
+        const Res tres = data->tileRes();
+        if (tres.ulog2 >= 0 && tres.vlog2 >= 0 && tres.ulog2 <= res.ulog2 &&
+            tres.vlog2 <= res.vlog2) {
+            const int tu = u0 >> tres.ulog2, tv = v0 >> tres.vlog2;
+            if (tu == (u0 + nu - 1) >> tres.ulog2 && tv == (v0 + nv - 1) >> tres.vlog2) {
+                tile = data->getTile(tv * res.ntilesu(tres) + tu);
+                if (tile && !tile->isConstant() && tile->res() == tres) {
+                    base = static_cast<const char*>(tile->getData());
+                    rowPixels = tres.u();
+                    u0 &= rowPixels - 1;
+                    v0 &= tres.v() - 1;
+                }
+            }
+        }
+    } else if (data->res() == res) {
+        base = static_cast<const char*>(data->getData());
+        rowPixels = res.u();
+    }
+    if (base) {
+        const int sampleSize = DataSize(DataType(dataType));
+        const void* first =
+            base + ((size_t(v0) * size_t(rowPixels) + size_t(u0)) * size_t(numChannels) +
+                    size_t(firstChan)) *
+                       size_t(sampleSize);
+        const long rowStride = long(rowPixels) * numChannels;
+        switch (dataType) {
+            case dt_uint8:
+                accumulateRowsN<uint8_t>(ku, kv, nu, nv, scale, first, rowStride, numChannels,
+                                         nChan, result);
+                break;
+            case dt_uint16:
+                accumulateRowsN<uint16_t>(ku, kv, nu, nv, scale, first, rowStride, numChannels,
+                                          nChan, result);
+                break;
+            case dt_half:
+                accumulateRowsN<PtexHalf>(ku, kv, nu, nv, scale, first, rowStride, numChannels,
+                                          nChan, result);
+                break;
+            default:
+                accumulateRowsN<float>(ku, kv, nu, nv, scale, first, rowStride, numChannels, nChan,
+                                       result);
+                break;
+        }
+    }
+    if (tile) tile->release();
+    data->release();
+    return base != nullptr;
 }
 
 void PtexMitchellFilter::applyConstant(const KernelPart& piece, const void* pixel) {

@@ -6,6 +6,11 @@
 //
 // allocs/call: heap allocations per getTexColor, counted per thread by this
 // program's operator new (the plugin code is linked in, so it uses this one).
+//
+// bareEval: the filter calls those misses make, recorded once through the
+// engine's filter factory hook, replayed straight into a filter of the same
+// texture and options: a miss costs the lookup's share on top of this (the
+// ratio of the two miss and bare figures).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -58,6 +63,45 @@ using namespace ZUtils;
 
 constexpr int kPoints = 256;
 
+// One recorded filter call.
+struct EvalCall {
+    int firstchan, nchannels, faceid;
+    float u, v, uw1, vw1, uw2, vw2, width, blur;
+};
+
+// The filter calls a plugin's lookups make (recorded while `recording` is set).
+struct Recording {
+    PtexTexture* texture = nullptr;
+    PtexFilter::Options options;
+    std::vector<EvalCall> calls;
+};
+Recording* g_recording = nullptr;
+
+class RecordingFilter : public PtexFilter {
+public:
+    RecordingFilter(PtexFilter* inner, Recording* rec) : inner_(inner), rec_(rec) {}
+    void release() override {
+        inner_->release();
+        delete this;
+    }
+    void eval(float* result, int firstchan, int nchannels, int faceid, float u, float v, float uw1,
+              float vw1, float uw2, float vw2, float width, float blur) override {
+        rec_->calls.push_back(
+            {firstchan, nchannels, faceid, u, v, uw1, vw1, uw2, vw2, width, blur});
+        inner_->eval(result, firstchan, nchannels, faceid, u, v, uw1, vw1, uw2, vw2, width, blur);
+    }
+
+private:
+    PtexFilter* inner_;
+    Recording* rec_;
+};
+
+PtexFilter* recordingFactory(PtexTexture* texture, const PtexFilter::Options& options) {
+    g_recording->texture = texture;
+    g_recording->options = options;
+    return new RecordingFilter(PtexFilter::getFilter(texture, options), g_recording);
+}
+
 std::string testdata(const std::string& rel) {
     return std::string(ZENTO_TESTDATA_DIR) + "/" + rel;
 }
@@ -67,6 +111,8 @@ struct World {
     HostMesh host;
     ZentoRenderer renderer;
     Plugin* plugins[2][2] = {};  // [bicubic][own model]
+    Plugin* recorders[2] = {};   // [bicubic], own model, filters that record their calls
+    Recording recorded[2];
     std::vector<ShadeContext> points;
     bool ok = false;
 
@@ -78,14 +124,18 @@ struct World {
                          int(mesh.degrees.size()), mesh.indices.data(), int(mesh.indices.size()));
         renderer.getRenderSetup().threadCount = 2;
         for (int bicubic = 0; bicubic < 2; ++bicubic) {
-            for (int own = 0; own < 2; ++own) {
-                Plugin*& p = plugins[bicubic][own];
+            for (int own = 0; own < 3; ++own) {
+                Plugin*& p = own == 2 ? recorders[bicubic] : plugins[bicubic][own];
                 p = texFacetPluginDesc().newPlugin(nullptr);
+                if (own == 2) {
+                    g_recording = &recorded[bicubic];
+                    static_cast<TexFacet*>(p)->setFilterFactory(recordingFactory);
+                }
                 ZentoParameterList& list = *static_cast<TexFacet*>(p)->getParameterList();
                 list.getParam("ptex_file")->setString(ptx.c_str());
                 list.getParam("filter_type")->setInt(bicubic ? 4 : 2);
                 list.getParam("sharpness")->setFloat(0.5f);
-                if (own) {
+                if (own != 0) {
                     list.getParam("vertices")
                         ->setVectorList(mesh.vertices.data(), int(mesh.vertices.size()));
                     list.getParam("origFaces")
@@ -112,17 +162,27 @@ struct World {
             sc.resultSlot = i;
             points.push_back(sc);
         }
+        for (int bicubic = 0; bicubic < 2; ++bicubic) {
+            g_recording = &recorded[bicubic];
+            uint32_t key = 1;
+            for (ShadeContext sc : points) {
+                sc.resultKey = key++;
+                static_cast<TexFacet*>(recorders[bicubic])->getTexColor(sc);
+            }
+        }
+        g_recording = nullptr;
         ok = true;
     }
     ~World() {
-        for (auto& row : plugins) {
-            for (Plugin* p : row) {
-                if (!p) continue;
-                static_cast<TexFacet*>(p)->frameEnd(&renderer);
-                static_cast<TexFacet*>(p)->renderEnd(&renderer);
-                texFacetPluginDesc().deletePlugin(p);
-            }
-        }
+        auto finish = [this](Plugin* p) {
+            if (!p) return;
+            static_cast<TexFacet*>(p)->frameEnd(&renderer);
+            static_cast<TexFacet*>(p)->renderEnd(&renderer);
+            texFacetPluginDesc().deletePlugin(p);
+        };
+        for (auto& row : plugins)
+            for (Plugin* p : row) finish(p);
+        for (Plugin* p : recorders) finish(p);
     }
 };
 
@@ -171,6 +231,36 @@ BENCHMARK(getTexColor)
     ->Threads(1)
     ->Threads(2)
     ->UseRealTime();
+
+// The recorded filter calls of the misses above, into a filter of this thread's own.
+void bareEval(benchmark::State& state) {
+    World& w = world();
+    const Recording& rec = w.recorded[state.range(0)];
+    if (!w.ok || !rec.texture || rec.calls.empty()) {
+        state.SkipWithError("golden data not found under " ZENTO_TESTDATA_DIR);
+        return;
+    }
+    PtexFilter* filter = PtexFilter::getFilter(rec.texture, rec.options);
+    float buffer[64];
+    for (const EvalCall& c : rec.calls)  // warm, as the lookups were
+        filter->eval(buffer, c.firstchan, c.nchannels, c.faceid, c.u, c.v, c.uw1, c.vw1, c.uw2,
+                     c.vw2, c.width, c.blur);
+    const long before = t_allocations;
+    size_t i = 0;
+    for (auto _ : state) {
+        const EvalCall& c = rec.calls[i];
+        filter->eval(buffer, c.firstchan, c.nchannels, c.faceid, c.u, c.v, c.uw1, c.vw1, c.uw2,
+                     c.vw2, c.width, c.blur);
+        benchmark::DoNotOptimize(buffer[0]);
+        if (++i == rec.calls.size()) i = 0;
+    }
+    state.counters["allocs/call"] =
+        benchmark::Counter(double(t_allocations - before), benchmark::Counter::kAvgIterations);
+    state.SetItemsProcessed(state.iterations());
+    filter->release();
+}
+
+BENCHMARK(bareEval)->ArgNames({"bicubic"})->Arg(0)->Arg(1)->Threads(1)->Threads(2)->UseRealTime();
 
 }  // namespace
 

@@ -7,6 +7,14 @@
 // magnification and mild minification), one run in eight anisotropic. Each
 // thread makes its own filter and starts at its own place in the list; the
 // cache is warmed first.
+//
+// Table/...: the filter speed comparison's work, the same queries instr-per-eval
+// counts: the bench file's (200 faces of 256 x 256 RGBA8, written at build time
+// through our writer) box, bilinear, bicubic (sharpness 0.5) and gaussian rows,
+// and the golden triangle-filter tables ico_rgb8 and ico_f32_nomip, each table
+// evaluated row after row through ptex-eval's evaluator (filters made up front,
+// one set per thread, caches shared and warm). Skipped without the data.
+#include "FilterTable.h"
 #include "PtexFilters.h"
 #include "Ptexture.h"
 
@@ -16,7 +24,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <random>
 #include <string>
@@ -256,6 +269,96 @@ void BM_TriFilter(benchmark::State& state, PtexFilter::FilterType type) {
 void BM_Filter(benchmark::State& state, PtexFilter::FilterType type, bool lerp) {
     runQueries(state, fixture(), PtexFilter::Options(type, lerp, 0.5f));
 }
+
+// A query table and its evaluator (textures opened once, shared by the threads).
+struct TableWork {
+    PtexEval::FilterTable table;
+    std::unique_ptr<PtexEval::TableEvaluator> evaluator;
+    std::string error;
+};
+
+// Loads TABLE (a file of the comparison's query table split by filter name, or a
+// golden table) on first use; nullptr with the reason in *why when it is absent.
+const TableWork* tableWork(const std::string& name, std::string* why) {
+    static std::map<std::string, std::unique_ptr<TableWork>> works;
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = works.find(name);
+    if (found == works.end()) {
+        auto w = std::make_unique<TableWork>();
+        std::string path, dir, filter;
+        if (name.rfind("ico_", 0) == 0) {
+            path = std::string(ZENTO_TESTDATA_DIR) + "/filters/" + name + ".tsv";
+            dir = std::string(ZENTO_TESTDATA_DIR) + "/ptex";
+        } else {
+#ifdef ZENTO_BENCH_TABLE_DIR
+            dir = ZENTO_BENCH_TABLE_DIR;
+            path = dir + "/speed.tsv";
+            filter = name;
+#endif
+        }
+        std::ifstream in(path);
+        if (path.empty() || !in) {
+            w->error = "no table for " + name;
+        } else if (PtexEval::parseFilterTable(in, w->table, w->error)) {
+            if (!filter.empty()) {
+                int type = 0;
+                PtexEval::filterFromName(filter, type);
+                std::vector<PtexEval::FilterQuery> rows;
+                for (auto& q : w->table.rows)
+                    if (q.filter == type) rows.push_back(std::move(q));
+                w->table.rows = std::move(rows);
+            }
+            w->evaluator = std::make_unique<PtexEval::TableEvaluator>(w->table, dir);
+            if (w->table.rows.empty()) w->error = "empty table " + name;
+            if (!w->evaluator->load(w->error)) w->evaluator.reset();
+        }
+        found = works.emplace(name, std::move(w)).first;
+    }
+    const TableWork* w = found->second.get();
+    if (!w->evaluator || w->table.rows.empty()) {
+        *why = w->error;
+        return nullptr;
+    }
+    return w;
+}
+
+void BM_Table(benchmark::State& state, const char* name) {
+    std::string why;
+    const TableWork* w = tableWork(name, &why);
+    if (!w) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    const PtexEval::TableEvaluator& ev = *w->evaluator;
+    auto set = ev.makeFilters();
+    std::vector<float> buf(size_t(ev.bufferSize()) + 1);
+    const size_t rows = w->table.rows.size();
+    for (size_t i = 0; i < rows; i++) ev.evalRow(*set, i, buf.data());  // warm
+    size_t i = size_t(state.thread_index()) * (rows / 2);
+    const uint64_t allocs0 = tAllocs;
+    uint64_t evals = 0;
+    for (auto _ : state) {
+        ev.evalRow(*set, i, buf.data());
+        benchmark::DoNotOptimize(buf[0]);
+        if (++i == rows) i = 0;
+        evals++;
+    }
+    const uint64_t allocs = tAllocs - allocs0;
+    state.SetItemsProcessed(int64_t(evals));
+    state.counters["allocs_per_eval"] = benchmark::Counter(
+        evals ? double(allocs) / double(evals) : 0.0, benchmark::Counter::kAvgThreads);
+}
+
+#define TABLE_BENCH(name) \
+    BENCHMARK_CAPTURE(BM_Table, name, #name)->Threads(1)->Threads(2)->UseRealTime()->MinTime(0.5)
+
+TABLE_BENCH(box);
+TABLE_BENCH(bilinear);
+TABLE_BENCH(bicubic);
+TABLE_BENCH(gaussian);
+TABLE_BENCH(ico_rgb8);
+TABLE_BENCH(ico_f32_nomip);
 
 #define FILTER_BENCH(name, type, lerp)                         \
     BENCHMARK_CAPTURE(BM_Filter, name, PtexFilter::type, lerp) \

@@ -27,6 +27,10 @@
 // texture alive for the filter's lifetime.
 #include "Ptexture.h"
 
+namespace PtexInternal {
+class PtexReader;
+}
+
 /// A separable kernel: a rectangle of texels at one resolution with one weight
 /// per column (ku) and per row (kv); texel (u+i, v+j) weighs ku[i] * kv[j].
 /// ku and kv point into the kernel's own buffers.
@@ -146,8 +150,6 @@ protected:
     virtual void buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
                              Ptex::Res faceRes) = 0;
 
-    void evalChunk(float* result, int firstchan, int nchan, bool firstChunk, int faceid, float u,
-                   float v, float uw, float vw, float width, float blur, const Ptex::FaceInfo& f);
     void splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int depth);
     void applyAcrossEdge(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f, int eid,
                          int depth);
@@ -158,6 +160,7 @@ protected:
     void apply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f);
 
     PtexTexture* _tx;
+    PtexInternal::PtexReader* _reader;  ///< _tx when it is our reader (inline data lookups)
     PtexFilter::Options _options;
     // cache-line aligned (the whole object then is too), so filters of different
     // threads never share a line of per-call state
@@ -171,6 +174,9 @@ protected:
     Ptex::BorderMode _uMode, _vMode;
     Ptex::EdgeFilterMode _efm;
     bool _tanvecPass;  ///< the current pass holds the first two evaluated channels
+    /// the kernel loop of the current pass (data type and channel count)
+    void (*_applySep)(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
+                      const float* ku, const float* kv, int nChan, int nTxChan);
 };
 
 /// Box filter: area-weighted texels at a level where the footprint is 1-2 texels.
@@ -269,6 +275,7 @@ protected:
     void apply(Kernel& k, int faceid, const Ptex::FaceInfo& f);
 
     PtexTexture* _tx;
+    PtexInternal::PtexReader* _reader;  ///< _tx when it is our reader (inline data lookups)
     PtexFilter::Options _options;
     alignas(64) float _result[kMaxChan];  ///< accumulation (cache-line aligned, see above)
     float _weight;

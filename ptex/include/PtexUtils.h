@@ -47,6 +47,17 @@ inline int calcResFromWidth(float w) {
     return -e;
 }
 
+/// floor(x) and ceil(x) as ints, exact for |x| < 2^31 (the caller ensures it);
+/// cheaper than std::floor and std::ceil on an SSE2 baseline.
+inline int floorToInt(float x) {
+    const int i = int(x);
+    return i - int(float(i) > x);
+}
+inline int ceilToInt(float x) {
+    const int i = int(x);
+    return i + int(float(i) < x);
+}
+
 /// Cubic smooth step from 0 at a to 1 at b.
 inline float smoothstep(float x, float a, float b) {
     if (x < a) return 0;

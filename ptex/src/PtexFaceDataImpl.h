@@ -8,6 +8,8 @@
 //  - PackedFace: res.size() pixels, row-major u fastest, interleaved.
 //  - TiledFace: a face stored as tiles (row-major, u fastest), each loaded on
 //    first use through its reader and published with release/acquire atomics.
+// The base also keeps kind(), bytes() and dataRes() as plain fields, so filters
+// read them without a virtual call per texel block.
 #include "PtexIO.h"
 #include "Ptexture.h"
 
@@ -33,19 +35,32 @@ public:
     virtual size_t memUsed() const = 0;
     int pixelSize() const { return _pixelsize; }
 
+    enum Kind : uint8_t { kConstant, kPacked, kTiled };
+    Kind kind() const { return _kind; }
+    /// The pixel (constant) or the packed texels; null for a tiled face.
+    const uint8_t* bytes() const { return _bytes; }
+    /// res() without the virtual call.
+    Ptex::Res dataRes() const { return _dataRes; }
+
 protected:
-    explicit FaceData(int pixelsize) : _pixelsize(pixelsize) {}
+    FaceData(int pixelsize, Kind kind, const uint8_t* bytes, Ptex::Res res)
+        : _pixelsize(pixelsize), _kind(kind), _bytes(bytes), _dataRes(res) {}
     int _pixelsize;
+    Kind _kind;
+    const uint8_t* _bytes;
+    Ptex::Res _dataRes;
 };
 
 class ConstantFace : public FaceData {
 public:
     /// Refers to a pixel kept alive by the texture (none until set()).
     ConstantFace(int pixelsize = 0, const uint8_t* external = nullptr)
-        : FaceData(pixelsize), _data(const_cast<uint8_t*>(external)) {}
+        : FaceData(pixelsize, kConstant, external, Ptex::Res(0, 0)),
+          _data(const_cast<uint8_t*>(external)) {}
     void set(int pixelsize, const uint8_t* external) {
         _pixelsize = pixelsize;
         _data = const_cast<uint8_t*>(external);
+        _bytes = external;
     }
     bool isConstant() override { return true; }
     Ptex::Res res() override { return Ptex::Res(0, 0); }
@@ -74,7 +89,7 @@ class PackedFace : public FaceData {
 public:
     /// Takes a buffer of res.size() * pixelsize bytes.
     PackedFace(Ptex::Res res, int pixelsize, std::unique_ptr<uint8_t[]> data)
-        : FaceData(pixelsize), _res(res), _data(std::move(data)) {}
+        : FaceData(pixelsize, kPacked, data.get(), res), _res(res), _data(std::move(data)) {}
     bool isConstant() override { return false; }
     Ptex::Res res() override { return _res; }
     void* getData() override { return _data.get(); }
@@ -112,12 +127,18 @@ public:
     size_t memUsed() const override;
 
     int ntiles() const { return _ntiles; }
+    int ntilesu() const { return _ntilesu; }
+    Ptex::Res tileResolution() const { return _tileres; }
     PtexIO::FaceDataHeader tileHeader(int t) const { return _fdh[size_t(t)]; }
     /// The tile, loaded if needed (never null; an error face if the load failed).
-    FaceData* tile(int t);
+    FaceData* tile(int t) {
+        FaceData* p = _tiles[size_t(t)].load(std::memory_order_acquire);
+        return p ? p : loadTile(t);
+    }
 
 private:
     friend class PtexReader;
+    FaceData* loadTile(int t);
     PtexReader* _reader;
     Ptex::Res _res, _tileres;
     int _ntilesu, _ntiles;

@@ -93,12 +93,13 @@ OwnedConstantFace::OwnedConstantFace(const void* pixel, int pixelsize)
     : ConstantFace(pixelsize), _own(new uint8_t[size_t(pixelsize)]) {
     std::memcpy(_own.get(), pixel, size_t(pixelsize));
     _data = _own.get();
+    _bytes = _data;
 }
 
 TiledFace::TiledFace(PtexReader* reader, Ptex::Res res, Ptex::Res tileres, int pixelsize,
                      bool premultiply, std::vector<PtexIO::FaceDataHeader> fdh,
                      std::vector<uint64_t> offsets)
-    : FaceData(pixelsize),
+    : FaceData(pixelsize, kTiled, nullptr, res),
       _reader(reader),
       _res(res),
       _tileres(tileres),
@@ -119,9 +120,8 @@ size_t TiledFace::memUsed() const {
     return sizeof(*this) + size_t(_ntiles) * (8 + 8 + 4);
 }
 
-FaceData* TiledFace::tile(int t) {
-    FaceData* p = _tiles[size_t(t)].load(std::memory_order_acquire);
-    return p ? p : _reader->loadTile(this, t);
+FaceData* TiledFace::loadTile(int t) {
+    return _reader->loadTile(this, t);
 }
 
 PtexFaceData* TiledFace::getTile(int t) {

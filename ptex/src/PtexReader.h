@@ -105,6 +105,36 @@ public:
     void getPixel(int faceid, int u, int v, float* result, int firstchan, int nchannels,
                   Ptex::Res res) override;
 
+    /// getData(faceid, res) for the filters: a face level or reduction already
+    /// loaded is found inline, without a virtual call or a lock; anything else goes
+    /// through getData. faceid must be a valid face id.
+    FaceData* filterData(int faceid, Ptex::Res res) {
+        const Ptex::FaceInfo& f = _faceinfo[size_t(faceid)];
+        const int redu = f.res.ulog2 - res.ulog2, redv = f.res.vlog2 - res.vlog2;
+        if (!f.isConstant() && (res.ulog2 | res.vlog2) > 0 && (redu | redv) >= 0 &&
+            res.ulog2 >= 0 && res.vlog2 >= 0 && ok()) {
+            if (redu == redv && (redu == 0 || !f.hasEdits()) && redu < int(_header.nlevels)) {
+                Level* l = _levels[size_t(redu)].load(std::memory_order_acquire);
+                const uint32_t* rf = _rfaceids.get();
+                if (l && (redu == 0 || rf)) {
+                    const size_t entry = redu == 0 ? size_t(faceid) : size_t(rf[faceid]);
+                    if (entry < l->nfaces)
+                        if (FaceData* fd = l->faces[entry].load(std::memory_order_acquire))
+                            return fd;
+                }
+            } else if (std::atomic<ReductionTable*>* slots = _reductions.get()) {
+                if (ReductionTable* t = slots[faceid].load(std::memory_order_acquire))
+                    if (FaceData* fd =
+                            t->entries[size_t(res.ulog2) * size_t(t->nv) + size_t(res.vlog2)].load(
+                                std::memory_order_acquire))
+                        return fd;
+            }
+        }
+        return static_cast<FaceData*>(getData(faceid, res));
+    }
+    /// getFaceInfo without the virtual call; faceid must be valid.
+    const Ptex::FaceInfo& faceInfo(int faceid) const { return _faceinfo[size_t(faceid)]; }
+
     // Internal services for face data and metadata objects.
     /// Loads tile t of a tiled face (readlock taken inside).
     FaceData* loadTile(TiledFace* face, int t);

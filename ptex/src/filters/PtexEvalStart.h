@@ -2,7 +2,7 @@
 #define PtexEvalStart_h
 // The common start of the kernel filters' eval (separable and triangle):
 //
-// startEval(tx, numFaces, ntxchan, dt, result, firstchan, nchannels, faceid, face)
+// startEval(src, numFaces, ntxchan, dt, result, firstchan, nchannels, faceid, face)
 //   Refuses requests outside the texture (no texture or result, no channels,
 //   bad face id or first channel, a face resolution no texture could hold) and
 //   answers a face whose whole neighbourhood is constant straight from its
@@ -16,6 +16,7 @@
 //   shorter) Options, false otherwise.
 // textureFacts(tx, ntxchan, numFaces, dt): channel count, face count and data
 //   type of tx, read once at construction (left as they are without a texture).
+#include "PtexFilterSource.h"
 #include "PtexUtils.h"
 #include "Ptexture.h"
 
@@ -41,23 +42,20 @@ inline void textureFacts(PtexTexture* tx, int& ntxchan, int& numFaces, Ptex::Dat
     dt = tx->dataType();
 }
 
-inline int startEval(PtexTexture* tx, int numFaces, int ntxchan, Ptex::DataType dt, float* result,
-                     int firstchan, int nchannels, int faceid, const Ptex::FaceInfo*& face) {
-    if (!tx || !result || nchannels <= 0 || faceid < 0 || faceid >= numFaces) return 0;
+inline int startEval(const FilterSource& src, int numFaces, int ntxchan, Ptex::DataType dt,
+                     float* result, int firstchan, int nchannels, int faceid,
+                     const Ptex::FaceInfo*& face) {
+    if (!src.texture() || !result || nchannels <= 0 || faceid < 0 || faceid >= numFaces) return 0;
     if (firstchan < 0 || firstchan >= ntxchan) return 0;
     const int n = PtexUtils::min(nchannels, ntxchan - firstchan);
-    const Ptex::FaceInfo& f = tx->getFaceInfo(faceid);
+    const Ptex::FaceInfo& f = src.faceInfo(faceid);
     // resolutions a texture could not hold are refused (texture sources other than our reader)
     if (f.res.ulog2 < 0 || f.res.vlog2 < 0 || f.res.ulog2 > 24 || f.res.vlog2 > 24) return 0;
 
     if (f.isNeighborhoodConstant()) {
-        PtexFaceData* d = tx->getData(faceid, Ptex::Res(0, 0));
-        if (d) {
-            Ptex::ConvertToFloat(
-                result, static_cast<const char*>(d->getData()) + firstchan * Ptex::DataSize(dt), dt,
-                n);
-            d->release();
-        }
+        const FaceView d(src, faceid, Ptex::Res(0, 0));
+        if (d.data())
+            Ptex::ConvertToFloat(result, d.data() + firstchan * Ptex::DataSize(dt), dt, n);
         return 0;
     }
     face = &f;

@@ -195,6 +195,56 @@ inline void applySeparable(float* dst, const void* data, Ptex::DataType dt, int 
     }
 }
 
+/// applySeparable for one data type and channel count, chosen once per
+/// evaluation instead of per piece.
+typedef void (*SeparableFn)(float* dst, const void* data, int rowPixels, int u, int v, int uw,
+                            int vw, const float* ku, const float* kv, int nChan, int nTxChan);
+
+template <typename T, int NC>
+void applySepFixed(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
+                   const float* ku, const float* kv, int nChan, int nTxChan) {
+    const T* d = static_cast<const T*>(data);
+#if defined(__SSE2__)
+    if constexpr (NC == 4 && !std::is_same_v<T, PtexHalf>) {
+        applySep4<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nTxChan);
+        return;
+    }
+#endif
+    if constexpr (NC == 0)
+        applySepN<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
+    else
+        applySepT<T, NC>(dst, d, rowPixels, u, v, uw, vw, ku, kv, NC, nTxChan);
+}
+
+template <typename T>
+inline SeparableFn separableFnT(int nChan) {
+    switch (nChan) {
+        case 1:
+            return applySepFixed<T, 1>;
+        case 2:
+            return applySepFixed<T, 2>;
+        case 3:
+            return applySepFixed<T, 3>;
+        case 4:
+            return applySepFixed<T, 4>;
+        default:
+            return applySepFixed<T, 0>;
+    }
+}
+
+inline SeparableFn separableFn(Ptex::DataType dt, int nChan) {
+    switch (dt) {
+        case Ptex::dt_uint16:
+            return separableFnT<uint16_t>(nChan);
+        case Ptex::dt_half:
+            return separableFnT<PtexHalf>(nChan);
+        case Ptex::dt_float:
+            return separableFnT<float>(nChan);
+        default:
+            return separableFnT<uint8_t>(nChan);
+    }
+}
+
 inline float sampleToFloat(const void* p, Ptex::DataType dt, int c) {
     switch (dt) {
         case Ptex::dt_uint8:

@@ -5,12 +5,21 @@
 #include "PtexUtils.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace {
 const int kmax = PtexSeparableKernel::kmax;
 
 inline int clampCount(int n) {
     return n < 0 ? 0 : (n > kmax ? kmax : n);
+}
+
+// Positions here are within +-2^26 texels: the integer floor and ceil are exact.
+inline int ifloor(float x) {
+    return PtexUtils::floorToInt(x);
+}
+inline int iceil(float x) {
+    return PtexUtils::ceilToInt(x);
 }
 
 // Width clamped to [one texel of the face, one face]: the level has 1-2 texels.
@@ -27,16 +36,20 @@ int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
     // texel i covers [i, i+1)
     const float c = u * R, d = w * R;
     const float a = c - d * 0.5f, b = c + d * 0.5f;
-    const float fa = std::floor(a), cb = std::ceil(b);
-    k_u = int(fa);
-    k_uw = clampCount(int(cb) - int(fa));
+    const int ia = ifloor(a), ib = iceil(b);
+    const float fa = float(ia), cb = float(ib);
+    k_u = ia;
+    k_uw = clampCount(ib - ia);
     const float f1 = 1 - (a - fa), f2 = 1 - (cb - b);
     if (k_uw <= 1) {
         k_uw = 1;
         kw[0] = f1 + f2 - 1;
     } else {
+        // a width of 1-2 texels spans 2 or 3: the inner weights without a loop
         kw[0] = f1;
-        for (int i = 1; i < k_uw - 1; i++) kw[i] = 1;
+        kw[1] = 1;
+        kw[2] = 1;
+        for (int i = 3; i < k_uw - 1; i++) kw[i] = 1;
         kw[k_uw - 1] = f2;
     }
     return L;
@@ -47,9 +60,9 @@ int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2
     const int L = boxLevel(uw, faceLog2, w);
     const float R = float(1 << L);
     const float p = u * R - 0.5f;  // texel-centre units
-    const float fp = std::floor(p);
-    const float t = p - fp;
-    k_u = int(fp);
+    const int ip = ifloor(p);
+    const float t = p - float(ip);
+    k_u = ip;
     k_uw = 2;
     kw[0] = 1 - t;
     kw[1] = t;
@@ -143,7 +156,7 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
         if (w < 0.5f) {
             L = 2;
             const float p = 4 * u - 0.5f;
-            const int a = floorEven(int(std::ceil(p - 2))), b = ceilEven(int(std::ceil(p + 2)));
+            const int a = floorEven(iceil(p - 2)), b = ceilEven(iceil(p + 2));
             k_u = a;
             k_uw = clampCount(b - a) & ~1;
             const float x0 = float(a) - p, s = 1.0f / (w + 0.75f);
@@ -156,7 +169,7 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
         } else if (w < 1) {
             L = 1;
             const float p = 2 * u - 0.5f;
-            k_u = 2 * int(std::floor(u - 0.5f));
+            k_u = 2 * ifloor(u - 0.5f);
             k_uw = 4;
             const float x0 = float(k_u) - p, s = 1.0f / (1.5f * w + 0.5f);
             for (int i = 0; i < 4; i += 2) {
@@ -169,10 +182,10 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
             // the texel of this face and of the neighbour on the near side
             L = 0;
             const float p = u - 0.5f;
-            const float fp = std::floor(p);
-            k_u = int(fp);
+            const int ip = ifloor(p);
+            k_u = ip;
             k_uw = 2;
-            ku[0] = blendWeight(p - fp);
+            ku[0] = blendWeight(p - float(ip));
             ku[1] = 1 - ku[0];
         }
         return L;
@@ -180,7 +193,7 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
 
     const float R = float(1 << L);
     const float p = u * R - 0.5f, d = w * R;
-    int a = int(std::ceil(p - 2 * d)), b = int(std::ceil(p + 2 * d));
+    int a = iceil(p - 2 * d), b = iceil(p + 2 * d);
     if (t2 != 0) {
         a = floorEven(a);
         b = ceilEven(b);
@@ -197,7 +210,21 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
         k_u = a;
         k_uw = clampCount(b - a);
         const float x0 = (float(a) - p) / d, step = 1.0f / d;
-        for (int i = 0; i < k_uw; i++) ku[i] = _k(x0 + float(i) * step, c);
+        if constexpr (std::is_same_v<K, GaussianK>) {
+            // exp(-2 x^2) at evenly spaced x without an exp per tap: from one tap to
+            // the next the weight is multiplied by r, and r by g (a few float
+            // roundings off the exp of each tap, far inside the filters' tolerance)
+            float e = std::exp(-2.0f * x0 * x0);
+            float r = std::exp(-2.0f * step * (2.0f * x0 + step));
+            const float g = std::exp(-4.0f * step * step);
+            for (int i = 0; i < k_uw; i++) {
+                ku[i] = e;
+                e *= r;
+                r *= g;
+            }
+        } else {
+            for (int i = 0; i < k_uw; i++) ku[i] = _k(x0 + float(i) * step, c);
+        }
     }
     return L;
 }

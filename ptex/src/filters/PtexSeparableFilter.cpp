@@ -28,6 +28,42 @@ inline float sum(const float* k, int n) {
     return s;
 }
 
+// sums[0, n) = 0; sums holds PtexSeparableFilter::kMaxChan floats, 16-byte aligned.
+inline void clearSums(float* sums, int n) {
+#if defined(__SSE2__)
+    for (int c = 0; c < n; c += 4) _mm_store_ps(sums + c, _mm_setzero_ps());
+#else
+    for (int c = 0; c < n; c++) sums[c] = 0;
+#endif
+}
+
+// dst[c] = sums[c] * scale for c < n.
+inline void scaleSums(float* dst, const float* sums, int n, float scale) {
+#if defined(__SSE2__)
+    if (n == 4) {
+        _mm_storeu_ps(dst, _mm_mul_ps(_mm_load_ps(sums), _mm_set1_ps(scale)));
+        return;
+    }
+#endif
+    for (int c = 0; c < n; c++) dst[c] = sums[c] * scale;
+}
+
+// PtexSeparableKernel::stripZeros, inline on the evaluation path.
+inline void stripZeros(PtexSeparableKernel& k) {
+    while (k.uw && k.ku[0] == 0) {
+        k.ku++;
+        k.u++;
+        k.uw--;
+    }
+    while (k.uw && k.ku[k.uw - 1] == 0) k.uw--;
+    while (k.vw && k.kv[0] == 0) {
+        k.kv++;
+        k.v++;
+        k.vw--;
+    }
+    while (k.vw && k.kv[k.vw - 1] == 0) k.vw--;
+}
+
 // k.splitX / k.mergeX for edge id eid (a constant at every call, so the switch folds away).
 inline void splitAt(PtexSeparableKernel& k, int eid, PtexSeparableKernel& piece) {
     switch (eid) {
@@ -66,6 +102,7 @@ inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode) {
 
 PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Options& opts)
     : _tx(tx),
+      _reader(PtexFilterImpl::readerOf(tx)),
       _weight(0),
       _firstChanOffset(0),
       _nchan(0),
@@ -75,7 +112,8 @@ PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Opti
       _uMode(Ptex::m_clamp),
       _vMode(Ptex::m_clamp),
       _efm(Ptex::efm_none),
-      _tanvecPass(false) {
+      _tanvecPass(false),
+      _applySep(nullptr) {
     PtexFilterImpl::copyOptions(_options, opts, true);
     for (float& r : _result) r = 0;
     PtexFilterImpl::textureFacts(_tx, _ntxchan, _numFaces, _dt);
@@ -94,8 +132,9 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
                                float v, float uw1, float vw1, float uw2, float vw2, float width,
                                float blur) {
     const Ptex::FaceInfo* fi = nullptr;
-    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan,
-                                            nchannels, faceid, fi);
+    const int n =
+        PtexFilterImpl::startEval(PtexFilterImpl::FilterSource(_tx, _reader), _numFaces, _ntxchan,
+                                  _dt, result, firstchan, nchannels, faceid, fi);
     if (n == 0) return;
     const Ptex::FaceInfo& f = *fi;
 
@@ -137,18 +176,8 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     if (!(blur == blur)) blur = 0;
     width = PtexUtils::clamp(width, -1e6f, 1e6f);
     blur = PtexUtils::clamp(blur, -1e6f, 1e6f);
-
-    for (int c0 = 0; c0 < n; c0 += kMaxChan)
-        evalChunk(result + c0, firstchan + c0, PtexUtils::min(kMaxChan, n - c0), c0 == 0, faceid, u,
-                  v, saneWidth(uw), saneWidth(vw), width, blur, f);
-}
-
-void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, bool firstChunk,
-                                    int faceid, float u, float v, float uw, float vw, float width,
-                                    float blur, const Ptex::FaceInfo& f) {
-    _firstChanOffset = firstchan * Ptex::DataSize(_dt);
-    _nchan = nchan;
-    _tanvecPass = firstChunk;
+    uw = saneWidth(uw);
+    vw = saneWidth(vw);
 
     PtexSeparableKernel k;
     if (f.isSubface()) {
@@ -163,14 +192,30 @@ void PtexSeparableFilter::evalChunk(float* result, int firstchan, int nchan, boo
     } else {
         buildKernel(k, u, v, saneWidth(uw * width + blur), saneWidth(vw * width + blur), f.res);
     }
-    k.stripZeros();
-    _weight = k.weight();
-    for (int c = 0; c < nchan; c++) _result[c] = 0;
+    // (a zero weight at an end is rare: one test for all four ends first)
+    if (k.uw <= 0 || k.vw <= 0 || k.ku[0] == 0 || k.ku[k.uw - 1] == 0 || k.kv[0] == 0 ||
+        k.kv[k.vw - 1] == 0)
+        stripZeros(k);
+    const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
+    // most kernels lie inside their face: nothing to split
+    const bool inside = k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v();
 
-    splitAndApply(k, faceid, f, 0);
-
-    const float scale = 1.0f / (_weight * Ptex::OneValue(_dt));
-    for (int c = 0; c < nchan; c++) result[c] = _result[c] * scale;
+    for (int c0 = 0; c0 < n; c0 += kMaxChan) {
+        const int nchan = PtexUtils::min(kMaxChan, n - c0);
+        _firstChanOffset = (firstchan + c0) * Ptex::DataSize(_dt);
+        _nchan = nchan;
+        _tanvecPass = c0 == 0;
+        _applySep = PtexFilterImpl::separableFn(_dt, nchan);
+        _weight = weight;
+        clearSums(_result, nchan);
+        if (inside) {
+            apply(k, faceid, f);
+        } else {
+            PtexSeparableKernel kc = k;
+            splitAndApply(kc, faceid, f, 0);
+        }
+        scaleSums(result + c0, _result, nchan, 1.0f / (_weight * Ptex::OneValue(_dt)));
+    }
 }
 
 void PtexSeparableFilter::splitAndApply(PtexSeparableKernel& k, int faceid, const Ptex::FaceInfo& f,
@@ -226,7 +271,8 @@ void PtexSeparableFilter::applyAcrossEdge(PtexSeparableKernel& k, int faceid,
     int g = f.adjface(eid);
     if (g < 0 || g >= _numFaces) return;
     int a = f.adjedge(eid);
-    const Ptex::FaceInfo* gi = &_tx->getFaceInfo(g);
+    const PtexFilterImpl::FilterSource src(_tx, _reader);
+    const Ptex::FaceInfo* gi = &src.faceInfo(g);
     int r = eid - a + 2;
 
     if (f.isSubface() != gi->isSubface()) {
@@ -237,7 +283,7 @@ void PtexSeparableFilter::applyAcrossEdge(PtexSeparableKernel& k, int faceid,
                 g = gi->adjface(n);
                 if (g < 0 || g >= _numFaces) return;
                 a = gi->adjedge(n);
-                gi = &_tx->getFaceInfo(g);
+                gi = &src.faceInfo(g);
                 r += n - a + 2;
             }
         } else {
@@ -260,6 +306,7 @@ void PtexSeparableFilter::applyToCorner(PtexSeparableKernel& k, int faceid, cons
     int cedge[kMaxWalk];
     const Ptex::FaceInfo* cinfo[kMaxWalk];
 
+    const PtexFilterImpl::FilterSource src(_tx, _reader);
     int g = faceid, a = eid;
     const Ptex::FaceInfo* info = &f;
     bool prevSub = f.isSubface();
@@ -273,7 +320,7 @@ void PtexSeparableFilter::applyToCorner(PtexSeparableKernel& k, int faceid, cons
             m = i - 2;
             break;
         }
-        info = &_tx->getFaceInfo(g);
+        info = &src.faceInfo(g);
         cfaceid[i] = g;
         cedge[i] = a;
         cinfo[i] = info;
@@ -346,12 +393,12 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
     while (k.res.ulog2 > f.res.ulog2 && k.res.ulog2 > 0) k.downresU();
     while (k.res.vlog2 > f.res.vlog2 && k.res.vlog2 > 0) k.downresV();
 
-    PtexFaceData* d = _tx->getData(faceid, k.res);
-    if (!d) return;
-    if (d->isConstant()) {
-        k.applyConst(_result, static_cast<const char*>(d->getData()) + _firstChanOffset, _dt,
-                     _nchan);
-        d->release();
+    using PtexFilterImpl::DataKind;
+    const PtexFilterImpl::FaceView d(PtexFilterImpl::FilterSource(_tx, _reader), faceid, k.res);
+    if (d.kind() == DataKind::none) return;
+    if (d.kind() == DataKind::constant) {
+        PtexFilterImpl::addPixel(_result, d.data() + _firstChanOffset, _dt, _nchan,
+                                 sum(k.ku, k.uw) * sum(k.kv, k.vw));
         return;
     }
 
@@ -363,43 +410,49 @@ void PtexSeparableFilter::apply(PtexSeparableKernel& k, int faceid, const Ptex::
         dst = tmp;
     }
 
-    if (d->isTiled()) {
-        const Ptex::Res T = d->tileRes();
+    if (d.kind() == DataKind::tiled) {
+        const Ptex::Res T = d.tileRes();
         if (T.ulog2 >= 0 && T.vlog2 >= 0 && T.ulog2 <= k.res.ulog2 && T.vlog2 <= k.res.vlog2 &&
-            d->res() == k.res) {
+            d.res() == k.res) {
             const int ntu = k.res.ntilesu(T);
             const int tu_w = T.u(), tv_w = T.v();
-            for (int j = 0; j < k.vw;) {
-                const int vpos = k.v + j;
-                const int tv = vpos >> T.vlog2, vo = vpos & (tv_w - 1);
-                const int vn = PtexUtils::min(tv_w - vo, k.vw - j);
-                for (int i = 0; i < k.uw;) {
-                    const int upos = k.u + i;
-                    const int tu = upos >> T.ulog2, uo = upos & (tu_w - 1);
-                    const int un = PtexUtils::min(tu_w - uo, k.uw - i);
-                    PtexFaceData* t = d->getTile(tv * ntu + tu);
-                    if (t) {
-                        const char* td = static_cast<const char*>(t->getData());
-                        if (t->isConstant()) {
-                            PtexFilterImpl::addPixel(dst, td + _firstChanOffset, _dt, _nchan,
+            const int tu0 = k.u >> T.ulog2, tv0 = k.v >> T.vlog2;
+            if (tu0 == (k.u + k.uw - 1) >> T.ulog2 && tv0 == (k.v + k.vw - 1) >> T.vlog2) {
+                // the usual case: the whole kernel in one tile
+                const PtexFilterImpl::TileView t(d, tv0 * ntu + tu0);
+                if (t.kind() == DataKind::constant)
+                    PtexFilterImpl::addPixel(dst, t.data() + _firstChanOffset, _dt, _nchan,
+                                             sum(k.ku, k.uw) * sum(k.kv, k.vw));
+                else if (t.kind() == DataKind::packed && t.res() == T)
+                    _applySep(dst, t.data() + _firstChanOffset, tu_w, k.u & (tu_w - 1),
+                              k.v & (tv_w - 1), k.uw, k.vw, k.ku, k.kv, _nchan, _ntxchan);
+            } else {
+                for (int j = 0; j < k.vw;) {
+                    const int vpos = k.v + j;
+                    const int tv = vpos >> T.vlog2, vo = vpos & (tv_w - 1);
+                    const int vn = PtexUtils::min(tv_w - vo, k.vw - j);
+                    for (int i = 0; i < k.uw;) {
+                        const int upos = k.u + i;
+                        const int tu = upos >> T.ulog2, uo = upos & (tu_w - 1);
+                        const int un = PtexUtils::min(tu_w - uo, k.uw - i);
+                        const PtexFilterImpl::TileView t(d, tv * ntu + tu);
+                        if (t.kind() == DataKind::constant) {
+                            PtexFilterImpl::addPixel(dst, t.data() + _firstChanOffset, _dt, _nchan,
                                                      sum(k.ku + i, un) * sum(k.kv + j, vn));
-                        } else if (td && t->res() == T) {
-                            PtexFilterImpl::applySeparable(dst, td + _firstChanOffset, _dt, tu_w,
-                                                           uo, vo, un, vn, k.ku + i, k.kv + j,
-                                                           _nchan, _ntxchan);
+                        } else if (t.kind() == DataKind::packed && t.res() == T) {
+                            _applySep(dst, t.data() + _firstChanOffset, tu_w, uo, vo, un, vn,
+                                      k.ku + i, k.kv + j, _nchan, _ntxchan);
                         }
-                        t->release();
+                        i += un;
                     }
-                    i += un;
+                    j += vn;
                 }
-                j += vn;
             }
         }
-    } else {
-        const char* dd = static_cast<const char*>(d->getData());
-        if (dd && d->res() == k.res) k.apply(dst, dd + _firstChanOffset, _dt, _nchan, _ntxchan);
+    } else if (d.res() == k.res) {
+        _applySep(dst, d.data() + _firstChanOffset, k.res.u(), k.u, k.v, k.uw, k.vw, k.ku, k.kv,
+                  _nchan, _ntxchan);
     }
-    d->release();
 
     if (tanvec) {
         // tangent vectors turn with the kernel

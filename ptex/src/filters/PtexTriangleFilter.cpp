@@ -19,6 +19,11 @@ inline float sane(float x, float lim) {
     return PtexUtils::clamp(x, -lim, lim);
 }
 
+// int(ceil(x)), through the cheap integer form where it is exact.
+inline int ceilInt(float x) {
+    return (x > -2.0e9f && x < 2.0e9f) ? PtexUtils::ceilToInt(x) : int(std::ceil(x));
+}
+
 inline float minOne(float x) {
     return x < 1.0f ? x : 1.0f;
 }  // NaN gives 1
@@ -34,11 +39,19 @@ struct TriIter {
 };
 
 // Visits the texels of the iterator inside the ellipse; fn(pixelIndex, weight).
-// Q is evaluated incrementally along each row.
+// Q is evaluated incrementally along each row. The weight exp(-6.125 Q) needs no
+// exp per texel: along a row Q has constant second differences, so from one
+// texel to the next the weight is multiplied by r = exp(-6.125 DQ), and r by
+// g = exp(-6.125 DDQ). The product is anchored with exp at the first texel of a
+// run inside the ellipse and again every kAnchor texels, which keeps its error
+// to a few float roundings.
 template <class Fn>
 inline float forEachTexel(const TriIter& it, float wscale, Fn fn) {
+    const int kAnchor = 8;
+    const float s = -6.125f;
     float wsum = 0;
     const float DDQ = 2 * it.a;
+    const float g = std::exp(s * DDQ);
     const int vlo = PtexUtils::max(it.v1, 0), vhi = PtexUtils::min(it.v2, it.rowlen);
     for (int y = vlo; y < vhi; y++) {
         const int xw = it.rowlen - y;
@@ -50,11 +63,22 @@ inline float forEachTexel(const TriIter& it, float wscale, Fn fn) {
         float DQ = it.a * (2 * U + 1) + it.b * V;
         float Q = it.a * U * U + (it.b * U + it.c * V) * V;
         long pix = long(y) * it.rowlen + x1;
+        float e = 0, r = 0;  // exp(s Q) and exp(s DQ) at this texel, once anchored
+        int run = 0;         // texels since the anchor (0: none)
         for (int x = x1; x < x2; x++, pix++) {
             if (Q < 1) {
-                const float w = std::exp(-6.125f * Q) * wscale;
+                if (run == 0) {
+                    e = std::exp(s * Q);
+                    r = std::exp(s * DQ);
+                }
+                const float w = e * wscale;
                 fn(pix, w);
                 wsum += w;
+                e *= r;
+                r *= g;
+                run = run == kAnchor - 1 ? 0 : run + 1;
+            } else {
+                run = 0;
             }
             Q += DQ;
             DQ += DDQ;
@@ -119,6 +143,7 @@ float weightIter(const TriIter& it, float wscale) {
 
 PtexTriangleFilter::PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts)
     : _tx(tx),
+      _reader(PtexFilterImpl::readerOf(tx)),
       _weight(0),
       _firstChanOffset(0),
       _nchan(0),
@@ -138,8 +163,9 @@ void PtexTriangleFilter::eval(float* result, int firstchan, int nchannels, int f
                               float v, float uw1, float vw1, float uw2, float vw2, float width,
                               float blur) {
     const Ptex::FaceInfo* fi = nullptr;
-    const int n = PtexFilterImpl::startEval(_tx, _numFaces, _ntxchan, _dt, result, firstchan,
-                                            nchannels, faceid, fi);
+    const int n =
+        PtexFilterImpl::startEval(PtexFilterImpl::FilterSource(_tx, _reader), _numFaces, _ntxchan,
+                                  _dt, result, firstchan, nchannels, faceid, fi);
     if (n == 0) return;
     const Ptex::FaceInfo& f = *fi;
 
@@ -307,7 +333,7 @@ void PtexTriangleFilter::applyAcrossEdge(Kernel& k, const Ptex::FaceInfo& f, int
     const int g = f.adjface(eid);
     if (g < 0 || g >= _numFaces) return;
     if (!k.reorient(eid, f.adjedge(eid))) return;
-    splitAndApply(k, g, _tx->getFaceInfo(g), depth + 1);
+    splitAndApply(k, g, PtexFilterImpl::FilterSource(_tx, _reader).faceInfo(g), depth + 1);
 }
 
 void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
@@ -332,12 +358,12 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     ev.rowlen = N;
     ev.cu = k.u * Nf - t;
     ev.cv = k.v * Nf - t;
-    ev.u1 = int(std::ceil(u1 * Nf - t));
-    ev.u2 = int(std::ceil(u2 * Nf - t));
-    ev.v1 = int(std::ceil(v1 * Nf - t));
-    ev.v2 = int(std::ceil(v2 * Nf - t));
-    ev.w1 = int(std::ceil(w1 * Nf - t));
-    ev.w2 = int(std::ceil(w2 * Nf - t));
+    ev.u1 = ceilInt(u1 * Nf - t);
+    ev.u2 = ceilInt(u2 * Nf - t);
+    ev.v1 = ceilInt(v1 * Nf - t);
+    ev.v2 = ceilInt(v2 * Nf - t);
+    ev.w1 = ceilInt(w1 * Nf - t);
+    ev.w2 = ceilInt(w2 * Nf - t);
     ev.a = a;
     ev.b = b;
     ev.c = c;
@@ -346,31 +372,30 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     od.rowlen = N;
     od.cu = (1 - k.v) * Nf - t;
     od.cv = (1 - k.u) * Nf - t;
-    od.u1 = int(std::ceil((1 - v2) * Nf - t));
-    od.u2 = int(std::ceil((1 - v1) * Nf - t));
-    od.v1 = int(std::ceil((1 - u2) * Nf - t));
-    od.v2 = int(std::ceil((1 - u1) * Nf - t));
-    od.w1 = int(std::ceil(-w2 * Nf - t));
-    od.w2 = int(std::ceil(-w1 * Nf - t));
+    od.u1 = ceilInt((1 - v2) * Nf - t);
+    od.u2 = ceilInt((1 - v1) * Nf - t);
+    od.v1 = ceilInt((1 - u2) * Nf - t);
+    od.v2 = ceilInt((1 - u1) * Nf - t);
+    od.w1 = ceilInt(-w2 * Nf - t);
+    od.w2 = ceilInt(-w1 * Nf - t);
     od.a = c;
     od.b = b;
     od.c = a;
     if (!ev.valid() && !od.valid()) return;
 
-    PtexFaceData* d = _tx->getData(faceid, res);
-    if (!d) return;
+    using PtexFilterImpl::DataKind;
+    const PtexFilterImpl::FaceView d(PtexFilterImpl::FilterSource(_tx, _reader), faceid, res);
     const float wscale = 1.0f / (Nf * Nf);
 
-    if (d->isConstant()) {
+    if (d.kind() == DataKind::constant) {
         float wsum = 0;
         for (const TriIter& i : it)
             if (i.valid()) wsum += weightIter(i, wscale);
-        PtexFilterImpl::addPixel(_result, static_cast<const char*>(d->getData()) + _firstChanOffset,
-                                 _dt, _nchan, wsum);
+        PtexFilterImpl::addPixel(_result, d.data() + _firstChanOffset, _dt, _nchan, wsum);
         _weight += wsum;
-    } else if (d->isTiled()) {
-        const Ptex::Res tr = d->tileRes();
-        if (tr.ulog2 == tr.vlog2 && tr.ulog2 >= 0 && tr.ulog2 <= L && d->res() == res) {
+    } else if (d.kind() == DataKind::tiled) {
+        const Ptex::Res tr = d.tileRes();
+        if (tr.ulog2 == tr.vlog2 && tr.ulog2 >= 0 && tr.ulog2 <= L && d.res() == res) {
             const int T = tr.u();
             const int ntu = N / T;
             for (const TriIter& i : it) {
@@ -393,30 +418,25 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
                         ti.w1 = i.w1 - wo;
                         ti.w2 = i.w2 - wo;
                         if (!ti.valid()) continue;
-                        PtexFaceData* tile = d->getTile(tv * ntu + tu);
-                        if (!tile) continue;
-                        const char* td = static_cast<const char*>(tile->getData());
-                        if (tile->isConstant()) {
+                        const PtexFilterImpl::TileView tile(d, tv * ntu + tu);
+                        if (tile.kind() == DataKind::constant) {
                             const float ws = weightIter(ti, wscale);
-                            PtexFilterImpl::addPixel(_result, td + _firstChanOffset, _dt, _nchan,
-                                                     ws);
+                            PtexFilterImpl::addPixel(_result, tile.data() + _firstChanOffset, _dt,
+                                                     _nchan, ws);
                             _weight += ws;
-                        } else if (td && tile->res() == tr) {
-                            _weight += applyIter(ti, wscale, _result, td + _firstChanOffset, _dt,
-                                                 _nchan, _ntxchan);
+                        } else if (tile.kind() == DataKind::packed && tile.res() == tr) {
+                            _weight +=
+                                applyIter(ti, wscale, _result, tile.data() + _firstChanOffset, _dt,
+                                          _nchan, _ntxchan);
                         }
-                        tile->release();
                     }
                 }
             }
         }
-    } else {
-        const char* dd = static_cast<const char*>(d->getData());
-        if (dd && d->res() == res)
-            for (const TriIter& i : it)
-                if (i.valid())
-                    _weight +=
-                        applyIter(i, wscale, _result, dd + _firstChanOffset, _dt, _nchan, _ntxchan);
+    } else if (d.kind() == DataKind::packed && d.res() == res) {
+        for (const TriIter& i : it)
+            if (i.valid())
+                _weight += applyIter(i, wscale, _result, d.data() + _firstChanOffset, _dt, _nchan,
+                                     _ntxchan);
     }
-    d->release();
 }
