@@ -11,11 +11,7 @@ target_compile_definitions(bench-ptex-filters PRIVATE ZENTO_TESTDATA_DIR="${ZENT
 find_package(Python3 COMPONENTS Interpreter)
 if(EXISTS ${ZENTO_PERF_DIR}/make_bench_file.cpp AND EXISTS ${ZENTO_PERF_DIR}/make_table.py
    AND Python3_Interpreter_FOUND)
-  if(NOT TARGET make-bench-file)  # the writer tests may have made it
-    add_executable(make-bench-file ${ZENTO_PERF_DIR}/make_bench_file.cpp)
-    target_link_libraries(make-bench-file PRIVATE Ptex)
-    target_compile_options(make-bench-file PRIVATE -w)  # not our code: its warnings are not ours
-  endif()
+  # make-bench-file is the writer tests' target (tests/ptex/writer.cmake), same condition
   set(perf_out ${CMAKE_BINARY_DIR}/bench-data)
   add_custom_command(
     OUTPUT ${perf_out}/bench_200x256_rgba8.ptx ${perf_out}/speed.tsv
