@@ -40,45 +40,42 @@ struct PtexHalf {
     }
 
     // Round to nearest, ties to even, as IEEE 754 converts.
-    static uint16_t fromFloat(float f) {
-        const uint32_t b = std::bit_cast<uint32_t>(f);
-        const uint32_t sign = (b >> 16) & 0x8000u;
-        const int32_t E = int32_t((b >> 23) & 0xffu);
-        const uint32_t m = b & 0x7fffffu;
-        const int32_t e = E - 112;
-        if (e >= 1 && e <= 30)  // normal; the rounding carry may run into the exponent
-            return uint16_t(sign | ((uint32_t(e) << 10) + ((m + 0xfffu + ((m >> 13) & 1u)) >> 13)));
-        if (e <=
-            0) {  // subnormal half (or rounds up to the smallest normal); float subnormals give 0
-            const int32_t shift = 126 - E;  // 14 .. 126
-            if (E == 0 || shift > 24) return uint16_t(sign);
-            const uint32_t M = m | 0x800000u;
-            const uint32_t half = 1u << (shift - 1), rest = M & ((half << 1) - 1u);
-            uint32_t q = M >> shift;
-            q += rest > half || (rest == half && (q & 1u));
-            return uint16_t(sign | q);
-        }
-        if (E == 255 && m != 0) return uint16_t(sign | 0x7e00u | (m >> 13));  // NaN stays NaN
-        return uint16_t(sign | 0x7c00u);  // infinity or overflow
-    }
+    static uint16_t fromFloat(float f) { return convert<true>(f); }
 
     // The float-to-half step of the file format's reductions and averages: round to
     // nearest with ties away from zero. Stored reductions keep it so files stay the same.
-    static uint16_t fromFloatTiesAway(float f) {
-        if (f == 0.0f) return 0;
+    static uint16_t fromFloatTiesAway(float f) { return convert<false>(f); }
+
+private:
+    template <bool TiesToEven>
+    static uint16_t convert(float f) {
+        if (!TiesToEven && f == 0.0f) return 0;
         const uint32_t b = std::bit_cast<uint32_t>(f);
         const uint32_t sign = (b >> 16) & 0x8000u;
         const int32_t E = int32_t((b >> 23) & 0xffu);
         const uint32_t m = b & 0x7fffffu;
         const int32_t e = E - 112;
-        if (e >= 1 && e <= 30)
-            return uint16_t(sign | ((uint32_t(e) << 10) + ((m + 0x1000u) >> 13)));
-        if (e <= 0) {
-            const float a = std::bit_cast<float>(b & 0x7fffffffu);
-            return uint16_t(sign | uint32_t(a * 16777216.0f + 0.5f));
+        if (e >= 1 && e <= 30) {  // normal; the rounding carry may run into the exponent
+            const uint32_t round = TiesToEven ? 0xfffu + ((m >> 13) & 1u) : 0x1000u;
+            return uint16_t(sign | ((uint32_t(e) << 10) + ((m + round) >> 13)));
         }
-        if (E == 255 && m != 0) return uint16_t(sign | 0x7e00u | (m >> 13));
-        return uint16_t(sign | 0x7c00u);
+        // A subnormal half, or the smallest normal by rounding up.
+        if (e <= 0) {
+            if constexpr (TiesToEven) {
+                const int32_t shift = 126 - E;  // 14 .. 126; float subnormals give 0
+                if (E == 0 || shift > 24) return uint16_t(sign);
+                const uint32_t M = m | 0x800000u;
+                const uint32_t half = 1u << (shift - 1), rest = M & ((half << 1) - 1u);
+                uint32_t q = M >> shift;
+                q += rest > half || (rest == half && (q & 1u));
+                return uint16_t(sign | q);
+            } else {
+                const float a = std::bit_cast<float>(b & 0x7fffffffu);
+                return uint16_t(sign | uint32_t(a * 16777216.0f + 0.5f));
+            }
+        }
+        if (E == 255 && m != 0) return uint16_t(sign | 0x7e00u | (m >> 13));  // NaN stays NaN
+        return uint16_t(sign | 0x7c00u);  // infinity or overflow
     }
 };
 
