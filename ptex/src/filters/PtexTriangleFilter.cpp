@@ -6,6 +6,7 @@
 #include "PtexEvalStart.h"
 #include "PtexFilters.h"
 #include "PtexKernelApply.h"
+#include "PtexTriangleKernel.h"
 #include "PtexUtils.h"
 
 #include <cmath>
@@ -28,117 +29,6 @@ inline float minOne(float x) {
     return x < 1.0f ? x : 1.0f;
 }  // NaN gives 1
 
-// One half (even or odd texels) of a triangle face level, or of one tile of it.
-struct TriIter {
-    int rowlen;          // pixels per storage row
-    float cu, cv;        // ellipse centre in storage texel units
-    int u1, u2, v1, v2;  // [u1, u2), [v1, v2)
-    int w1, w2;          // (w1, w2]
-    float a, b, c;       // ellipse coefficients per texel
-    bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
-};
-
-// Visits the texels of the iterator inside the ellipse; fn(pixelIndex, weight).
-// Q is evaluated incrementally along each row. The weight exp(-6.125 Q) needs no
-// exp per texel: along a row Q has constant second differences, so from one
-// texel to the next the weight is multiplied by r = exp(-6.125 DQ), and r by
-// g = exp(-6.125 DDQ). The product is anchored with exp at the first texel of a
-// run inside the ellipse and again every kAnchor texels, which keeps its error
-// to a few float roundings.
-template <class Fn>
-inline float forEachTexel(const TriIter& it, float wscale, Fn fn) {
-    const int kAnchor = 8;
-    const float s = -6.125f;
-    float wsum = 0;
-    const float DDQ = 2 * it.a;
-    const float g = std::exp(s * DDQ);
-    const int vlo = PtexUtils::max(it.v1, 0), vhi = PtexUtils::min(it.v2, it.rowlen);
-    for (int y = vlo; y < vhi; y++) {
-        const int xw = it.rowlen - y;
-        int x1 = PtexUtils::max(it.u1, xw - it.w2), x2 = PtexUtils::min(it.u2, xw - it.w1);
-        if (x1 < 0) x1 = 0;
-        if (x2 > it.rowlen) x2 = it.rowlen;
-        if (x2 <= x1) continue;
-        const float U = float(x1) - it.cu, V = float(y) - it.cv;
-        float DQ = it.a * (2 * U + 1) + it.b * V;
-        float Q = it.a * U * U + (it.b * U + it.c * V) * V;
-        long pix = long(y) * it.rowlen + x1;
-        float e = 0, r = 0;  // exp(s Q) and exp(s DQ) at this texel, once anchored
-        int run = 0;         // texels since the anchor (0: none)
-        for (int x = x1; x < x2; x++, pix++) {
-            if (Q < 1) {
-                if (run == 0) {
-                    e = std::exp(s * Q);
-                    r = std::exp(s * DQ);
-                }
-                const float w = e * wscale;
-                fn(pix, w);
-                wsum += w;
-                e *= r;
-                r *= g;
-                run = run == kAnchor - 1 ? 0 : run + 1;
-            } else {
-                run = 0;
-            }
-            Q += DQ;
-            DQ += DDQ;
-        }
-    }
-    return wsum;
-}
-
-template <typename T, int NC>
-float applyIterT(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
-                 int nTxChan) {
-    const T* d = static_cast<const T*>(data);
-    const int nc = NC ? NC : nChan;
-    // sums kept locally (same order of additions as accumulating into dst)
-    float acc[NC ? NC : 64];
-    for (int c = 0; c < nc; c++) acc[c] = dst[c];
-    const float wsum = forEachTexel(it, wscale, [&](long pix, float w) {
-        const T* p = d + pix * nTxChan;
-#pragma GCC unroll 4
-        for (int c = 0; c < nc; c++) acc[c] += PtexFilterImpl::toF(p[c]) * w;
-    });
-    for (int c = 0; c < nc; c++) dst[c] = acc[c];
-    return wsum;
-}
-
-template <typename T>
-float applyIterN(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
-                 int nTxChan) {
-    switch (nChan) {
-        case 1:
-            return applyIterT<T, 1>(it, wscale, dst, data, 1, nTxChan);
-        case 2:
-            return applyIterT<T, 2>(it, wscale, dst, data, 2, nTxChan);
-        case 3:
-            return applyIterT<T, 3>(it, wscale, dst, data, 3, nTxChan);
-        case 4:
-            return applyIterT<T, 4>(it, wscale, dst, data, 4, nTxChan);
-        default:
-            return applyIterT<T, 0>(it, wscale, dst, data, nChan, nTxChan);
-    }
-}
-
-float applyIter(const TriIter& it, float wscale, float* dst, const void* data, Ptex::DataType dt,
-                int nChan, int nTxChan) {
-    switch (dt) {
-        case Ptex::dt_uint8:
-            return applyIterN<uint8_t>(it, wscale, dst, data, nChan, nTxChan);
-        case Ptex::dt_uint16:
-            return applyIterN<uint16_t>(it, wscale, dst, data, nChan, nTxChan);
-        case Ptex::dt_half:
-            return applyIterN<PtexHalf>(it, wscale, dst, data, nChan, nTxChan);
-        case Ptex::dt_float:
-            return applyIterN<float>(it, wscale, dst, data, nChan, nTxChan);
-    }
-    return 0.0f;
-}
-
-float weightIter(const TriIter& it, float wscale) {
-    return forEachTexel(it, wscale, [](long, float) {});
-}
 }  // namespace
 
 PtexTriangleFilter::PtexTriangleFilter(PtexTexture* tx, const PtexFilter::Options& opts)
@@ -353,6 +243,7 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     const float a = k.A * F, b = k.B * F, c = k.C * F;
     const float t = 1.0f / 3.0f;
 
+    using PtexFilterImpl::TriIter;
     TriIter it[2];
     TriIter& ev = it[0];
     ev.rowlen = N;
@@ -390,7 +281,7 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     if (d.kind() == DataKind::constant) {
         float wsum = 0;
         for (const TriIter& i : it)
-            if (i.valid()) wsum += weightIter(i, wscale);
+            if (i.valid()) wsum += PtexFilterImpl::triangleWeight(i, wscale);
         PtexFilterImpl::addPixel(_result, d.data() + _firstChanOffset, _dt, _nchan, wsum);
         _weight += wsum;
     } else if (d.kind() == DataKind::tiled) {
@@ -420,14 +311,14 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
                         if (!ti.valid()) continue;
                         const PtexFilterImpl::TileView tile(d, tv * ntu + tu);
                         if (tile.kind() == DataKind::constant) {
-                            const float ws = weightIter(ti, wscale);
+                            const float ws = PtexFilterImpl::triangleWeight(ti, wscale);
                             PtexFilterImpl::addPixel(_result, tile.data() + _firstChanOffset, _dt,
                                                      _nchan, ws);
                             _weight += ws;
                         } else if (tile.kind() == DataKind::packed && tile.res() == tr) {
-                            _weight +=
-                                applyIter(ti, wscale, _result, tile.data() + _firstChanOffset, _dt,
-                                          _nchan, _ntxchan);
+                            _weight += PtexFilterImpl::applyTriangle(ti, wscale, _result,
+                                                                     tile.data() + _firstChanOffset,
+                                                                     _dt, _nchan, _ntxchan);
                         }
                     }
                 }
@@ -436,7 +327,7 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     } else if (d.kind() == DataKind::packed && d.res() == res) {
         for (const TriIter& i : it)
             if (i.valid())
-                _weight += applyIter(i, wscale, _result, d.data() + _firstChanOffset, _dt, _nchan,
-                                     _ntxchan);
+                _weight += PtexFilterImpl::applyTriangle(
+                    i, wscale, _result, d.data() + _firstChanOffset, _dt, _nchan, _ntxchan);
     }
 }

@@ -1,0 +1,36 @@
+#ifndef PtexTriangleKernel_h
+#define PtexTriangleKernel_h
+// Texel loops of the triangle filter.
+//
+// TriIter: one half (even or odd texels) of a square triangle face level, or of
+//   one tile of it: rows [v1, v2), columns [u1, u2) and w range (w1, w2], ellipse
+//   a U^2 + b U V + c V^2 around (cu, cv), all in texel units of a row of
+//   rowlen texels.
+// applyTriangle(it, wscale, dst, data, dt, nChan, nTxChan): for each texel inside
+//   the ellipse (Q < 1), dst[c] += sample c (its raw value) x exp(-6.125 Q) x
+//   wscale for c < nChan; returns the sum of those weights. data points at the
+//   first evaluated channel of texel 0; texels are nTxChan samples apart.
+// triangleWeight(it, wscale): the same sum of weights, reading no data.
+// expPair(x0, x1, y0, y1): exp of two arguments at once, good to a few float
+//   roundings for x in [-87, 88] (clamped there).
+#include "Ptexture.h"
+
+namespace PtexFilterImpl {
+
+struct TriIter {
+    int rowlen;          // pixels per storage row
+    float cu, cv;        // ellipse centre in storage texel units
+    int u1, u2, v1, v2;  // [u1, u2), [v1, v2)
+    int w1, w2;          // (w1, w2]
+    float a, b, c;       // ellipse coefficients per texel
+    bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
+};
+
+float applyTriangle(const TriIter& it, float wscale, float* dst, const void* data,
+                    Ptex::DataType dt, int nChan, int nTxChan);
+float triangleWeight(const TriIter& it, float wscale);
+void expPair(float x0, float x1, float& y0, float& y1);
+
+}  // namespace PtexFilterImpl
+
+#endif
