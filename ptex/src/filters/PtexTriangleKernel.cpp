@@ -40,8 +40,11 @@ inline void expPairInline(float x0, float x1, float& y0, float& y1) {
     const __m128i n = _mm_cvtps_epi32(_mm_mul_ps(x, expC(2)));
     const __m128 nf = _mm_cvtepi32_ps(n);
     const __m128 f = _mm_add_ps(_mm_sub_ps(x, _mm_mul_ps(nf, expC(3))), _mm_mul_ps(nf, expC(4)));
-    __m128 p = expC(5);
-    for (int i = 6; i <= 10; i++) p = _mm_add_ps(_mm_mul_ps(p, f), expC(i));
+    __m128 p = _mm_add_ps(_mm_mul_ps(expC(5), f), expC(6));
+    p = _mm_add_ps(_mm_mul_ps(p, f), expC(7));
+    p = _mm_add_ps(_mm_mul_ps(p, f), expC(8));
+    p = _mm_add_ps(_mm_mul_ps(p, f), expC(9));
+    p = _mm_add_ps(_mm_mul_ps(p, f), expC(10));
     p = _mm_add_ps(_mm_add_ps(_mm_mul_ps(p, _mm_mul_ps(f, f)), f), expC(11));
     const __m128 pow2n =
         _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(n, _mm_set1_epi32(127)), 23));
