@@ -20,11 +20,6 @@ inline float sane(float x, float lim) {
     return PtexUtils::clamp(x, -lim, lim);
 }
 
-// int(ceil(x)), through the cheap integer form where it is exact.
-inline int ceilInt(float x) {
-    return (x > -2.0e9f && x < 2.0e9f) ? PtexUtils::ceilToInt(x) : int(std::ceil(x));
-}
-
 inline float minOne(float x) {
     return x < 1.0f ? x : 1.0f;
 }  // NaN gives 1
@@ -140,54 +135,32 @@ void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, flo
 
 bool PtexTriangleFilter::Kernel::reorient(int e, int a) {
     if (e < 0 || e > 2 || a < 0 || a > 2) return false;
-    // new (u, v, w) as 1 - X or -X of an old coordinate X; the bounds swap ends
-    struct Map {
-        int8_t src[3];
-        int8_t one[3];
-        int8_t turn;
-    };
-    static const Map maps[9] = {
-        {{0, 1, 2}, {1, 0, 1}, 0},  // (0,0)
-        {{2, 0, 1}, {1, 1, 0}, 1},  // (0,1)
-        {{1, 2, 0}, {0, 1, 1}, 2},  // (0,2)
-        {{1, 2, 0}, {1, 0, 1}, 2},  // (1,0)
-        {{0, 1, 2}, {1, 1, 0}, 0},  // (1,1)
-        {{2, 0, 1}, {0, 1, 1}, 1},  // (1,2)
-        {{2, 0, 1}, {1, 0, 1}, 1},  // (2,0)
-        {{1, 2, 0}, {1, 1, 0}, 2},  // (2,1)
-        {{0, 1, 2}, {0, 1, 1}, 0},  // (2,2)
-    };
-    const Map& mp = maps[e * 3 + a];
+    // New (u, v, w) is 1 - X or -X of an old coordinate X; the bounds swap ends.
+    // The neighbour's frame is turned by (a - e) mod 3: its coordinate i comes
+    // from old coordinate from[i], and the one at a + 1 is the negated one.
+    static const int8_t kTurn[3][3] = {{0, 1, 2}, {2, 0, 1}, {1, 2, 0}};
+    static const int8_t kFrom[3][3] = {{0, 1, 2}, {2, 0, 1}, {1, 2, 0}};
+    static const float kOne[3][3] = {{1, 0, 1}, {1, 1, 0}, {0, 1, 1}};
+    const int turn = kTurn[e][a];
+    const int8_t* from = kFrom[turn];
+    const float* one = kOne[a];
     const float c[3] = {u, v, 1 - u - v};
     const float lo[3] = {u1, v1, w1};
     const float hi[3] = {u2, v2, w2};
-    float nc[3], nlo[3], nhi[3];
-    for (int i = 0; i < 3; i++) {
-        const int s = mp.src[i];
-        if (mp.one[i]) {
-            nc[i] = 1 - c[s];
-            nlo[i] = 1 - hi[s];
-            nhi[i] = 1 - lo[s];
-        } else {
-            nc[i] = -c[s];
-            nlo[i] = -hi[s];
-            nhi[i] = -lo[s];
-        }
-    }
-    u = nc[0];
-    v = nc[1];
-    u1 = nlo[0];
-    v1 = nlo[1];
-    w1 = nlo[2];
-    u2 = nhi[0];
-    v2 = nhi[1];
-    w2 = nhi[2];
-    if (mp.turn == 1) {
+    u = one[0] - c[from[0]];
+    v = one[1] - c[from[1]];
+    u1 = one[0] - hi[from[0]];
+    v1 = one[1] - hi[from[1]];
+    w1 = one[2] - hi[from[2]];
+    u2 = one[0] - lo[from[0]];
+    v2 = one[1] - lo[from[1]];
+    w2 = one[2] - lo[from[2]];
+    if (turn == 1) {
         const float nA = C, nB = 2 * C - B, nC = A + C - B;
         A = nA;
         B = nB;
         C = nC;
-    } else if (mp.turn == 2) {
+    } else if (turn == 2) {
         const float nA = A + C - B, nB = 2 * A - B, nC = A;
         A = nA;
         B = nB;
@@ -243,32 +216,36 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     const float a = k.A * F, b = k.B * F, c = k.C * F;
     const float t = 1.0f / 3.0f;
 
+    // tap ranges of the even texels, then of the odd ones (the kernel reflected
+    // across the diagonal: u -> 1-v, v -> 1-u, w -> -w)
+    const float x[12] = {u1, u2, v1, v2, w1, w2, 1 - v2, 1 - v1, 1 - u2, 1 - u1, -w2, -w1};
+    int r[12];
+    PtexFilterImpl::ceilScaled12(x, Nf, t, r);
     using PtexFilterImpl::TriIter;
     TriIter it[2];
     TriIter& ev = it[0];
     ev.rowlen = N;
     ev.cu = k.u * Nf - t;
     ev.cv = k.v * Nf - t;
-    ev.u1 = ceilInt(u1 * Nf - t);
-    ev.u2 = ceilInt(u2 * Nf - t);
-    ev.v1 = ceilInt(v1 * Nf - t);
-    ev.v2 = ceilInt(v2 * Nf - t);
-    ev.w1 = ceilInt(w1 * Nf - t);
-    ev.w2 = ceilInt(w2 * Nf - t);
+    ev.u1 = r[0];
+    ev.u2 = r[1];
+    ev.v1 = r[2];
+    ev.v2 = r[3];
+    ev.w1 = r[4];
+    ev.w2 = r[5];
     ev.a = a;
     ev.b = b;
     ev.c = c;
-    // odd texels: the kernel reflected across the diagonal
     TriIter& od = it[1];
     od.rowlen = N;
     od.cu = (1 - k.v) * Nf - t;
     od.cv = (1 - k.u) * Nf - t;
-    od.u1 = ceilInt((1 - v2) * Nf - t);
-    od.u2 = ceilInt((1 - v1) * Nf - t);
-    od.v1 = ceilInt((1 - u2) * Nf - t);
-    od.v2 = ceilInt((1 - u1) * Nf - t);
-    od.w1 = ceilInt(-w2 * Nf - t);
-    od.w2 = ceilInt(-w1 * Nf - t);
+    od.u1 = r[6];
+    od.u2 = r[7];
+    od.v1 = r[8];
+    od.v2 = r[9];
+    od.w1 = r[10];
+    od.w2 = r[11];
     od.a = c;
     od.b = b;
     od.c = a;

@@ -188,6 +188,28 @@ float applyTriangle(const TriIter& it, float wscale, float* dst, const void* dat
     return 0.0f;
 }
 
+#if defined(__SSE2__)
+// Four at a time: the scaling is the same float arithmetic as the scalar form.
+void ceilScaled12(const float* x, float scale, float sub, int* out) {
+    const __m128 sc = _mm_set1_ps(scale), sb = _mm_set1_ps(sub);
+    const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
+    for (int i = 0; i < 12; i += 4) {
+        __m128 v = _mm_sub_ps(_mm_mul_ps(_mm_loadu_ps(x + i), sc), sb);
+        v = _mm_min_ps(_mm_max_ps(v, lo), hi);
+        const __m128i t = _mm_cvttps_epi32(v);
+        // truncation below x (positive fractions) rounds up by one: the mask is -1
+        const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi32(t, up));
+    }
+}
+#else
+void ceilScaled12(const float* x, float scale, float sub, int* out) {
+    for (int i = 0; i < 12; i++)
+        out[i] = PtexUtils::ceilToInt(
+            PtexUtils::clamp(x[i] * scale - sub, -1073741824.0f, 1073741824.0f));
+}
+#endif
+
 void expPair(float x0, float x1, float& y0, float& y1) {
     expPairInline(x0, x1, y0, y1);
 }

@@ -11,6 +11,8 @@
 //   wscale for c < nChan; returns the sum of those weights. data points at the
 //   first evaluated channel of texel 0; texels are nTxChan samples apart.
 // triangleWeight(it, wscale): the same sum of weights, reading no data.
+// ceilScaled12(x, scale, sub, out): out[i] = ceil(x[i] scale - sub) for 12
+//   values, each clamped to +-2^30 first.
 // expPair(x0, x1, y0, y1): exp of two arguments at once, good to a few float
 //   roundings for x in [-87, 88] (clamped there).
 #include "Ptexture.h"
@@ -29,6 +31,7 @@ struct TriIter {
 float applyTriangle(const TriIter& it, float wscale, float* dst, const void* data,
                     Ptex::DataType dt, int nChan, int nTxChan);
 float triangleWeight(const TriIter& it, float wscale);
+void ceilScaled12(const float* x, float scale, float sub, int* out);
 void expPair(float x0, float x1, float& y0, float& y1);
 
 }  // namespace PtexFilterImpl
