@@ -6,6 +6,7 @@
 #include "PtexUtils.h"
 
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,10 +19,11 @@ namespace {
 #if defined(__SSE2__)
 // Range reduction by ln 2 in two parts, then a degree-7 polynomial: within a
 // couple of float roundings of expf, and inline instead of two library calls.
-// The constants are whole vectors in memory so that they are used as operands.
+// The constants are two-lane vectors in memory so that they are used as operands
+// (a splat would be rebuilt in a register each time).
 alignas(16) const float kExpC[][4] = {
 #define PTEX_EXP_C(x) \
-    { x, x, x, x }
+    { x, x, 0, 0 }
     PTEX_EXP_C(-87.0f),           PTEX_EXP_C(88.0f),
     PTEX_EXP_C(1.44269504f),      PTEX_EXP_C(0.693359375f),
     PTEX_EXP_C(2.12194440e-4f),   PTEX_EXP_C(1.9875691500e-4f),
@@ -34,8 +36,7 @@ inline __m128 expC(int i) {
     return _mm_load_ps(kExpC[i]);
 }
 
-inline void expPairInline(float x0, float x1, float& y0, float& y1) {
-    __m128 x = _mm_unpacklo_ps(_mm_set_ss(x0), _mm_set_ss(x1));
+inline __m128 expPs(__m128 x) {
     x = _mm_min_ps(_mm_max_ps(x, expC(0)), expC(1));
     const __m128i n = _mm_cvtps_epi32(_mm_mul_ps(x, expC(2)));
     const __m128 nf = _mm_cvtepi32_ps(n);
@@ -48,7 +49,11 @@ inline void expPairInline(float x0, float x1, float& y0, float& y1) {
     p = _mm_add_ps(_mm_add_ps(_mm_mul_ps(p, _mm_mul_ps(f, f)), f), expC(11));
     const __m128 pow2n =
         _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(n, _mm_set1_epi32(127)), 23));
-    const __m128 y = _mm_mul_ps(p, pow2n);
+    return _mm_mul_ps(p, pow2n);
+}
+
+inline void expPairInline(float x0, float x1, float& y0, float& y1) {
+    const __m128 y = expPs(_mm_unpacklo_ps(_mm_set_ss(x0), _mm_set_ss(x1)));
     y0 = _mm_cvtss_f32(y);
     y1 = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
 }
@@ -59,53 +64,83 @@ inline void expPairInline(float x0, float x1, float& y0, float& y1) {
 }
 #endif
 
-// Visits the texels inside the ellipse; sink(pixelIndex, weight). Q is evaluated
-// incrementally along each row from its first texel, so the Q < 1 cut-off falls
-// exactly where the row-wise recurrence puts it. The weight exp(-6.125 Q) needs
-// no exp per texel: along a row Q has constant second differences, so from one
-// texel to the next the weight is multiplied by r = exp(-6.125 DQ), and r by
-// g = exp(-6.125 DDQ); the product is anchored at the first texel inside and
-// again every kAnchor texels, which keeps its error to a few float roundings.
-// Q along a row only falls while DQ < 0 and then only rises, so the texels
-// inside form one run: the row ends at the first texel after it.
+const float kExpScale = -6.125f;  // exp(-0.5 x 3.5^2 x Q)
+const int kAnchor = 8;
+
+// The run of a row's texels inside the ellipse: from x (Q and DQ there) to at
+// most x2. Q is evaluated incrementally along the row from its first texel, so
+// the Q < 1 cut-off falls exactly where the row-wise recurrence puts it. Q
+// along a row only falls while DQ < 0 and then only rises, so the texels inside
+// form one run. False when the row has none.
+struct Run {
+    int x, x2;
+    float Q, DQ;
+};
+inline bool findRun(const TriIter& it, int y, float DDQ, Run& run) {
+    const int xw = it.rowlen - y;
+    int x = PtexUtils::max(PtexUtils::max(it.u1, xw - it.w2), 0);
+    const int x2 = PtexUtils::min(PtexUtils::min(it.u2, xw - it.w1), it.rowlen);
+    if (x2 <= x) return false;
+    const float U = float(x) - it.cu, V = float(y) - it.cv;
+    float DQ = it.a * (2 * U + 1) + it.b * V;
+    float Q = it.a * U * U + (it.b * U + it.c * V) * V;
+    while (!(Q < 1)) {
+        if (++x == x2) return false;
+        Q += DQ;
+        DQ += DDQ;
+    }
+    run = {x, x2, Q, DQ};
+    return true;
+}
+
+// Rare (runs longer than kAnchor), and kept out of the texel loop so that its
+// constants do not take the loop's registers.
+[[gnu::noinline]] void reanchor(float Q, float DQ, float& e, float& r) {
+    expPairInline(kExpScale * Q, kExpScale * DQ, e, r);
+}
+
+// The weight exp(-6.125 Q) needs no exp per texel: along a row Q has constant
+// second differences, so from one texel to the next the weight is multiplied by
+// r = exp(-6.125 DQ), and r by g = exp(-6.125 DDQ). The product starts from the
+// given e and r at the run's first texel and is anchored again every kAnchor
+// texels, which keeps its error to a few float roundings.
 template <class Sink>
-inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
-    const int kAnchor = 8;
-    const float s = -6.125f;
-    const float DDQ = 2 * it.a;
-    float g, unused;
-    expPairInline(s * DDQ, 0.0f, g, unused);
-    float wsum = 0;
-    const int vlo = PtexUtils::max(it.v1, 0), vhi = PtexUtils::min(it.v2, it.rowlen);
-    for (int y = vlo; y < vhi; y++) {
-        const int xw = it.rowlen - y;
-        int x = PtexUtils::max(PtexUtils::max(it.u1, xw - it.w2), 0);
-        const int x2 = PtexUtils::min(PtexUtils::min(it.u2, xw - it.w1), it.rowlen);
-        if (x2 <= x) continue;
-        const float U = float(x) - it.cu, V = float(y) - it.cv;
-        float DQ = it.a * (2 * U + 1) + it.b * V;
-        float Q = it.a * U * U + (it.b * U + it.c * V) * V;
-        while (!(Q < 1)) {
-            if (++x == x2) break;
+inline void walkRun(const Run& run, long pix, float e, float r, float g, float DDQ, float wscale,
+                    float& wsum, Sink& sink) {
+    int x = run.x;
+    float Q = run.Q, DQ = run.DQ;
+    for (;;) {
+        const int end = PtexUtils::min(x + kAnchor, run.x2);
+        for (; x < end && Q < 1; x++, pix++) {
+            sink(pix, e);
+            wsum += e;
+            e *= r;
+            r *= g;
             Q += DQ;
             DQ += DDQ;
         }
-        long pix = long(y) * it.rowlen + x;
-        while (x < x2) {
-            float e, r;
-            expPairInline(s * Q, s * DQ, e, r);
-            e *= wscale;  // a power of two: exact
-            const int end = PtexUtils::min(x + kAnchor, x2);
-            for (; x < end && Q < 1; x++, pix++) {
-                sink(pix, e);
-                wsum += e;
-                e *= r;
-                r *= g;
-                Q += DQ;
-                DQ += DDQ;
-            }
-            if (!(Q < 1)) break;
-        }
+        if (x == run.x2 || !(Q < 1)) return;
+        reanchor(Q, DQ, e, r);
+        e *= wscale;
+    }
+}
+
+// Visits the texels inside the ellipse; sink(pixelIndex, weight). Rows are
+// taken two at a time so that their anchors share one exp. wscale is a power of
+// two, so folding it into the weights is exact.
+template <class Sink>
+inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
+    const float DDQ = 2 * it.a;
+    const float s = kExpScale;
+    float wsum = 0;
+    int y = PtexUtils::max(it.v1, 0);
+    const int vhi = PtexUtils::min(it.v2, it.rowlen);
+    for (; y < vhi; y++) {
+        Run run;
+        if (!findRun(it, y, DDQ, run)) continue;
+        float e, r;
+        expPairInline(s * run.Q, s * run.DQ, e, r);
+        walkRun(run, long(y) * it.rowlen + run.x, e * wscale, r, it.g, DDQ, wscale, wsum, sink);
     }
     return wsum;
 }
@@ -140,9 +175,54 @@ struct ChannelSink {
     }
 };
 
+#if defined(__SSE2__)
+// 8-bit and float texels of 2 to 4 channels as one vector (lane c = channel c,
+// the other lanes zero): each lane does the scalar operations in the scalar
+// order, so the sums are the same. Only the texel's own bytes are read.
+template <typename T, int NC>
+inline __m128 loadTexel(const T* p) {
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, p, NC == 4 ? 4 : 2);
+        if constexpr (NC == 3) bits |= uint32_t(p[2]) << 16;
+        const __m128i z = _mm_setzero_si128();
+        const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bits)), z);
+        return _mm_cvtepi32_ps(_mm_unpacklo_epi16(b, z));
+    } else if constexpr (NC == 4) {
+        return _mm_loadu_ps(p);
+    } else {
+        const __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+        if constexpr (NC == 2) return lo;
+        return _mm_movelh_ps(lo, _mm_load_ss(p + 2));
+    }
+}
+
+template <typename T, int NC>
+struct VectorSink {
+    const T* d;
+    int stride;
+    __m128 acc;
+    void operator()(long pix, float w) {
+        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel<T, NC>(d + pix * stride), _mm_set1_ps(w)));
+    }
+};
+#endif
+
 template <typename T, int NC>
 float applyT(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
              int nTxChan) {
+#if defined(__SSE2__)
+    constexpr bool kVector = NC >= 2 && (std::is_same_v<T, uint8_t> || std::is_same_v<T, float>);
+    if constexpr (kVector) {
+        alignas(16) float a[4] = {0, 0, 0, 0};
+        for (int c = 0; c < NC; c++) a[c] = dst[c];
+        VectorSink<T, NC> sink{static_cast<const T*>(data), nTxChan, _mm_load_ps(a)};
+        const float wsum = forEachTexel(it, wscale, sink);
+        _mm_store_ps(a, sink.acc);
+        for (int c = 0; c < NC; c++) dst[c] = a[c];
+        return wsum;
+    }
+#endif
     ChannelSink<T, NC> sink{static_cast<const T*>(data), NC ? NC : nChan, nTxChan, {}};
     const int nc = NC ? NC : nChan;
     for (int c = 0; c < nc; c++) sink.acc[c] = dst[c];
@@ -212,6 +292,10 @@ void ceilScaled12(const float* x, float scale, float sub, int* out) {
 
 void expPair(float x0, float x1, float& y0, float& y1) {
     expPairInline(x0, x1, y0, y1);
+}
+
+void setRowSteps(TriIter& even, TriIter& odd) {
+    expPairInline(kExpScale * 2 * even.a, kExpScale * 2 * odd.a, even.g, odd.g);
 }
 
 float triangleWeight(const TriIter& it, float wscale) {
