@@ -107,26 +107,28 @@ inline bool findRun(const TriIter& it, int y, float DDQ, Run& run) {
 template <class Sink>
 inline void walkRun(const Run& run, long pix, float e, float r, float g, float DDQ, float wscale,
                     float& wsum, Sink& sink) {
-    int x = run.x;
     float Q = run.Q, DQ = run.DQ;
+    int left = run.x2 - run.x;
+    sink.seek(pix);
     for (;;) {
-        const int end = PtexUtils::min(x + kAnchor, run.x2);
-        for (; x < end && Q < 1; x++, pix++) {
-            sink(pix, e);
+        int n = PtexUtils::min(kAnchor, left);
+        left -= n;
+        for (; n > 0 && Q < 1; n--) {
+            sink(e);
             wsum += e;
             e *= r;
             r *= g;
             Q += DQ;
             DQ += DDQ;
         }
-        if (x == run.x2 || !(Q < 1)) return;
+        if (left == 0 || !(Q < 1)) return;
         reanchor(Q, DQ, e, r);
         e *= wscale;
     }
 }
 
-// Visits the texels inside the ellipse; sink(pixelIndex, weight). Rows are
-// taken two at a time so that their anchors share one exp. wscale is a power of
+// Visits the texels inside the ellipse: sink.seek(pixelIndex) at the start of
+// a run, then sink(weight) for each texel of it, left to right.  wscale is a power of
 // two, so folding it into the weights is exact.
 template <class Sink>
 inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
@@ -166,12 +168,14 @@ inline float sample(const T* p, int c) {
 template <typename T, int NC>
 struct ChannelSink {
     const T* d;
+    const T* p;
     int nc, stride;
     float acc[NC ? NC : PtexTriangleFilter::kMaxChan];
-    void operator()(long pix, float w) {
-        const T* p = d + pix * stride;
+    void seek(long pix) { p = d + pix * stride; }
+    void operator()(float w) {
 #pragma GCC unroll 4
         for (int c = 0; c < (NC ? NC : nc); c++) acc[c] += sample(p, c) * w;
+        p += stride;
     }
 };
 
@@ -200,10 +204,13 @@ inline __m128 loadTexel(const T* p) {
 template <typename T, int NC>
 struct VectorSink {
     const T* d;
+    const T* p;
     int stride;
     __m128 acc;
-    void operator()(long pix, float w) {
-        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel<T, NC>(d + pix * stride), _mm_set1_ps(w)));
+    void seek(long pix) { p = d + pix * stride; }
+    void operator()(float w) {
+        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel<T, NC>(p), _mm_set1_ps(w)));
+        p += stride;
     }
 };
 #endif
@@ -216,14 +223,14 @@ float applyT(const TriIter& it, float wscale, float* dst, const void* data, int 
     if constexpr (kVector) {
         alignas(16) float a[4] = {0, 0, 0, 0};
         for (int c = 0; c < NC; c++) a[c] = dst[c];
-        VectorSink<T, NC> sink{static_cast<const T*>(data), nTxChan, _mm_load_ps(a)};
+        VectorSink<T, NC> sink{static_cast<const T*>(data), nullptr, nTxChan, _mm_load_ps(a)};
         const float wsum = forEachTexel(it, wscale, sink);
         _mm_store_ps(a, sink.acc);
         for (int c = 0; c < NC; c++) dst[c] = a[c];
         return wsum;
     }
 #endif
-    ChannelSink<T, NC> sink{static_cast<const T*>(data), NC ? NC : nChan, nTxChan, {}};
+    ChannelSink<T, NC> sink{static_cast<const T*>(data), nullptr, NC ? NC : nChan, nTxChan, {}};
     const int nc = NC ? NC : nChan;
     for (int c = 0; c < nc; c++) sink.acc[c] = dst[c];
     const float wsum = forEachTexel(it, wscale, sink);
@@ -249,7 +256,8 @@ float applyN(const TriIter& it, float wscale, float* dst, const void* data, int 
 }
 
 struct NoSink {
-    void operator()(long, float) {}
+    void seek(long) {}
+    void operator()(float) {}
 };
 }  // namespace
 
