@@ -89,10 +89,10 @@ void checkAgainstPlain(Ptex::DataType dt, int nChan, int nTx) {
         const float wscale = 1.0f / float(N * N);
         float want[4] = {0, 0, 0, 0}, got[4] = {0, 0, 0, 0};
         const float ws = plainSum(it, wscale, data.get(), nChan, nTx, want);
-        const float wg = applyTriangle(it, wscale, got, data.get(), dt, nChan, nTx);
+        const float wg = applyTriangle(&it, 1, wscale, got, data.get(), dt, nChan, nTx);
         ASSERT_NEAR(wg, ws, 2e-6f * ws + 1e-12f) << trial;
         sampled += ws > 0;
-        EXPECT_EQ(triangleWeight(it, wscale), wg) << trial;
+        EXPECT_EQ(triangleWeight(&it, 1, wscale), wg) << trial;
         for (int c = 0; c < nChan; c++) ASSERT_NEAR(got[c], want[c], 2e-6f * 255 * ws) << trial;
     }
     EXPECT_GT(sampled, 150);

@@ -257,9 +257,7 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     const float wscale = 1.0f / (Nf * Nf);
 
     if (d.kind() == DataKind::constant) {
-        float wsum = 0;
-        for (const TriIter& i : it)
-            if (i.valid()) wsum += PtexFilterImpl::triangleWeight(i, wscale);
+        const float wsum = PtexFilterImpl::triangleWeight(it, 2, wscale);
         PtexFilterImpl::addPixel(_result, d.data() + _firstChanOffset, _dt, _nchan, wsum);
         _weight += wsum;
     } else if (d.kind() == DataKind::tiled) {
@@ -289,12 +287,12 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
                         if (!ti.valid()) continue;
                         const PtexFilterImpl::TileView tile(d, tv * ntu + tu);
                         if (tile.kind() == DataKind::constant) {
-                            const float ws = PtexFilterImpl::triangleWeight(ti, wscale);
+                            const float ws = PtexFilterImpl::triangleWeight(&ti, 1, wscale);
                             PtexFilterImpl::addPixel(_result, tile.data() + _firstChanOffset, _dt,
                                                      _nchan, ws);
                             _weight += ws;
                         } else if (tile.kind() == DataKind::packed && tile.res() == tr) {
-                            _weight += PtexFilterImpl::applyTriangle(ti, wscale, _result,
+                            _weight += PtexFilterImpl::applyTriangle(&ti, 1, wscale, _result,
                                                                      tile.data() + _firstChanOffset,
                                                                      _dt, _nchan, _ntxchan);
                         }
@@ -303,9 +301,7 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
             }
         }
     } else if (d.kind() == DataKind::packed && d.res() == res) {
-        for (const TriIter& i : it)
-            if (i.valid())
-                _weight += PtexFilterImpl::applyTriangle(
-                    i, wscale, _result, d.data() + _firstChanOffset, _dt, _nchan, _ntxchan);
+        _weight += PtexFilterImpl::applyTriangle(
+            it, 2, wscale, _result, d.data() + _firstChanOffset, _dt, _nchan, _ntxchan);
     }
 }

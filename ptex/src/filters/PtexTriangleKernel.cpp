@@ -147,6 +147,15 @@ inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
     return wsum;
 }
 
+// The valid ones of count iterators, one sum of weights.
+template <class Sink>
+inline float forEachIter(const TriIter* its, int count, float wscale, Sink& sink) {
+    float wsum = 0;
+    for (int i = 0; i < count; i++)
+        if (its[i].valid()) wsum += forEachTexel(its[i], wscale, sink);
+    return wsum;
+}
+
 // Raw values of 8-bit samples, read instead of converted per sample.
 struct U8Table {
     float v[256];
@@ -216,7 +225,7 @@ struct VectorSink {
 #endif
 
 template <typename T, int NC>
-float applyT(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
+float applyT(const TriIter* its, int count, float wscale, float* dst, const void* data, int nChan,
              int nTxChan) {
 #if defined(__SSE2__)
     constexpr bool kVector = NC >= 2 && (std::is_same_v<T, uint8_t> || std::is_same_v<T, float>);
@@ -224,7 +233,7 @@ float applyT(const TriIter& it, float wscale, float* dst, const void* data, int 
         alignas(16) float a[4] = {0, 0, 0, 0};
         for (int c = 0; c < NC; c++) a[c] = dst[c];
         VectorSink<T, NC> sink{static_cast<const T*>(data), nullptr, nTxChan, _mm_load_ps(a)};
-        const float wsum = forEachTexel(it, wscale, sink);
+        const float wsum = forEachIter(its, count, wscale, sink);
         _mm_store_ps(a, sink.acc);
         for (int c = 0; c < NC; c++) dst[c] = a[c];
         return wsum;
@@ -233,25 +242,25 @@ float applyT(const TriIter& it, float wscale, float* dst, const void* data, int 
     ChannelSink<T, NC> sink{static_cast<const T*>(data), nullptr, NC ? NC : nChan, nTxChan, {}};
     const int nc = NC ? NC : nChan;
     for (int c = 0; c < nc; c++) sink.acc[c] = dst[c];
-    const float wsum = forEachTexel(it, wscale, sink);
+    const float wsum = forEachIter(its, count, wscale, sink);
     for (int c = 0; c < nc; c++) dst[c] = sink.acc[c];
     return wsum;
 }
 
 template <typename T>
-float applyN(const TriIter& it, float wscale, float* dst, const void* data, int nChan,
+float applyN(const TriIter* its, int count, float wscale, float* dst, const void* data, int nChan,
              int nTxChan) {
     switch (nChan) {
         case 1:
-            return applyT<T, 1>(it, wscale, dst, data, 1, nTxChan);
+            return applyT<T, 1>(its, count, wscale, dst, data, 1, nTxChan);
         case 2:
-            return applyT<T, 2>(it, wscale, dst, data, 2, nTxChan);
+            return applyT<T, 2>(its, count, wscale, dst, data, 2, nTxChan);
         case 3:
-            return applyT<T, 3>(it, wscale, dst, data, 3, nTxChan);
+            return applyT<T, 3>(its, count, wscale, dst, data, 3, nTxChan);
         case 4:
-            return applyT<T, 4>(it, wscale, dst, data, 4, nTxChan);
+            return applyT<T, 4>(its, count, wscale, dst, data, 4, nTxChan);
         default:
-            return applyT<T, 0>(it, wscale, dst, data, nChan, nTxChan);
+            return applyT<T, 0>(its, count, wscale, dst, data, nChan, nTxChan);
     }
 }
 
@@ -261,17 +270,17 @@ struct NoSink {
 };
 }  // namespace
 
-float applyTriangle(const TriIter& it, float wscale, float* dst, const void* data,
+float applyTriangle(const TriIter* its, int count, float wscale, float* dst, const void* data,
                     Ptex::DataType dt, int nChan, int nTxChan) {
     switch (dt) {
         case Ptex::dt_uint8:
-            return applyN<uint8_t>(it, wscale, dst, data, nChan, nTxChan);
+            return applyN<uint8_t>(its, count, wscale, dst, data, nChan, nTxChan);
         case Ptex::dt_uint16:
-            return applyN<uint16_t>(it, wscale, dst, data, nChan, nTxChan);
+            return applyN<uint16_t>(its, count, wscale, dst, data, nChan, nTxChan);
         case Ptex::dt_half:
-            return applyN<PtexHalf>(it, wscale, dst, data, nChan, nTxChan);
+            return applyN<PtexHalf>(its, count, wscale, dst, data, nChan, nTxChan);
         case Ptex::dt_float:
-            return applyN<float>(it, wscale, dst, data, nChan, nTxChan);
+            return applyN<float>(its, count, wscale, dst, data, nChan, nTxChan);
     }
     return 0.0f;
 }
@@ -306,9 +315,9 @@ void setRowSteps(TriIter& even, TriIter& odd) {
     expPairInline(kExpScale * 2 * even.a, kExpScale * 2 * odd.a, even.g, odd.g);
 }
 
-float triangleWeight(const TriIter& it, float wscale) {
+float triangleWeight(const TriIter* its, int count, float wscale) {
     NoSink sink;
-    return forEachTexel(it, wscale, sink);
+    return forEachIter(its, count, wscale, sink);
 }
 
 }  // namespace PtexFilterImpl

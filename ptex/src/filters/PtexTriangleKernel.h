@@ -6,12 +6,12 @@
 //   one tile of it: rows [v1, v2), columns [u1, u2) and w range (w1, w2], ellipse
 //   a U^2 + b U V + c V^2 around (cu, cv), all in texel units of a row of
 //   rowlen texels.
-// applyTriangle(it, wscale, dst, data, dt, nChan, nTxChan): for each texel inside
-//   the ellipse (Q < 1), dst[c] += sample c (its raw value) x exp(-6.125 Q) x
-//   wscale for c < nChan; returns the sum of those weights. data points at the
-//   first evaluated channel of texel 0; texels are nTxChan samples apart.
+// applyTriangle(its, count, wscale, dst, data, dt, nChan, nTxChan): for each
+//   texel of the valid ones of count iterators inside the ellipse (Q < 1), dst[c] += sample c (its
+//   raw value) x exp(-6.125 Q) x wscale for c < nChan; returns the sum of those weights. data
+//   points at the first evaluated channel of texel 0; texels are nTxChan samples apart.
 // setRowSteps(even, odd): sets g of both halves of a face (one exp for both).
-// triangleWeight(it, wscale): the same sum of weights, reading no data.
+// triangleWeight(its, count, wscale): the same sum of weights, reading no data.
 // ceilScaled12(x, scale, sub, out): out[i] = ceil(x[i] scale - sub) for 12
 //   values, each clamped to +-2^30 first.
 // expPair(x0, x1, y0, y1): exp of two arguments at once, good to a few float
@@ -30,10 +30,10 @@ struct TriIter {
     bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
 };
 
-float applyTriangle(const TriIter& it, float wscale, float* dst, const void* data,
+float applyTriangle(const TriIter* its, int count, float wscale, float* dst, const void* data,
                     Ptex::DataType dt, int nChan, int nTxChan);
 void setRowSteps(TriIter& even, TriIter& odd);
-float triangleWeight(const TriIter& it, float wscale);
+float triangleWeight(const TriIter* its, int count, float wscale);
 void ceilScaled12(const float* x, float scale, float sub, int* out);
 void expPair(float x0, float x1, float& y0, float& y1);
 
