@@ -95,8 +95,14 @@ inline bool findRun(const TriIter& it, int y, float DDQ, Run& run) {
 
 // Rare (runs longer than kAnchor), and kept out of the texel loop so that its
 // constants do not take the loop's registers.
-[[gnu::noinline]] void reanchor(float Q, float DQ, float& e, float& r) {
-    expPairInline(kExpScale * Q, kExpScale * DQ, e, r);
+// Returned by value: references would keep e and r in memory.
+struct Anchor {
+    float e, r;
+};
+[[gnu::noinline]] Anchor reanchor(float Q, float DQ) {
+    Anchor an;
+    expPairInline(kExpScale * Q, kExpScale * DQ, an.e, an.r);
+    return an;
 }
 
 // The weight exp(-6.125 Q) needs no exp per texel: along a row Q has constant
@@ -122,8 +128,9 @@ inline void walkRun(const Run& run, long pix, float e, float r, float g, float D
             DQ += DDQ;
         }
         if (left == 0 || !(Q < 1)) return;
-        reanchor(Q, DQ, e, r);
-        e *= wscale;
+        const Anchor an = reanchor(Q, DQ);
+        e = an.e * wscale;
+        r = an.r;
     }
 }
 
@@ -224,9 +231,11 @@ struct VectorSink {
 };
 #endif
 
+// One function per data type and channel count, not inlined into the
+// dispatcher: inlined together they share one register allocation, which spills.
 template <typename T, int NC>
-float applyT(const TriIter* its, int count, float wscale, float* dst, const void* data, int nChan,
-             int nTxChan) {
+[[gnu::noinline]] float applyT(const TriIter* its, int count, float wscale, float* dst,
+                               const void* data, int nChan, int nTxChan) {
 #if defined(__SSE2__)
     constexpr bool kVector = NC >= 2 && (std::is_same_v<T, uint8_t> || std::is_same_v<T, float>);
     if constexpr (kVector) {
