@@ -135,36 +135,44 @@ void PtexTriangleFilter::buildKernel(Kernel& k, float u, float v, float uw1, flo
 
 bool PtexTriangleFilter::Kernel::reorient(int e, int a) {
     if (e < 0 || e > 2 || a < 0 || a > 2) return false;
-    // New (u, v, w) is 1 - X or -X of an old coordinate X; the bounds swap ends.
-    // The neighbour's frame is turned by (a - e) mod 3: its coordinate i comes
-    // from old coordinate from[i], and the one at a + 1 is the negated one.
+    // New (u, v, w) is 1 - X or -X of an old coordinate X (the one at a + 1 is
+    // negated); the bounds swap ends. The neighbour's frame is turned by
+    // (a - e) mod 3, which also turns the ellipse.
     static const int8_t kTurn[3][3] = {{0, 1, 2}, {2, 0, 1}, {1, 2, 0}};
-    static const int8_t kFrom[3][3] = {{0, 1, 2}, {2, 0, 1}, {1, 2, 0}};
     static const float kOne[3][3] = {{1, 0, 1}, {1, 1, 0}, {0, 1, 1}};
-    const int turn = kTurn[e][a];
-    const int8_t* from = kFrom[turn];
     const float* one = kOne[a];
-    const float c[3] = {u, v, 1 - u - v};
-    const float lo[3] = {u1, v1, w1};
-    const float hi[3] = {u2, v2, w2};
-    u = one[0] - c[from[0]];
-    v = one[1] - c[from[1]];
-    u1 = one[0] - hi[from[0]];
-    v1 = one[1] - hi[from[1]];
-    w1 = one[2] - hi[from[2]];
-    u2 = one[0] - lo[from[0]];
-    v2 = one[1] - lo[from[1]];
-    w2 = one[2] - lo[from[2]];
-    if (turn == 1) {
-        const float nA = C, nB = 2 * C - B, nC = A + C - B;
-        A = nA;
-        B = nB;
-        C = nC;
-    } else if (turn == 2) {
-        const float nA = A + C - B, nB = 2 * A - B, nC = A;
-        A = nA;
-        B = nB;
-        C = nC;
+    const float w = 1 - u - v;
+    // the new coordinates from old (X, Y, Z), bounds [X1, X2] and so on
+    auto set = [&](float X, float Y, float X1, float Y1, float Z1, float X2, float Y2, float Z2) {
+        u = one[0] - X;
+        v = one[1] - Y;
+        u1 = one[0] - X2;
+        v1 = one[1] - Y2;
+        w1 = one[2] - Z2;
+        u2 = one[0] - X1;
+        v2 = one[1] - Y1;
+        w2 = one[2] - Z1;
+    };
+    switch (kTurn[e][a]) {
+        case 0:
+            set(u, v, u1, v1, w1, u2, v2, w2);
+            break;
+        case 1: {  // (u, v, w) from (w, u, v)
+            set(w, u, w1, u1, v1, w2, u2, v2);
+            const float nA = C, nB = 2 * C - B, nC = A + C - B;
+            A = nA;
+            B = nB;
+            C = nC;
+            break;
+        }
+        default: {  // (u, v, w) from (v, w, u)
+            set(v, w, v1, w1, u1, v2, w2, u2);
+            const float nA = A + C - B, nB = 2 * A - B, nC = A;
+            A = nA;
+            B = nB;
+            C = nC;
+            break;
+        }
     }
     return true;
 }
