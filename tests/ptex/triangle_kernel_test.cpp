@@ -84,8 +84,6 @@ void checkAgainstPlain(Ptex::DataType dt, int nChan, int nTx) {
         it.v2 = int(it.cv + r1) + 2;
         it.w1 = -N - int(rnd() * 4);
         it.w2 = N + int(rnd() * 4);
-        TriIter odd = it;
-        setRowSteps(it, odd);
         const float wscale = 1.0f / float(N * N);
         float want[4] = {0, 0, 0, 0}, got[4] = {0, 0, 0, 0};
         const float ws = plainSum(it, wscale, data.get(), nChan, nTx, want);

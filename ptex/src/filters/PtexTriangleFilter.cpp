@@ -258,7 +258,6 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     od.b = b;
     od.c = a;
     if (!ev.valid() && !od.valid()) return;
-    PtexFilterImpl::setRowSteps(ev, od);
 
     using PtexFilterImpl::DataKind;
     const PtexFilterImpl::FaceView d(PtexFilterImpl::FilterSource(_tx, _reader), faceid, res);

@@ -19,11 +19,11 @@ namespace {
 #if defined(__SSE2__)
 // Range reduction by ln 2 in two parts, then a degree-7 polynomial: within a
 // couple of float roundings of expf, and inline instead of two library calls.
-// The constants are two-lane vectors in memory so that they are used as operands
-// (a splat would be rebuilt in a register each time).
+// The constants are three-lane vectors in memory so that they are used as
+// operands (a splat would be rebuilt in a register each time).
 alignas(16) const float kExpC[][4] = {
 #define PTEX_EXP_C(x) \
-    { x, x, 0, 0 }
+    { x, x, x, 0 }
     PTEX_EXP_C(-87.0f),           PTEX_EXP_C(88.0f),
     PTEX_EXP_C(1.44269504f),      PTEX_EXP_C(0.693359375f),
     PTEX_EXP_C(2.12194440e-4f),   PTEX_EXP_C(1.9875691500e-4f),
@@ -52,17 +52,24 @@ inline __m128 expPs(__m128 x) {
     return _mm_mul_ps(p, pow2n);
 }
 
-inline void expPairInline(float x0, float x1, float& y0, float& y1) {
-    const __m128 y = expPs(_mm_unpacklo_ps(_mm_set_ss(x0), _mm_set_ss(x1)));
+inline void expTriple(float x0, float x1, float x2, float& y0, float& y1, float& y2) {
+    const __m128 y = expPs(_mm_setr_ps(x0, x1, x2, 0.0f));
     y0 = _mm_cvtss_f32(y);
     y1 = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
+    y2 = _mm_cvtss_f32(_mm_movehl_ps(y, y));
 }
 #else
-inline void expPairInline(float x0, float x1, float& y0, float& y1) {
+inline void expTriple(float x0, float x1, float x2, float& y0, float& y1, float& y2) {
     y0 = std::exp(PtexUtils::clamp(x0, -87.0f, 88.0f));
     y1 = std::exp(PtexUtils::clamp(x1, -87.0f, 88.0f));
+    y2 = std::exp(PtexUtils::clamp(x2, -87.0f, 88.0f));
 }
 #endif
+
+inline void expPairInline(float x0, float x1, float& y0, float& y1) {
+    float unused;
+    expTriple(x0, x1, 0.0f, y0, y1, unused);
+}
 
 const float kExpScale = -6.125f;  // exp(-0.5 x 3.5^2 x Q)
 const int kAnchor = 8;
@@ -147,9 +154,10 @@ inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
     for (; y < vhi; y++) {
         Run run;
         if (!findRun(it, y, DDQ, run)) continue;
-        float e, r;
-        expPairInline(s * run.Q, s * run.DQ, e, r);
-        walkRun(run, long(y) * it.rowlen + run.x, e * wscale, r, it.g, DDQ, wscale, wsum, sink);
+        // g = exp(s DDQ) rides along in the third lane
+        float e, r, g;
+        expTriple(s * run.Q, s * run.DQ, s * DDQ, e, r, g);
+        walkRun(run, long(y) * it.rowlen + run.x, e * wscale, r, g, DDQ, wscale, wsum, sink);
     }
     return wsum;
 }
@@ -318,10 +326,6 @@ void ceilScaled12(const float* x, float scale, float sub, int* out) {
 
 void expPair(float x0, float x1, float& y0, float& y1) {
     expPairInline(x0, x1, y0, y1);
-}
-
-void setRowSteps(TriIter& even, TriIter& odd) {
-    expPairInline(kExpScale * 2 * even.a, kExpScale * 2 * odd.a, even.g, odd.g);
 }
 
 float triangleWeight(const TriIter* its, int count, float wscale) {

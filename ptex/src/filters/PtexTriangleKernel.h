@@ -10,7 +10,6 @@
 //   texel of the valid ones of count iterators inside the ellipse (Q < 1), dst[c] += sample c (its
 //   raw value) x exp(-6.125 Q) x wscale for c < nChan; returns the sum of those weights. data
 //   points at the first evaluated channel of texel 0; texels are nTxChan samples apart.
-// setRowSteps(even, odd): sets g of both halves of a face (one exp for both).
 // triangleWeight(its, count, wscale): the same sum of weights, reading no data.
 // ceilScaled12(x, scale, sub, out): out[i] = ceil(x[i] scale - sub) for 12
 //   values, each clamped to +-2^30 first.
@@ -26,13 +25,11 @@ struct TriIter {
     int u1, u2, v1, v2;  // [u1, u2), [v1, v2)
     int w1, w2;          // (w1, w2]
     float a, b, c;       // ellipse coefficients per texel
-    float g;             // exp(-6.125 x 2a), see setRowSteps
     bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
 };
 
 float applyTriangle(const TriIter* its, int count, float wscale, float* dst, const void* data,
                     Ptex::DataType dt, int nChan, int nTxChan);
-void setRowSteps(TriIter& even, TriIter& odd);
 float triangleWeight(const TriIter* its, int count, float wscale);
 void ceilScaled12(const float* x, float scale, float sub, int* out);
 void expPair(float x0, float x1, float& y0, float& y1);
