@@ -74,6 +74,23 @@ inline void expPairInline(float x0, float x1, float& y0, float& y1) {
 const float kExpScale = -6.125f;  // exp(-0.5 x 3.5^2 x Q)
 const int kAnchor = 8;
 
+// A weight as a sink takes it: a float, or (vector sinks) the float in every
+// lane, which saves a broadcast per texel. Lane 0 does the scalar arithmetic.
+struct ScalarWeight {
+    float v;
+    static ScalarWeight splat(float x) { return {x}; }
+    float first() const { return v; }
+    ScalarWeight operator*(ScalarWeight o) const { return {v * o.v}; }
+};
+#if defined(__SSE2__)
+struct VectorWeight {
+    __m128 v;
+    static VectorWeight splat(float x) { return {_mm_set1_ps(x)}; }
+    float first() const { return _mm_cvtss_f32(v); }
+    VectorWeight operator*(VectorWeight o) const { return {_mm_mul_ps(v, o.v)}; }
+};
+#endif
+
 // The run of a row's texels inside the ellipse: from x (Q and DQ there) to at
 // most x2. Q is evaluated incrementally along the row from its first texel, so
 // the Q < 1 cut-off falls exactly where the row-wise recurrence puts it. Q
@@ -118,8 +135,11 @@ struct Anchor {
 // given e and r at the run's first texel and is anchored again every kAnchor
 // texels, which keeps its error to a few float roundings.
 template <class Sink>
-inline void walkRun(const Run& run, long pix, float e, float r, float g, float DDQ, float wscale,
+inline void walkRun(const Run& run, long pix, float e0, float r0, float g0, float DDQ, float wscale,
                     float& wsum, Sink& sink) {
+    using W = typename Sink::Weight;
+    W e = W::splat(e0), r = W::splat(r0);
+    const W g = W::splat(g0);
     float Q = run.Q, DQ = run.DQ;
     int left = run.x2 - run.x;
     sink.seek(pix);
@@ -128,16 +148,16 @@ inline void walkRun(const Run& run, long pix, float e, float r, float g, float D
         left -= n;
         for (; n > 0 && Q < 1; n--) {
             sink(e);
-            wsum += e;
-            e *= r;
-            r *= g;
+            wsum += e.first();
+            e = e * r;
+            r = r * g;
             Q += DQ;
             DQ += DDQ;
         }
         if (left == 0 || !(Q < 1)) return;
         const Anchor an = reanchor(Q, DQ);
-        e = an.e * wscale;
-        r = an.r;
+        e = W::splat(an.e * wscale);
+        r = W::splat(an.r);
     }
 }
 
@@ -195,10 +215,11 @@ struct ChannelSink {
     const T* p;
     int nc, stride;
     float acc[NC ? NC : PtexTriangleFilter::kMaxChan];
+    using Weight = ScalarWeight;
     void seek(long pix) { p = d + pix * stride; }
-    void operator()(float w) {
+    void operator()(Weight w) {
 #pragma GCC unroll 4
-        for (int c = 0; c < (NC ? NC : nc); c++) acc[c] += sample(p, c) * w;
+        for (int c = 0; c < (NC ? NC : nc); c++) acc[c] += sample(p, c) * w.v;
         p += stride;
     }
 };
@@ -231,9 +252,10 @@ struct VectorSink {
     const T* p;
     int stride;
     __m128 acc;
+    using Weight = VectorWeight;
     void seek(long pix) { p = d + pix * stride; }
-    void operator()(float w) {
-        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel<T, NC>(p), _mm_set1_ps(w)));
+    void operator()(Weight w) {
+        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel<T, NC>(p), w.v));
         p += stride;
     }
 };
@@ -282,8 +304,9 @@ float applyN(const TriIter* its, int count, float wscale, float* dst, const void
 }
 
 struct NoSink {
+    using Weight = ScalarWeight;
     void seek(long) {}
-    void operator()(float) {}
+    void operator()(Weight) {}
 };
 }  // namespace
 
