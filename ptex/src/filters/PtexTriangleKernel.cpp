@@ -134,7 +134,7 @@ struct Anchor {
 // r = exp(-6.125 DQ), and r by g = exp(-6.125 DDQ). The product starts from the
 // given e and r at the run's first texel and is anchored again every kAnchor
 // texels, which keeps its error to a few float roundings.
-template <class Sink>
+template <bool Wide, class Sink>
 inline void walkRun(const Run& run, long pix, float e0, float r0, float g0, float DDQ, float wscale,
                     float& wsum, Sink& sink) {
     using W = typename Sink::Weight;
@@ -147,7 +147,7 @@ inline void walkRun(const Run& run, long pix, float e0, float r0, float g0, floa
         int n = PtexUtils::min(kAnchor, left);
         left -= n;
         for (; n > 0 && Q < 1; n--) {
-            sink(e);
+            sink.template add<Wide>(e);
             wsum += e.first();
             e = e * r;
             r = r * g;
@@ -177,7 +177,12 @@ inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
         // g = exp(s DDQ) rides along in the third lane
         float e, r, g;
         expTriple(s * run.Q, s * run.DQ, s * DDQ, e, r, g);
-        walkRun(run, long(y) * it.rowlen + run.x, e * wscale, r, g, DDQ, wscale, wsum, sink);
+        const long pix = long(y) * it.rowlen + run.x;
+        // wide loads read a byte past the texel: all but the storage's last texel may
+        if (Sink::kWide && (y < it.rowlen - 1 || run.x2 < it.rowlen))
+            walkRun<true>(run, pix, e * wscale, r, g, DDQ, wscale, wsum, sink);
+        else
+            walkRun<false>(run, pix, e * wscale, r, g, DDQ, wscale, wsum, sink);
     }
     return wsum;
 }
@@ -216,8 +221,10 @@ struct ChannelSink {
     int nc, stride;
     float acc[NC ? NC : PtexTriangleFilter::kMaxChan];
     using Weight = ScalarWeight;
+    static constexpr bool kWide = false;
     void seek(long pix) { p = d + pix * stride; }
-    void operator()(Weight w) {
+    template <bool>
+    void add(Weight w) {
 #pragma GCC unroll 4
         for (int c = 0; c < (NC ? NC : nc); c++) acc[c] += sample(p, c) * w.v;
         p += stride;
@@ -226,8 +233,9 @@ struct ChannelSink {
 
 #if defined(__SSE2__)
 // 8-bit and float texels of 2 to 4 channels as one vector (lane c = channel c,
-// the other lanes zero): each lane does the scalar operations in the scalar
-// order, so the sums are the same. Only the texel's own bytes are read.
+// the other lanes zero, or for a wide read of three channels the next byte,
+// whose sum is never stored): each lane does the scalar operations in the
+// scalar order, so the sums are the same.
 template <typename T, int NC>
 inline __m128 loadTexel(const T* p) {
     if constexpr (std::is_same_v<T, uint8_t>) {
@@ -253,9 +261,12 @@ struct VectorSink {
     int stride;
     __m128 acc;
     using Weight = VectorWeight;
+    // three 8-bit channels can be read as four bytes where one more byte exists
+    static constexpr bool kWide = std::is_same_v<T, uint8_t> && NC == 3;
     void seek(long pix) { p = d + pix * stride; }
-    void operator()(Weight w) {
-        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel<T, NC>(p), w.v));
+    template <bool Wide>
+    void add(Weight w) {
+        acc = _mm_add_ps(acc, _mm_mul_ps(loadTexel < T, Wide ? 4 : NC > (p), w.v));
         p += stride;
     }
 };
@@ -305,8 +316,10 @@ float applyN(const TriIter* its, int count, float wscale, float* dst, const void
 
 struct NoSink {
     using Weight = ScalarWeight;
+    static constexpr bool kWide = false;
     void seek(long) {}
-    void operator()(Weight) {}
+    template <bool>
+    void add(Weight) {}
 };
 }  // namespace
 
