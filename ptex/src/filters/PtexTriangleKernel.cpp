@@ -52,23 +52,25 @@ inline __m128 expPs(__m128 x) {
     return _mm_mul_ps(p, pow2n);
 }
 
-inline void expTriple(float x0, float x1, float x2, float& y0, float& y1, float& y2) {
-    const __m128 y = expPs(_mm_setr_ps(x0, x1, x2, 0.0f));
+// exp(scale x) of three values; the scaling is one vector product.
+inline void expTriple(float scale, float x0, float x1, float x2, float& y0, float& y1, float& y2) {
+    const __m128 y =
+        expPs(_mm_mul_ps(_mm_setr_ps(x0, x1, x2, 0.0f), _mm_setr_ps(scale, scale, scale, 0.0f)));
     y0 = _mm_cvtss_f32(y);
     y1 = _mm_cvtss_f32(_mm_shuffle_ps(y, y, 1));
     y2 = _mm_cvtss_f32(_mm_movehl_ps(y, y));
 }
 #else
-inline void expTriple(float x0, float x1, float x2, float& y0, float& y1, float& y2) {
-    y0 = std::exp(PtexUtils::clamp(x0, -87.0f, 88.0f));
-    y1 = std::exp(PtexUtils::clamp(x1, -87.0f, 88.0f));
-    y2 = std::exp(PtexUtils::clamp(x2, -87.0f, 88.0f));
+inline void expTriple(float scale, float x0, float x1, float x2, float& y0, float& y1, float& y2) {
+    y0 = std::exp(PtexUtils::clamp(scale * x0, -87.0f, 88.0f));
+    y1 = std::exp(PtexUtils::clamp(scale * x1, -87.0f, 88.0f));
+    y2 = std::exp(PtexUtils::clamp(scale * x2, -87.0f, 88.0f));
 }
 #endif
 
 inline void expPairInline(float x0, float x1, float& y0, float& y1) {
     float unused;
-    expTriple(x0, x1, 0.0f, y0, y1, unused);
+    expTriple(1.0f, x0, x1, 0.0f, y0, y1, unused);
 }
 
 const float kExpScale = -6.125f;  // exp(-0.5 x 3.5^2 x Q)
@@ -167,7 +169,6 @@ inline void walkRun(const Run& run, long pix, float e0, float r0, float g0, floa
 template <class Sink>
 inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
     const float DDQ = 2 * it.a;
-    const float s = kExpScale;
     float wsum = 0;
     int y = PtexUtils::max(it.v1, 0);
     const int vhi = PtexUtils::min(it.v2, it.rowlen);
@@ -176,7 +177,7 @@ inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
         if (!findRun(it, y, DDQ, run)) continue;
         // g = exp(s DDQ) rides along in the third lane
         float e, r, g;
-        expTriple(s * run.Q, s * run.DQ, s * DDQ, e, r, g);
+        expTriple(kExpScale, run.Q, run.DQ, DDQ, e, r, g);
         const long pix = long(y) * it.rowlen + run.x;
         // wide loads read a byte past the texel: all but the storage's last texel may
         if (Sink::kWide && (y < it.rowlen - 1 || run.x2 < it.rowlen))
