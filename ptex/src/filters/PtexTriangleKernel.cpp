@@ -281,12 +281,15 @@ template <typename T, int NC>
 #if defined(__SSE2__)
     constexpr bool kVector = NC >= 2 && (std::is_same_v<T, uint8_t> || std::is_same_v<T, float>);
     if constexpr (kVector) {
-        alignas(16) float a[4] = {0, 0, 0, 0};
-        for (int c = 0; c < NC; c++) a[c] = dst[c];
-        VectorSink<T, NC> sink{static_cast<const T*>(data), nullptr, nTxChan, _mm_load_ps(a)};
+        VectorSink<T, NC> sink{static_cast<const T*>(data), nullptr, nTxChan,
+                               loadTexel<float, NC>(dst)};
         const float wsum = forEachIter(its, count, wscale, sink);
-        _mm_store_ps(a, sink.acc);
-        for (int c = 0; c < NC; c++) dst[c] = a[c];
+        if constexpr (NC == 4) {
+            _mm_storeu_ps(dst, sink.acc);
+        } else {
+            _mm_storel_pi(reinterpret_cast<__m64*>(dst), sink.acc);
+            if constexpr (NC == 3) _mm_store_ss(dst + 2, _mm_movehl_ps(sink.acc, sink.acc));
+        }
         return wsum;
     }
 #endif
