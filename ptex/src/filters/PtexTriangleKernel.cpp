@@ -17,19 +17,24 @@ namespace PtexFilterImpl {
 namespace {
 
 #if defined(__SSE2__)
-// Range reduction by ln 2 in two parts, then a degree-7 polynomial: within a
+// Range reduction by ln 2 in two parts, then a degree-6 polynomial: within a
 // couple of float roundings of expf, and inline instead of two library calls.
 // The constants are three-lane vectors in memory so that they are used as
 // operands (a splat would be rebuilt in a register each time).
 alignas(16) const float kExpC[][4] = {
 #define PTEX_EXP_C(x) \
     { x, x, x, 0 }
-    PTEX_EXP_C(-87.0f),           PTEX_EXP_C(88.0f),
-    PTEX_EXP_C(1.44269504f),      PTEX_EXP_C(0.693359375f),
-    PTEX_EXP_C(2.12194440e-4f),   PTEX_EXP_C(1.9875691500e-4f),
-    PTEX_EXP_C(1.3981999507e-3f), PTEX_EXP_C(8.3334519073e-3f),
-    PTEX_EXP_C(4.1665795894e-2f), PTEX_EXP_C(1.6666665459e-1f),
-    PTEX_EXP_C(5.0000001201e-1f), PTEX_EXP_C(1.0f),
+    PTEX_EXP_C(-87.0f),
+    PTEX_EXP_C(88.0f),
+    PTEX_EXP_C(1.44269504f),
+    PTEX_EXP_C(0.693359375f),
+    PTEX_EXP_C(2.12194440e-4f),
+    PTEX_EXP_C(1.3981999507e-3f),
+    PTEX_EXP_C(8.3334519073e-3f),
+    PTEX_EXP_C(4.1665795894e-2f),
+    PTEX_EXP_C(1.6666665459e-1f),
+    PTEX_EXP_C(5.0000001201e-1f),
+    PTEX_EXP_C(1.0f),
 #undef PTEX_EXP_C
 };
 inline __m128 expC(int i) {
@@ -45,8 +50,7 @@ inline __m128 expPs(__m128 x) {
     p = _mm_add_ps(_mm_mul_ps(p, f), expC(7));
     p = _mm_add_ps(_mm_mul_ps(p, f), expC(8));
     p = _mm_add_ps(_mm_mul_ps(p, f), expC(9));
-    p = _mm_add_ps(_mm_mul_ps(p, f), expC(10));
-    p = _mm_add_ps(_mm_add_ps(_mm_mul_ps(p, _mm_mul_ps(f, f)), f), expC(11));
+    p = _mm_add_ps(_mm_add_ps(_mm_mul_ps(p, _mm_mul_ps(f, f)), f), expC(10));
     const __m128 pow2n =
         _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(n, _mm_set1_epi32(127)), 23));
     return _mm_mul_ps(p, pow2n);
