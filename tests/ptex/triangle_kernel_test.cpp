@@ -27,7 +27,7 @@ TEST(TriangleKernel, ExpAndCeilHelpers) {
 
     const float x[12] = {0, 0.25f, 1, -0.25f, -1, 0.999f, 2.0001f, -3.5f, 1e9f, -1e9f, 7, 0.5f};
     int r[12];
-    ceilScaled12(x, 4.0f, 1.0f / 3.0f, r);
+    ceilScaled12(x, 4.0f, 1.0f / 3.0f, r, r + 6);
     for (int i = 0; i < 12; i++) {
         const float v = x[i] * 4.0f - 1.0f / 3.0f;
         EXPECT_EQ(r[i], int(std::ceil(std::fmax(-1073741824.0f, std::fmin(v, 1073741824.0f)))))
@@ -39,9 +39,9 @@ TEST(TriangleKernel, ExpAndCeilHelpers) {
 template <typename T>
 float plainSum(const TriIter& it, float wscale, const T* d, int nChan, int nTx, float* acc) {
     float wsum = 0;
-    for (int y = std::max(it.v1, 0); y < std::min(it.v2, it.rowlen); y++) {
-        const int x1 = std::max({it.u1, it.rowlen - y - it.w2, 0});
-        const int x2 = std::min({it.u2, it.rowlen - y - it.w1, it.rowlen});
+    for (int y = std::max(it.v1(), 0); y < std::min(it.v2(), it.rowlen); y++) {
+        const int x1 = std::max({it.u1(), it.rowlen - y - it.w2(), 0});
+        const int x2 = std::min({it.u2(), it.rowlen - y - it.w1(), it.rowlen});
         if (x2 <= x1) continue;
         const float U = float(x1) - it.cu, V = float(y) - it.cv;
         float DQ = it.a * (2 * U + 1) + it.b * V, Q = it.a * U * U + (it.b * U + it.c * V) * V;
@@ -78,12 +78,12 @@ void checkAgainstPlain(Ptex::DataType dt, int nChan, int nTx) {
         it.a = cs * cs / (r1 * r1) + sn * sn / (r2 * r2);
         it.c = sn * sn / (r1 * r1) + cs * cs / (r2 * r2);
         it.b = 2 * cs * sn * (1 / (r1 * r1) - 1 / (r2 * r2));
-        it.u1 = int(it.cu - r1) - 1;
-        it.u2 = int(it.cu + r1) + 2;
-        it.v1 = int(it.cv - r1) - 1;
-        it.v2 = int(it.cv + r1) + 2;
-        it.w1 = -N - int(rnd() * 4);
-        it.w2 = N + int(rnd() * 4);
+        it.range[0] = int(it.cu - r1) - 1;
+        it.range[1] = int(it.cu + r1) + 2;
+        it.range[2] = int(it.cv - r1) - 1;
+        it.range[3] = int(it.cv + r1) + 2;
+        it.range[4] = -N - int(rnd() * 4);
+        it.range[5] = N + int(rnd() * 4);
         const float wscale = 1.0f / float(N * N);
         float want[4] = {0, 0, 0, 0}, got[4] = {0, 0, 0, 0};
         const float ws = plainSum(it, wscale, data.get(), nChan, nTx, want);

@@ -227,33 +227,20 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
     // tap ranges of the even texels, then of the odd ones (the kernel reflected
     // across the diagonal: u -> 1-v, v -> 1-u, w -> -w)
     const float x[12] = {u1, u2, v1, v2, w1, w2, 1 - v2, 1 - v1, 1 - u2, 1 - u1, -w2, -w1};
-    int r[12];
-    PtexFilterImpl::ceilScaled12(x, Nf, t, r);
     using PtexFilterImpl::TriIter;
     TriIter it[2];
     TriIter& ev = it[0];
+    TriIter& od = it[1];
+    PtexFilterImpl::ceilScaled12(x, Nf, t, ev.range, od.range);
     ev.rowlen = N;
     ev.cu = k.u * Nf - t;
     ev.cv = k.v * Nf - t;
-    ev.u1 = r[0];
-    ev.u2 = r[1];
-    ev.v1 = r[2];
-    ev.v2 = r[3];
-    ev.w1 = r[4];
-    ev.w2 = r[5];
     ev.a = a;
     ev.b = b;
     ev.c = c;
-    TriIter& od = it[1];
     od.rowlen = N;
     od.cu = (1 - k.v) * Nf - t;
     od.cv = (1 - k.u) * Nf - t;
-    od.u1 = r[6];
-    od.u2 = r[7];
-    od.v1 = r[8];
-    od.v2 = r[9];
-    od.w1 = r[10];
-    od.w2 = r[11];
     od.a = c;
     od.b = b;
     od.c = a;
@@ -274,10 +261,10 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
             const int ntu = N / T;
             for (const TriIter& i : it) {
                 if (!i.valid()) continue;
-                const int tv1 = PtexUtils::max(i.v1, 0) / T,
-                          tv2 = (PtexUtils::min(i.v2, N) - 1) / T;
-                const int tu1 = PtexUtils::max(i.u1, 0) / T,
-                          tu2 = (PtexUtils::min(i.u2, N) - 1) / T;
+                const int tv1 = PtexUtils::max(i.v1(), 0) / T,
+                          tv2 = (PtexUtils::min(i.v2(), N) - 1) / T;
+                const int tu1 = PtexUtils::max(i.u1(), 0) / T,
+                          tu2 = (PtexUtils::min(i.u2(), N) - 1) / T;
                 for (int tv = tv1; tv <= tv2; tv++) {
                     for (int tu = tu1; tu <= tu2; tu++) {
                         const int ou = tu * T, ov = tv * T, wo = (N - T) - ou - ov;
@@ -285,12 +272,13 @@ void PtexTriangleFilter::apply(Kernel& k, int faceid, const Ptex::FaceInfo& f) {
                         ti.rowlen = T;
                         ti.cu = i.cu - float(ou);
                         ti.cv = i.cv - float(ov);
-                        ti.u1 = PtexUtils::max(0, i.u1 - ou);
-                        ti.u2 = PtexUtils::min(i.u2 - ou, T);
-                        ti.v1 = PtexUtils::max(0, i.v1 - ov);
-                        ti.v2 = PtexUtils::min(i.v2 - ov, T);
-                        ti.w1 = i.w1 - wo;
-                        ti.w2 = i.w2 - wo;
+                        // u1, u2, v1, v2, w1, w2 within the tile
+                        ti.range[0] = PtexUtils::max(0, i.u1() - ou);
+                        ti.range[1] = PtexUtils::min(i.u2() - ou, T);
+                        ti.range[2] = PtexUtils::max(0, i.v1() - ov);
+                        ti.range[3] = PtexUtils::min(i.v2() - ov, T);
+                        ti.range[4] = i.w1() - wo;
+                        ti.range[5] = i.w2() - wo;
                         if (!ti.valid()) continue;
                         const PtexFilterImpl::TileView tile(d, tv * ntu + tu);
                         if (tile.kind() == DataKind::constant) {

@@ -108,8 +108,8 @@ struct Run {
 };
 inline bool findRun(const TriIter& it, int y, float DDQ, Run& run) {
     const int xw = it.rowlen - y;
-    int x = PtexUtils::max(PtexUtils::max(it.u1, xw - it.w2), 0);
-    const int x2 = PtexUtils::min(PtexUtils::min(it.u2, xw - it.w1), it.rowlen);
+    int x = PtexUtils::max(PtexUtils::max(it.u1(), xw - it.w2()), 0);
+    const int x2 = PtexUtils::min(PtexUtils::min(it.u2(), xw - it.w1()), it.rowlen);
     if (x2 <= x) return false;
     const float U = float(x) - it.cu, V = float(y) - it.cv;
     float DQ = it.a * (2 * U + 1) + it.b * V;
@@ -174,8 +174,8 @@ template <class Sink>
 inline float forEachTexel(const TriIter& it, float wscale, Sink& sink) {
     const float DDQ = 2 * it.a;
     float wsum = 0;
-    int y = PtexUtils::max(it.v1, 0);
-    const int vhi = PtexUtils::min(it.v2, it.rowlen);
+    int y = PtexUtils::max(it.v1(), 0);
+    const int vhi = PtexUtils::min(it.v2(), it.rowlen);
     for (; y < vhi; y++) {
         Run run;
         if (!findRun(it, y, DDQ, run)) continue;
@@ -348,23 +348,29 @@ float applyTriangle(const TriIter* its, int count, float wscale, float* dst, con
 
 #if defined(__SSE2__)
 // Four at a time: the scaling is the same float arithmetic as the scalar form.
-void ceilScaled12(const float* x, float scale, float sub, int* out) {
+void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1) {
     const __m128 sc = _mm_set1_ps(scale), sb = _mm_set1_ps(sub);
     const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
-    for (int i = 0; i < 12; i += 4) {
-        __m128 v = _mm_sub_ps(_mm_mul_ps(_mm_loadu_ps(x + i), sc), sb);
+    __m128i r[3];
+    for (int i = 0; i < 3; i++) {
+        __m128 v = _mm_sub_ps(_mm_mul_ps(_mm_loadu_ps(x + 4 * i), sc), sb);
         v = _mm_min_ps(_mm_max_ps(v, lo), hi);
         const __m128i t = _mm_cvttps_epi32(v);
         // truncation below x (positive fractions) rounds up by one: the mask is -1
         const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), v));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_sub_epi32(t, up));
+        r[i] = _mm_sub_epi32(t, up);
     }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out0), r[0]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out0 + 4), r[1]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out1), _mm_unpackhi_epi64(r[1], r[1]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2), r[2]);
 }
 #else
-void ceilScaled12(const float* x, float scale, float sub, int* out) {
-    for (int i = 0; i < 12; i++)
-        out[i] = PtexUtils::ceilToInt(
-            PtexUtils::clamp(x[i] * scale - sub, -1073741824.0f, 1073741824.0f));
+void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1) {
+    for (int i = 0; i < 12; i++) {
+        const float v = PtexUtils::clamp(x[i] * scale - sub, -1073741824.0f, 1073741824.0f);
+        *(i < 6 ? out0 + i : out1 + (i - 6)) = PtexUtils::ceilToInt(v);
+    }
 }
 #endif
 

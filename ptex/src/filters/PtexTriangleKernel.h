@@ -11,8 +11,8 @@
 //   raw value) x exp(-6.125 Q) x wscale for c < nChan; returns the sum of those weights. data
 //   points at the first evaluated channel of texel 0; texels are nTxChan samples apart.
 // triangleWeight(its, count, wscale): the same sum of weights, reading no data.
-// ceilScaled12(x, scale, sub, out): out[i] = ceil(x[i] scale - sub) for 12
-//   values, each clamped to +-2^30 first.
+// ceilScaled12(x, scale, sub, out0, out1): ceil(x[i] scale - sub), each value
+//   clamped to +-2^30 first, for 12 values: the first six to out0, the rest to out1.
 // expPair(x0, x1, y0, y1): exp of two arguments at once, good to a few float
 //   roundings for x in [-87, 88] (clamped there).
 #include "Ptexture.h"
@@ -20,18 +20,25 @@
 namespace PtexFilterImpl {
 
 struct TriIter {
-    int rowlen;          // pixels per storage row
-    float cu, cv;        // ellipse centre in storage texel units
-    int u1, u2, v1, v2;  // [u1, u2), [v1, v2)
-    int w1, w2;          // (w1, w2]
-    float a, b, c;       // ellipse coefficients per texel
-    bool valid() const { return u2 > u1 && v2 > v1 && w2 > w1; }
+    int rowlen;    // pixels per storage row
+    float cu, cv;  // ellipse centre in storage texel units
+    // u1, u2, v1, v2, w1, w2 (one array, so the tap ranges are stored at once):
+    // columns [u1, u2), rows [v1, v2), w in (w1, w2]
+    int range[6];
+    float a, b, c;  // ellipse coefficients per texel
+    int u1() const { return range[0]; }
+    int u2() const { return range[1]; }
+    int v1() const { return range[2]; }
+    int v2() const { return range[3]; }
+    int w1() const { return range[4]; }
+    int w2() const { return range[5]; }
+    bool valid() const { return u2() > u1() && v2() > v1() && w2() > w1(); }
 };
 
 float applyTriangle(const TriIter* its, int count, float wscale, float* dst, const void* data,
                     Ptex::DataType dt, int nChan, int nTxChan);
 float triangleWeight(const TriIter* its, int count, float wscale);
-void ceilScaled12(const float* x, float scale, float sub, int* out);
+void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1);
 void expPair(float x0, float x1, float& y0, float& y1);
 
 }  // namespace PtexFilterImpl
