@@ -346,34 +346,6 @@ float applyTriangle(const TriIter* its, int count, float wscale, float* dst, con
     return 0.0f;
 }
 
-#if defined(__SSE2__)
-// Four at a time: the scaling is the same float arithmetic as the scalar form.
-void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1) {
-    const __m128 sc = _mm_set1_ps(scale), sb = _mm_set1_ps(sub);
-    const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
-    __m128i r[3];
-    for (int i = 0; i < 3; i++) {
-        __m128 v = _mm_sub_ps(_mm_mul_ps(_mm_loadu_ps(x + 4 * i), sc), sb);
-        v = _mm_min_ps(_mm_max_ps(v, lo), hi);
-        const __m128i t = _mm_cvttps_epi32(v);
-        // truncation below x (positive fractions) rounds up by one: the mask is -1
-        const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), v));
-        r[i] = _mm_sub_epi32(t, up);
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out0), r[0]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out0 + 4), r[1]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out1), _mm_unpackhi_epi64(r[1], r[1]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2), r[2]);
-}
-#else
-void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1) {
-    for (int i = 0; i < 12; i++) {
-        const float v = PtexUtils::clamp(x[i] * scale - sub, -1073741824.0f, 1073741824.0f);
-        *(i < 6 ? out0 + i : out1 + (i - 6)) = PtexUtils::ceilToInt(v);
-    }
-}
-#endif
-
 void expPair(float x0, float x1, float& y0, float& y1) {
     expPairInline(x0, x1, y0, y1);
 }

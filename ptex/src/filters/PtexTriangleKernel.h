@@ -15,7 +15,12 @@
 //   clamped to +-2^30 first, for 12 values: the first six to out0, the rest to out1.
 // expPair(x0, x1, y0, y1): exp of two arguments at once, good to a few float
 //   roundings for x in [-87, 88] (clamped there).
+#include "PtexUtils.h"
 #include "Ptexture.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace PtexFilterImpl {
 
@@ -38,8 +43,33 @@ struct TriIter {
 float applyTriangle(const TriIter* its, int count, float wscale, float* dst, const void* data,
                     Ptex::DataType dt, int nChan, int nTxChan);
 float triangleWeight(const TriIter* its, int count, float wscale);
-void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1);
 void expPair(float x0, float x1, float& y0, float& y1);
+
+// Inline (once per face piece), four at a time: the scaling is the same float
+// arithmetic as the scalar form.
+inline void ceilScaled12(const float* x, float scale, float sub, int* out0, int* out1) {
+#if defined(__SSE2__)
+    const __m128 sc = _mm_set1_ps(scale), sb = _mm_set1_ps(sub);
+    const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
+    auto ceil4 = [&](const float* p) {
+        const __m128 v =
+            _mm_min_ps(_mm_max_ps(_mm_sub_ps(_mm_mul_ps(_mm_loadu_ps(p), sc), sb), lo), hi);
+        const __m128i t = _mm_cvttps_epi32(v);
+        // truncation below x (positive fractions) rounds up by one: the mask is -1
+        return _mm_sub_epi32(t, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), v)));
+    };
+    const __m128i r0 = ceil4(x), r1 = ceil4(x + 4), r2 = ceil4(x + 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out0), r0);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out0 + 4), r1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out1), _mm_unpackhi_epi64(r1, r1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out1 + 2), r2);
+#else
+    for (int i = 0; i < 12; i++) {
+        const float v = PtexUtils::clamp(x[i] * scale - sub, -1073741824.0f, 1073741824.0f);
+        *(i < 6 ? out0 + i : out1 + (i - 6)) = PtexUtils::ceilToInt(v);
+    }
+#endif
+}
 
 }  // namespace PtexFilterImpl
 
