@@ -7,14 +7,15 @@
 //   a U^2 + b U V + c V^2 around (cu, cv), all in texel units of a row of
 //   rowlen texels.
 // applyTriangle(its, count, wscale, dst, data, dt, nChan, nTxChan): for each
-//   texel of the valid ones of count iterators inside the ellipse (Q < 1), dst[c] += sample c (its
-//   raw value) x exp(-6.125 Q) x wscale for c < nChan; returns the sum of those weights. data
-//   points at the first evaluated channel of texel 0; texels are nTxChan samples apart.
+//   texel inside the ellipse (Q < 1) of the valid ones of count iterators,
+//   dst[c] += sample c (its raw value) x exp(-6.125 Q) x wscale for c < nChan;
+//   returns the sum of those weights. data points at the first evaluated
+//   channel of texel 0; texels are nTxChan samples apart.
 // triangleWeight(its, count, wscale): the same sum of weights, reading no data.
 // ceilScaled12(x, scale, sub, out0, out1): ceil(x[i] scale - sub), each value
 //   clamped to +-2^30 first, for 12 values: the first six to out0, the rest to out1.
-// expPair(x0, x1, y0, y1): exp of two arguments at once, good to a few float
-//   roundings for x in [-87, 88] (clamped there).
+// expPair(x0, x1, y0, y1): exp of two arguments at once, within 2.5e-7
+//   (relative) for x in [-87, 88] (clamped there).
 #include "PtexUtils.h"
 #include "Ptexture.h"
 
