@@ -253,7 +253,8 @@ inline __m128 loadTexel(const T* p) {
     } else if constexpr (NC == 4) {
         return _mm_loadu_ps(p);
     } else {
-        const __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+        // two floats through the unaligned 64-bit load
+        const __m128 lo = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
         if constexpr (NC == 2) return lo;
         return _mm_movelh_ps(lo, _mm_load_ss(p + 2));
     }
@@ -291,7 +292,7 @@ template <typename T, int NC>
         if constexpr (NC == 4) {
             _mm_storeu_ps(dst, sink.acc);
         } else {
-            _mm_storel_pi(reinterpret_cast<__m64*>(dst), sink.acc);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_castps_si128(sink.acc));
             if constexpr (NC == 3) _mm_store_ss(dst + 2, _mm_movehl_ps(sink.acc, sink.acc));
         }
         return wsum;
