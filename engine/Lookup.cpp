@@ -131,25 +131,38 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, ShadeCounts& c
             P = map->mapHitPoint(sc, P);
     }
 
-    FaceQuery q;
-    q.renderFace = sc.hitFaceIndex;
-    q.P = P;
-    q.meshType = static_cast<int>(frame.texture()->meshType());
-    q.numPtexFaces = frame.texture()->numFaces();
-    // The host path of a quad file needs the face-start table: built here, so
-    // that a refusal is told apart from a point that does not map.
-    if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
-        ++counts.n[kAllocationRefused];
-        return fallback;
-    }
+    // The own model's render triangles have their face basis made at the load; the
+    // sub-faces of a non-quad, and the host's mesh, are mapped here in full.
     FaceMapping fm;
-    const int reverse = params_.reverseVertices;
-    const bool mapped =
-        origMesh ? mapToFace(MeshSource(*origMesh, reverse), q, fm)
-                 : mapToFace(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q, fm);
-    if (!mapped) {
+    FaceBasisTable::Status status = FaceBasisTable::kAbsent;
+    const FaceBasis* basis = origMesh ? frame.faceBases().find(sc.hitFaceIndex, status) : nullptr;
+    if (basis) {
+        mapPoint(*basis, P, fm);
+    } else if (status == FaceBasisTable::kUnmappable) {
         ++counts.n[kUnmappable];
         return fallback;
+    } else {
+        FaceQuery q;
+        q.renderFace = sc.hitFaceIndex;
+        q.P = P;
+        q.meshType = frame.meshType();
+        q.numPtexFaces = frame.numPtexFaces();
+        // The host path of a quad file needs the face-start table: built here, so
+        // that a refusal is told apart from a point that does not map.
+        if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
+            ++counts.n[kAllocationRefused];
+            return fallback;
+        }
+        const int reverse = params_.reverseVertices;
+        const bool mapped =
+            origMesh
+                ? mapToFace(MeshSource(*origMesh, reverse), q, fm)
+                : mapToFace(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q, fm);
+        if (!mapped) {
+            ++counts.n[kUnmappable];
+            return fallback;
+        }
+        basis = &fm.basis;
     }
     counts.n[kFacesTouched] += frame.touchFace(fm.faceId);
 
@@ -157,7 +170,7 @@ ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, ShadeCounts& c
         if (auto* world = ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit)) {
             const ZUtils::Vector3f q1 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdx), sc);
             const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
-            mapFootprint(fm, q1 - P, q2 - P);
+            mapFootprint(*basis, q1 - P, q2 - P, fm);
             if (sc.rayFlags & ZUtils::RAY_FLAG_FILTER_SCALE_MASK) {
                 if (const auto* fs =
                         ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {

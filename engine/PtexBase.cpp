@@ -88,8 +88,10 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
         if (progress) progress->warning("%s", error.c_str());
         return;
     }
+    frame.meshType_ = static_cast<int>(frame.texture_->meshType());
+    frame.numPtexFaces_ = frame.texture_->numFaces();
     // The touched-face set; refused, the frame counts no faces.
-    if (const int faces = frame.texture_->numFaces(); faces > 0) {
+    if (const int faces = frame.numPtexFaces_; faces > 0) {
         frame.touched_.reset(new (std::nothrow) std::atomic<uint64_t>[(size_t(faces) + 63) / 64]());
         if (frame.touched_) frame.touchedFaces_ = faces;
     }
@@ -117,4 +119,8 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     frame.ready_ = prepareChannels(params_, frame.texture_->numChannels(),
                                    frame.texture_->alphaChannel(), frame.channels_);
     frame.origMesh_ = buildMesh(frameTime);
+    if (frame.origMesh_) {
+        frame.faceBases_.build(*frame.origMesh_, params_.reverseVertices, frame.meshType_,
+                               frame.numPtexFaces_);
+    }
 }

@@ -1,7 +1,8 @@
 // TextureFrame: everything one frame of a texture instance holds, owned as one
 // unit: the instance's reference on the shared cache, the opened texture, one
 // filter per render thread, the original-mesh model, the host-path face-start
-// table, the channel set-up and the set of Ptex faces the lookups touched.
+// table, the channel set-up, the face bases of the model's render triangles and the
+// set of Ptex faces the lookups touched.
 //
 // PtexBase builds it in its frame load and destroys it whole when the frame is
 // released; destruction gives back the filters, the texture, the model, the
@@ -23,6 +24,7 @@
 #include "Ptexture.h"
 #include "engine/Channels.h"
 #include "engine/SharedPtexCache.h"
+#include "origmesh/FaceBasisTable.h"
 #include "origmesh/FaceStartTable.h"
 #include "origmesh/OrigMeshInterface.h"
 
@@ -43,6 +45,11 @@ public:
     }
     // The frame's own model; null: the host's mesh interface answers.
     const OrigMeshInterface* origMesh() const { return origMesh_.get(); }
+    // The face basis of every render triangle of the own model (empty without one).
+    const FaceBasisTable& faceBases() const { return faceBases_; }
+    // The texture's mesh type and face count, asked once at the load.
+    int meshType() const { return meshType_; }
+    int numPtexFaces() const { return numPtexFaces_; }
     const FaceStartTable& faceStarts() const { return faceStarts_; }
     FaceStartTable& faceStarts() { return faceStarts_; }
     const ChannelSetup& channels() const { return channels_; }
@@ -63,9 +70,12 @@ private:
     SharedCacheLease cache_;
     FaceStartTable faceStarts_;
     std::unique_ptr<OrigMeshInterface> origMesh_;
+    FaceBasisTable faceBases_;
     PtexPtr<PtexTexture> texture_;
     std::unique_ptr<PtexPtr<PtexFilter>[]> filters_;
     int threadCount_ = 0;
+    int meshType_ = 1;
+    int numPtexFaces_ = 0;
     ChannelSetup channels_;
     std::unique_ptr<std::atomic<uint64_t>[]> touched_;  // one bit per Ptex face
     int touchedFaces_ = 0;

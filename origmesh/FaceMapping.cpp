@@ -6,33 +6,9 @@
 
 using ZUtils::Vector3f;
 
-namespace {
-
-// (a, b) in the half's basis turned into Ptex face directions.
-void rotateDelta(int rot, float a, float b, float& du, float& dv) {
-    switch (rot) {
-        case 1:
-            du = -b;
-            dv = a;
-            break;
-        case 2:
-            du = -a;
-            dv = -b;
-            break;
-        case 3:
-            du = b;
-            dv = -a;
-            break;
-        default:
-            du = a;
-            dv = b;
-            break;
-    }
-}
-
-}  // namespace
-
-bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
+bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
+                   bool* pointDependent) {
+    if (pointDependent) *pointDependent = false;
     if (q.renderFace < 0 || q.renderFace >= src.numFaces()) return false;
     const int origFace = src.origFaceIndex(q.renderFace);
     if (origFace < 0 || origFace >= src.numOrigFaces()) return false;
@@ -67,6 +43,7 @@ bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
             e1 = src.cornerPosition(origFace, (rot + 1) % 4) - origin;
             e2 = src.cornerPosition(origFace, (rot + 3) % 4) - origin;
         } else if (d > 0) {
+            if (pointDependent) *pointDependent = true;
             const int n = d;
             const Vector3f centre = src.faceCenter(origFace);
             // Corners of the current sub-face; the previous and this corner roll on so
@@ -104,49 +81,9 @@ bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
 
     if (faceId < 0 || faceId >= q.numPtexFaces) return false;
 
-    const PlaneCoords st = solveInPlane(e1, e2, q.P - origin);
+    out.plane = PlaneBasis(e1, e2);
+    out.origin = origin;
     out.faceId = int(faceId);
-    out.du1 = out.dv1 = out.du2 = out.dv2 = 0.0f;
-    out.e1 = e1;
-    out.e2 = e2;
     out.rot = rot;
-    out.quad = quadType;
-    if (quadType) {
-        switch (rot) {
-            case 1:
-                out.u = 1.0f - st.t;
-                out.v = st.s;
-                break;
-            case 2:
-                out.u = 1.0f - st.s;
-                out.v = 1.0f - st.t;
-                break;
-            case 3:
-                out.u = st.t;
-                out.v = 1.0f - st.s;
-                break;
-            default:
-                out.u = st.s;
-                out.v = st.t;
-                break;
-        }
-    } else {
-        out.u = st.s;
-        out.v = st.t;
-    }
     return true;
-}
-
-void mapFootprint(FaceMapping& m, const Vector3f& d1, const Vector3f& d2) {
-    const PlaneCoords a = solveInPlane(m.e1, m.e2, d1);
-    const PlaneCoords b = solveInPlane(m.e1, m.e2, d2);
-    if (m.quad) {
-        rotateDelta(m.rot, a.s, a.t, m.du1, m.dv1);
-        rotateDelta(m.rot, b.s, b.t, m.du2, m.dv2);
-    } else {
-        m.du1 = a.s;
-        m.dv1 = a.t;
-        m.du2 = b.s;
-        m.dv2 = b.t;
-    }
 }

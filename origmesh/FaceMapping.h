@@ -10,36 +10,27 @@
 //   meshType (the texture's PtexTexture::meshType(): 1 quad, otherwise triangle),
 //   numPtexFaces (the texture's numFaces()).
 //
+// struct FaceBasis: faceId and the face half the point lies in: origin, plane (e1, e2
+//   and their products) and rot (0 for a triangle-type face).
+//
 // struct FaceMapping: faceId, u, v, du1, dv1, du2, dv2 (footprint, zero until
-//   mapFootprint), and the face basis (e1, e2, rot, quad) that mapFootprint needs.
+//   mapFootprint), and the basis that mapFootprint needs.
 //
-// bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out)
-//   False (no result: the caller shades its failure colour) when
-//   - renderFace is outside [0, src.numFaces());
-//   - its original face is outside [0, src.numOrigFaces()) (the degree of such a face
-//     is never asked);
-//   - the own model was built for the other mesh type than the texture's;
-//   - quad type: the face has no Ptex face start (host table not buildable), or a
-//     degree of 0 or less (no sub-faces to map onto);
-//   - the Ptex face id found is negative or not below numPtexFaces.
-//   Quad type, degree 4: the corner m missing from the render triangle picks the half
-//   (rot = (m + 2) mod 4); a degenerate quad with all four corners in the triangle
-//   takes m = 3. Other degrees: the first sub-face whose quad holds P (the last one
-//   untested), its half by the triangle test (rot 1 or 3). (s, t) = solveInPlane in
-//   the half's basis, then (u, v) by rot: 0 (s, t), 1 (1 - t, s), 2 (1 - s, 1 - t),
-//   3 (t, 1 - s). Triangle type: F = original face, (u, v) = (s, t) in the basis of
-//   its three corners. u and v are not clamped. The footprint is left zero.
+// bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
+//                    bool* pointDependent = nullptr)
+//   The face and half of mapToFace below, without the solve; false where mapToFace
+//   gives no result. *pointDependent (when asked) tells whether another point of the
+//   same render triangle may get another basis (the sub-faces of a non-quad): without
+//   it, the basis found serves every point of the triangle (see FaceBasisTable.h).
 //
-// void mapFootprint(FaceMapping& m, const Vector3f& d1, const Vector3f& d2)
-//   Expresses the offsets d1, d2 (mesh-space neighbour positions minus P) in the basis
-//   found by mapToFace, turned by the same rotation (quad: 0 (a, b), 1 (-b, a),
-//   2 (-a, -b), 3 (b, -a)), into (du1, dv1) and (du2, dv2). Call only after mapToFace
-//   gave true.
+// void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceMapping& out)
+//   faceId, (u, v) of P in the basis, footprint zero.
 //
 // Per-shading-point: no allocation except the host-path face-start table once per
 // frame (inside src.ptexFaceStart), constant stack, safe on all threads at once.
 
 #include "origmesh/MeshSource.h"
+#include "origmesh/PlaneSolve.h"
 #include "zento/Vector.h"
 
 struct FaceQuery {
@@ -49,16 +40,83 @@ struct FaceQuery {
     int numPtexFaces = 0;
 };
 
+struct FaceBasis {
+    PlaneBasis plane;
+    ZUtils::Vector3f origin;
+    int faceId = -1;
+    int rot = 0;
+};
+
 struct FaceMapping {
     int faceId = -1;
     float u = 0.0f, v = 0.0f;
     float du1 = 0.0f, dv1 = 0.0f, du2 = 0.0f, dv2 = 0.0f;
-    // Basis of the face half the point lies in.
-    ZUtils::Vector3f e1, e2;
-    int rot = 0;
-    bool quad = true;
+    FaceBasis basis;
 };
 
-bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out);
+bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
+                   bool* pointDependent = nullptr);
 
-void mapFootprint(FaceMapping& m, const ZUtils::Vector3f& d1, const ZUtils::Vector3f& d2);
+// (s, t) in a half's basis turned into Ptex face coordinates; (a, b) offsets likewise.
+inline void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceMapping& out) {
+    const PlaneCoords st = b.plane.solve(P - b.origin);
+    out.faceId = b.faceId;
+    out.du1 = out.dv1 = out.du2 = out.dv2 = 0.0f;
+    switch (b.rot) {
+        case 1:
+            out.u = 1.0f - st.t;
+            out.v = st.s;
+            break;
+        case 2:
+            out.u = 1.0f - st.s;
+            out.v = 1.0f - st.t;
+            break;
+        case 3:
+            out.u = st.t;
+            out.v = 1.0f - st.s;
+            break;
+        default:
+            out.u = st.s;
+            out.v = st.t;
+            break;
+    }
+}
+
+inline void rotateDelta(int rot, float a, float b, float& du, float& dv) {
+    switch (rot) {
+        case 1:
+            du = -b;
+            dv = a;
+            break;
+        case 2:
+            du = -a;
+            dv = -b;
+            break;
+        case 3:
+            du = b;
+            dv = -a;
+            break;
+        default:
+            du = a;
+            dv = b;
+            break;
+    }
+}
+
+inline void mapFootprint(const FaceBasis& b, const ZUtils::Vector3f& d1, const ZUtils::Vector3f& d2,
+                         FaceMapping& out) {
+    const PlaneCoords a1 = b.plane.solve(d1);
+    const PlaneCoords a2 = b.plane.solve(d2);
+    rotateDelta(b.rot, a1.s, a1.t, out.du1, out.dv1);
+    rotateDelta(b.rot, a2.s, a2.t, out.du2, out.dv2);
+}
+
+inline bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
+    if (!findFaceBasis(src, q, out.basis)) return false;
+    mapPoint(out.basis, q.P, out);
+    return true;
+}
+
+inline void mapFootprint(FaceMapping& m, const ZUtils::Vector3f& d1, const ZUtils::Vector3f& d2) {
+    mapFootprint(m.basis, d1, d2, m);
+}

@@ -4,31 +4,13 @@
 
 using ZUtils::Vector3f;
 
-namespace {
-
-double dotd(const Vector3f& a, const Vector3f& b) {
-    return double(a.x) * double(b.x) + double(a.y) * double(b.y) + double(a.z) * double(b.z);
-}
-
-}  // namespace
-
-PlaneCoords solveInPlane(const Vector3f& e1, const Vector3f& e2, const Vector3f& p) {
-    const double d11 = dotd(e1, e1);
-    const double d22 = dotd(e2, e2);
-    const double d12 = dotd(e1, e2);
-    const double p1 = dotd(e1, p);
-    const double p2 = dotd(e2, p);
-    const double det = d11 * d22 - d12 * d12;
+PlaneBasis::PlaneBasis(const Vector3f& a, const Vector3f& b)
+    : d11(dot(a, a)), d22(dot(b, b)), d12(dot(a, b)), e1(a), e2(b) {
+    det = d11 * d22 - d12 * d12;
     // Relative to the basis size: a fixed bound would call every small face degenerate.
     // Written so that a zero vector (det = bound = 0) and NaN both count as degenerate.
     const double absDet = std::fabs(det);
-    if (!(absDet > 0.0) || absDet < 1e-12 * d11 * d22 || !std::isfinite(absDet)) {
-        return {};
-    }
-    PlaneCoords r;
-    r.s = float((d22 * p1 - d12 * p2) / det);
-    r.t = float((d11 * p2 - d12 * p1) / det);
-    return r;
+    if (!(absDet > 0.0) || absDet < 1e-12 * d11 * d22 || !std::isfinite(absDet)) det = 0.0;
 }
 
 bool insideTriangle(const Vector3f& p, const Vector3f& a0, const Vector3f& a1, const Vector3f& a2) {

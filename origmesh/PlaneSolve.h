@@ -10,6 +10,10 @@
 //   zero or the products are not finite. The test is relative to the basis size, so
 //   faces of any scale (millimetre edges in a metre scene) map alike.
 //
+// PlaneBasis(e1, e2): the products of a basis that do not depend on the point, made
+//   once for several solves in the same basis (a face half, its footprint offsets).
+//   solve(p) gives solveInPlane(e1, e2, p) bit for bit; det is 0 for a degenerate basis.
+//
 // bool insideTriangle(p, a0, a1, a2)
 //   (s, t) = solveInPlane(a1 - a0, a2 - a0, p - a0); true when s >= 0, t >= 0 and
 //   s + t <= 1 (boundaries inclusive). A degenerate triangle contains every point.
@@ -24,8 +28,28 @@ struct PlaneCoords {
     float t = 0.0f;
 };
 
-PlaneCoords solveInPlane(const ZUtils::Vector3f& e1, const ZUtils::Vector3f& e2,
-                         const ZUtils::Vector3f& p);
+struct PlaneBasis {
+    double d11 = 0.0, d22 = 0.0, d12 = 0.0, det = 0.0;
+    ZUtils::Vector3f e1, e2;
+
+    PlaneBasis() = default;
+    PlaneBasis(const ZUtils::Vector3f& e1, const ZUtils::Vector3f& e2);
+
+    PlaneCoords solve(const ZUtils::Vector3f& p) const {
+        if (det == 0.0) return {};
+        const double p1 = dot(e1, p), p2 = dot(e2, p);
+        return {float((d22 * p1 - d12 * p2) / det), float((d11 * p2 - d12 * p1) / det)};
+    }
+    // In double from the float components, in the order every solve uses.
+    static double dot(const ZUtils::Vector3f& a, const ZUtils::Vector3f& b) {
+        return double(a.x) * double(b.x) + double(a.y) * double(b.y) + double(a.z) * double(b.z);
+    }
+};
+
+inline PlaneCoords solveInPlane(const ZUtils::Vector3f& e1, const ZUtils::Vector3f& e2,
+                                const ZUtils::Vector3f& p) {
+    return PlaneBasis(e1, e2).solve(p);
+}
 
 bool insideTriangle(const ZUtils::Vector3f& p, const ZUtils::Vector3f& a0,
                     const ZUtils::Vector3f& a1, const ZUtils::Vector3f& a2);

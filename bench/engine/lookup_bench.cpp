@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <new>
 #include <string>
@@ -220,18 +221,6 @@ void getTexColor(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-BENCHMARK(getTexColor)
-    ->ArgNames({"hit", "bicubic", "own"})
-    ->Args({1, 0, 1})
-    ->Args({0, 0, 1})
-    ->Args({0, 1, 1})
-    ->Args({1, 0, 0})
-    ->Args({0, 0, 0})
-    ->Args({0, 1, 0})
-    ->Threads(1)
-    ->Threads(2)
-    ->UseRealTime();
-
 // The recorded filter calls of the misses above, into a filter of this thread's own.
 void bareEval(benchmark::State& state) {
     World& w = world();
@@ -260,8 +249,44 @@ void bareEval(benchmark::State& state) {
     filter->release();
 }
 
-BENCHMARK(bareEval)->ArgNames({"bicubic"})->Arg(0)->Arg(1)->Threads(1)->Threads(2)->UseRealTime();
+// calls > 0: every benchmark runs exactly that many calls per thread, so that two
+// runs under callgrind differing only in the count give the instructions per call.
+void registerBenchmarks(long calls) {
+    auto* lookup = benchmark::RegisterBenchmark("getTexColor", getTexColor)
+                       ->ArgNames({"hit", "bicubic", "own"})
+                       ->Args({1, 0, 1})
+                       ->Args({0, 0, 1})
+                       ->Args({0, 1, 1})
+                       ->Args({1, 0, 0})
+                       ->Args({0, 0, 0})
+                       ->Args({0, 1, 0});
+    auto* bare =
+        benchmark::RegisterBenchmark("bareEval", bareEval)->ArgNames({"bicubic"})->Arg(0)->Arg(1);
+    for (auto* b : {lookup, bare}) {
+        b->Threads(1)->Threads(2)->UseRealTime();
+        if (calls > 0) b->Iterations(calls);
+    }
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// --calls=N (this program's own option) fixes the calls per benchmark; see
+// bench/engine/lookup-instr, which counts instructions per call with it.
+int main(int argc, char** argv) {
+    long calls = 0;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--calls=", 8) == 0) {
+            calls = std::atol(argv[i] + 8);
+        } else {
+            argv[kept++] = argv[i];
+        }
+    }
+    argc = kept;
+    registerBenchmarks(calls);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

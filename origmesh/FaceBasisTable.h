@@ -1,0 +1,58 @@
+#pragma once
+// FaceBasisTable: the face basis of every render triangle of an own model, found once
+// per frame, so that a shading point maps with one solve in a basis whose products are
+// already made instead of a full face mapping (corner search, positions, products).
+//
+// void build(const OrigMeshInterface& model, int reverse, int meshType, int numPtexFaces)
+//   One entry per render triangle: findFaceBasis of the triangle with the texture's mesh
+//   type and face count. An entry is kUnmappable where the mapping gives no result and
+//   kPointDependent where the basis depends on the point (the sub-faces of a non-quad).
+//   Left empty when the table would exceed kMaxBytes or its memory is refused: every
+//   lookup then takes the full mapping.
+// const FaceBasis* find(int renderFace, Status& status) const
+//   The basis of a render triangle (status kMapped), or null with status kUnmappable
+//   (renderFace out of range, or no result) or kPointDependent / kAbsent (the caller
+//   maps the point in full).
+// reset(): frees the table (frame release).
+//
+// Frame preparation builds and resets it; shading reads it from every thread at once.
+#include <cstddef>
+#include <memory>
+
+#include "origmesh/FaceMapping.h"
+#include "origmesh/OrigMeshInterface.h"
+
+class FaceBasisTable {
+public:
+    static constexpr size_t kMaxBytes = size_t(256) << 20;
+    enum Status { kMapped, kUnmappable, kPointDependent, kAbsent };
+
+    void build(const OrigMeshInterface& model, int reverse, int meshType, int numPtexFaces);
+    void reset() {
+        bases_.reset();
+        count_ = 0;
+    }
+    bool built() const { return bases_ != nullptr; }
+
+    const FaceBasis* find(int renderFace, Status& status) const {
+        if (!bases_) {
+            status = kAbsent;
+            return nullptr;
+        }
+        if (renderFace < 0 || renderFace >= count_) {
+            status = kUnmappable;
+            return nullptr;
+        }
+        const FaceBasis& b = bases_[renderFace];
+        // faceId holds the status of entries without a basis (a basis has faceId >= 0).
+        status = b.faceId >= 0 ? kMapped : b.faceId == kNoResult ? kUnmappable : kPointDependent;
+        return status == kMapped ? &b : nullptr;
+    }
+
+private:
+    static constexpr int kNoResult = -1;
+    static constexpr int kPerPoint = -2;
+
+    std::unique_ptr<FaceBasis[]> bases_;
+    int count_ = 0;
+};
