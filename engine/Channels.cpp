@@ -6,21 +6,6 @@
 #include "engine/PtexParams.h"
 #include "zento/TextureInterface.h"
 
-float alphaOne(const ChannelSetup&, const float*) {
-    return 1.0f;
-}
-
-float alphaFromChannel(const ChannelSetup& s, const float* buffer) {
-    return buffer[s.alpha - s.firstChannel];
-}
-
-float alphaFromIntensity(const ChannelSetup& s, const float* buffer) {
-    const float r = buffer[s.red - s.firstChannel];
-    const float g = buffer[s.green - s.firstChannel];
-    const float b = buffer[s.blue - s.firstChannel];
-    return (0.3f * r + 0.59f * g) + 0.11f * b;
-}
-
 bool prepareChannels(const PtexParams& p, int numChannels, int fileAlpha, ChannelSetup& s) {
     int& red = s.red;
     int& green = s.green;
@@ -72,11 +57,11 @@ bool prepareChannels(const PtexParams& p, int numChannels, int fileAlpha, Channe
     if (s.channelCount() > ChannelSetup::kMaxChannels) return false;
 
     if (p.alphaType == 0) {
-        s.alphaFunction = &alphaOne;
+        s.alphaRule = AlphaRule::kOne;
     } else if (p.alphaType == 1 && alpha != -1) {
-        s.alphaFunction = &alphaFromChannel;
+        s.alphaRule = AlphaRule::kChannel;
     } else {
-        s.alphaFunction = &alphaFromIntensity;
+        s.alphaRule = AlphaRule::kIntensity;
     }
     return true;
 }
@@ -95,14 +80,12 @@ inline float toLinear(float v, int colorSpace, bool gammaActive, float inverseGa
 
 }  // namespace
 
-ZUtils::AColor mapChannels(const ChannelSetup& s, const PtexParams& params, const float* buffer,
-                           const ZUtils::ShadeContext& sc) {
+ZUtils::AColor convertColor(const PtexParams& params, const ChannelSetup& s, float r, float g,
+                            float b, float a, const ZUtils::ShadeContext& sc) {
     const int space = params.colorSpace;
-    const int first = s.firstChannel;
-    float r = toLinear(buffer[s.red - first], space, s.gammaActive, s.inverseGamma);
-    float g = toLinear(buffer[s.green - first], space, s.gammaActive, s.inverseGamma);
-    float b = toLinear(buffer[s.blue - first], space, s.gammaActive, s.inverseGamma);
-    const float a = s.alphaFunction(s, buffer);
+    r = toLinear(r, space, s.gammaActive, s.inverseGamma);
+    g = toLinear(g, space, s.gammaActive, s.inverseGamma);
+    b = toLinear(b, space, s.gammaActive, s.inverseGamma);
     if (ZUtils::TextureInterface* gain = params.colorGain) {
         const ZUtils::AColor k = gain->getTexColor(sc);
         r *= k.r;

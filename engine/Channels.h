@@ -12,23 +12,22 @@
 //   conversion (color_space, gamma), then gain (multiplied) and offset (added)
 //   from the textures bound to color_gain and color_offset, asked with the
 //   same context. Runs on all render threads; allocates and locks nothing.
+//   Inline for the common case of linear data without gain or offset (once
+//   per shading point, where a call costs as much as the picking itself);
+//   convertColor does the rest.
 #pragma once
 
+#include "engine/PtexParams.h"
 #include "zento/AColor.h"
 
-struct PtexParams;
 struct ChannelSetup;
 
 namespace ZUtils {
 class ShadeContext;
 }
 
-// The alpha rule of a frame: the set-up and the filter's result buffer.
-using AlphaFunction = float (*)(const ChannelSetup& setup, const float* buffer);
-
-float alphaOne(const ChannelSetup& setup, const float* buffer);
-float alphaFromChannel(const ChannelSetup& setup, const float* buffer);
-float alphaFromIntensity(const ChannelSetup& setup, const float* buffer);
+// The alpha rule of a frame: 1, the alpha channel, or the colour's intensity.
+enum class AlphaRule { kOne, kChannel, kIntensity };
 
 struct ChannelSetup {
     static constexpr int kMaxChannels = 1024;  // size of the filter result buffer
@@ -36,13 +35,41 @@ struct ChannelSetup {
     int red = 0, green = 1, blue = 2;  // file channels of the colour components
     int alpha = -1;                    // file channel of alpha, -1 none
     int firstChannel = 0, lastChannel = 0;
-    AlphaFunction alphaFunction = &alphaFromIntensity;
+    AlphaRule alphaRule = AlphaRule::kIntensity;
     bool gammaActive = false;
     float inverseGamma = 1.0f;
 
     int channelCount() const { return lastChannel - firstChannel + 1; }
+
+    // The alpha of a filtered buffer by the frame's rule.
+    float alphaOf(const float* buffer) const {
+        switch (alphaRule) {
+            case AlphaRule::kOne:
+                return 1.0f;
+            case AlphaRule::kChannel:
+                return buffer[alpha - firstChannel];
+            default:
+                return (0.3f * buffer[red - firstChannel] + 0.59f * buffer[green - firstChannel]) +
+                       0.11f * buffer[blue - firstChannel];
+        }
+    }
 };
 
 bool prepareChannels(const PtexParams& params, int numChannels, int fileAlpha, ChannelSetup& setup);
-ZUtils::AColor mapChannels(const ChannelSetup& setup, const PtexParams& params, const float* buffer,
-                           const ZUtils::ShadeContext& sc);
+
+// Colour space conversion, gain and offset of picked channels.
+ZUtils::AColor convertColor(const PtexParams& params, const ChannelSetup& setup, float r, float g,
+                            float b, float a, const ZUtils::ShadeContext& sc);
+
+inline ZUtils::AColor mapChannels(const ChannelSetup& s, const PtexParams& params,
+                                  const float* buffer, const ZUtils::ShadeContext& sc) {
+    const float r = buffer[s.red - s.firstChannel];
+    const float g = buffer[s.green - s.firstChannel];
+    const float b = buffer[s.blue - s.firstChannel];
+    const float a = s.alphaOf(buffer);
+    // Linear data: no conversion (colour space 1 converts only with a gamma other than 1).
+    const bool converts = params.colorSpace == 2 || (params.colorSpace == 1 && s.gammaActive);
+    if (converts || params.colorGain || params.colorOffset)
+        return convertColor(params, s, r, g, b, a, sc);
+    return ZUtils::AColor(r, g, b, a);
+}

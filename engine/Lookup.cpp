@@ -47,6 +47,118 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 
 }  // namespace
 
+// Inline: its one caller is miss, whose call and spills it saves per lookup.
+[[gnu::always_inline]] inline ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc,
+                                                                ShadeCounts& counts) {
+    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
+    if (!ready()) {
+        ++counts.n[kNoTexture];
+        return fallback;
+    }
+    TextureFrame& frame = *frame_;
+    // A ready frame has a filter for every thread of the render.
+    PtexFilter* filter = frame.filter(sc.threadIndex);
+    if (!filter) {
+        ++counts.n[kBadThread];
+        return fallback;
+    }
+    const ChannelSetup& channels = frame.channels();
+    const int nchannels = channels.channelCount();
+    if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) {
+        ++counts.n[kNoTexture];
+        return fallback;
+    }
+    const OrigMeshInterface* origMesh = frame.origMesh();
+
+    ZUtils::HitObject* hit = sc.hitObject;
+    ZUtils::MeshInfoInterface* hostMesh = nullptr;
+    if (!origMesh) {
+        hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
+        if (!hostMesh) {
+            ++counts.n[kNoMeshSource];
+            return fallback;
+        }
+    }
+
+    float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
+    if (sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) correctBarycentrics(sc, b1, b2);
+
+    ZUtils::Vector3f P = sc.hitTriangleOrigin + b1 * sc.hitTriangleEdge1 + b2 * sc.hitTriangleEdge2;
+    if (hit) {
+        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit))
+            P = map->mapHitPoint(sc, P);
+    }
+
+    // The own model's render triangles have their face basis made at the load; the
+    // sub-faces of a non-quad, and the host's mesh, are mapped here in full.
+    const FaceBasisTable& table = frame.faceBases();
+    const FaceBasis* basis = origMesh ? table.entry(sc.hitFaceIndex) : nullptr;
+    FaceBasis found;
+    if (!basis || basis->faceId < 0) {
+        // Outside the render triangles, or no result: unmappable either way.
+        if (basis ? table.status(*basis) == FaceBasisTable::kUnmappable : table.built()) {
+            ++counts.n[kUnmappable];
+            return fallback;
+        }
+        FaceQuery q;
+        q.renderFace = sc.hitFaceIndex;
+        q.P = P;
+        q.meshType = frame.meshType();
+        q.numPtexFaces = frame.numPtexFaces();
+        // The host path of a quad file needs the face-start table: built here, so
+        // that a refusal is told apart from a point that does not map.
+        if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
+            ++counts.n[kAllocationRefused];
+            return fallback;
+        }
+        const int reverse = params_.reverseVertices;
+        const bool mapped =
+            origMesh ? findFaceBasis(MeshSource(*origMesh, reverse), q, found)
+                     : findFaceBasis(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse),
+                                     q, found);
+        if (!mapped) {
+            ++counts.n[kUnmappable];
+            return fallback;
+        }
+        basis = &found;
+    }
+    counts.n[kFacesTouched] += frame.touchFace(basis->faceId);
+
+    // The neighbour points are asked for first, so that the point and both offsets
+    // are solved in the basis in one go.
+    FaceCoords fm;
+    ZUtils::WorldPointMapping* world =
+        params_.filterType != 0 ? ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit) : nullptr;
+    if (!world) {
+        mapPoint(*basis, P, fm);
+    } else {
+        const ZUtils::Vector3f q1 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdx), sc);
+        const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
+        mapPointAndFootprint(*basis, P, q1 - P, q2 - P, fm);
+        if (sc.rayFlags & ZUtils::RAY_FLAG_FILTER_SCALE_MASK) {
+            if (const auto* fs =
+                    ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {
+                const float s = sc.filterScaleRamp, w = sc.filterScaleWeight;
+                const float t = (std::isnan(s) || s < 1.0f) ? 0.0f : ((s - 1.0f) / s) * w;
+                const float k = (1.0f - t) * fs->filterMultiplier + t;
+                fm.du1 *= k;
+                fm.dv1 *= k;
+                fm.du2 *= k;
+                fm.dv2 *= k;
+            }
+        }
+    }
+
+    // Only the channels read are zeroed: clearing the whole 4 KiB buffer cost
+    // more than the rest of this function per shading point.
+    float buffer[ChannelSetup::kMaxChannels];
+    std::fill_n(buffer, nchannels, 0.0f);
+    ++counts.n[kFilterEvaluations];
+    filter->eval(buffer, channels.firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1,
+                 fm.du2, fm.dv2, params_.width, params_.blur);
+    return mapChannels(channels, params_, buffer, sc);
+}
+
 ZUtils::AColor PtexBase::shade(const ZUtils::ShadeContext& sc) {
     if (sc.threadIndex >= 0 && sc.threadIndex < resultTables_.count()) {
         // The calling thread's block: its table and its counts. The table is
@@ -89,109 +201,4 @@ ZUtils::AColor PtexBase::miss(const ZUtils::ShadeContext& sc, ResultTable* table
         return fallback;
     }
     return result;
-}
-
-ZUtils::AColor PtexBase::evaluate(const ZUtils::ShadeContext& sc, ShadeCounts& counts) {
-    const ZUtils::AColor fallback(1.0f, 1.0f, 1.0f, 1.0f);
-    if (!ready()) {
-        ++counts.n[kNoTexture];
-        return fallback;
-    }
-    TextureFrame& frame = *frame_;
-    // A ready frame has a filter for every thread of the render.
-    PtexFilter* filter = frame.filter(sc.threadIndex);
-    if (!filter) {
-        ++counts.n[kBadThread];
-        return fallback;
-    }
-    const ChannelSetup& channels = frame.channels();
-    const int nchannels = channels.channelCount();
-    if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) {
-        ++counts.n[kNoTexture];
-        return fallback;
-    }
-    const OrigMeshInterface* origMesh = frame.origMesh();
-
-    ZUtils::HitObject* hit = sc.hitObject;
-    ZUtils::MeshInfoInterface* hostMesh = nullptr;
-    if (!origMesh) {
-        hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
-        if (!hostMesh) {
-            ++counts.n[kNoMeshSource];
-            return fallback;
-        }
-    }
-
-    float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
-    if (sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) correctBarycentrics(sc, b1, b2);
-
-    ZUtils::Vector3f P = sc.hitTriangleOrigin + b1 * sc.hitTriangleEdge1 + b2 * sc.hitTriangleEdge2;
-    if (hit) {
-        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit))
-            P = map->mapHitPoint(sc, P);
-    }
-
-    // The own model's render triangles have their face basis made at the load; the
-    // sub-faces of a non-quad, and the host's mesh, are mapped here in full.
-    FaceMapping fm;
-    FaceBasisTable::Status status = FaceBasisTable::kAbsent;
-    const FaceBasis* basis = origMesh ? frame.faceBases().find(sc.hitFaceIndex, status) : nullptr;
-    if (basis) {
-        mapPoint(*basis, P, fm);
-    } else if (status == FaceBasisTable::kUnmappable) {
-        ++counts.n[kUnmappable];
-        return fallback;
-    } else {
-        FaceQuery q;
-        q.renderFace = sc.hitFaceIndex;
-        q.P = P;
-        q.meshType = frame.meshType();
-        q.numPtexFaces = frame.numPtexFaces();
-        // The host path of a quad file needs the face-start table: built here, so
-        // that a refusal is told apart from a point that does not map.
-        if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
-            ++counts.n[kAllocationRefused];
-            return fallback;
-        }
-        const int reverse = params_.reverseVertices;
-        const bool mapped =
-            origMesh
-                ? mapToFace(MeshSource(*origMesh, reverse), q, fm)
-                : mapToFace(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q, fm);
-        if (!mapped) {
-            ++counts.n[kUnmappable];
-            return fallback;
-        }
-        basis = &fm.basis;
-    }
-    counts.n[kFacesTouched] += frame.touchFace(fm.faceId);
-
-    if (params_.filterType != 0 && hit) {
-        if (auto* world = ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit)) {
-            const ZUtils::Vector3f q1 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdx), sc);
-            const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
-            mapFootprint(*basis, q1 - P, q2 - P, fm);
-            if (sc.rayFlags & ZUtils::RAY_FLAG_FILTER_SCALE_MASK) {
-                if (const auto* fs =
-                        ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {
-                    const float s = sc.filterScaleRamp, w = sc.filterScaleWeight;
-                    const float t = (std::isnan(s) || s < 1.0f) ? 0.0f : ((s - 1.0f) / s) * w;
-                    const float k = (1.0f - t) * fs->filterMultiplier + t;
-                    fm.du1 *= k;
-                    fm.dv1 *= k;
-                    fm.du2 *= k;
-                    fm.dv2 *= k;
-                }
-            }
-        }
-    }
-
-    // Only the channels read are zeroed: clearing the whole 4 KiB buffer cost
-    // more than the rest of this function per shading point.
-    float buffer[ChannelSetup::kMaxChannels];
-    std::fill_n(buffer, nchannels, 0.0f);
-    ++counts.n[kFilterEvaluations];
-    filter->eval(buffer, channels.firstChannel, nchannels, fm.faceId, fm.u, fm.v, fm.du1, fm.dv1,
-                 fm.du2, fm.dv2, params_.width, params_.blur);
-    return mapChannels(channels, params_, buffer, sc);
 }

@@ -9,10 +9,10 @@
 //   kPointDependent where the basis depends on the point (the sub-faces of a non-quad).
 //   Left empty when the table would exceed kMaxBytes or its memory is refused: every
 //   lookup then takes the full mapping.
-// const FaceBasis* find(int renderFace, Status& status) const
-//   The basis of a render triangle (status kMapped), or null with status kUnmappable
-//   (renderFace out of range, or no result) or kPointDependent / kAbsent (the caller
-//   maps the point in full).
+// const FaceBasis* entry(int renderFace) const
+//   The entry of a render triangle; null when renderFace is outside [0, count) or the
+//   table is empty (count 0). status(entry): kMapped (the entry is the basis),
+//   kUnmappable (no result) or kPointDependent (the caller maps the point in full).
 // reset(): frees the table (frame release).
 //
 // Frame preparation builds and resets it; shading reads it from every thread at once.
@@ -25,7 +25,7 @@
 class FaceBasisTable {
 public:
     static constexpr size_t kMaxBytes = size_t(256) << 20;
-    enum Status { kMapped, kUnmappable, kPointDependent, kAbsent };
+    enum Status { kMapped, kUnmappable, kPointDependent };
 
     void build(const OrigMeshInterface& model, int reverse, int meshType, int numPtexFaces);
     void reset() {
@@ -34,19 +34,15 @@ public:
     }
     bool built() const { return bases_ != nullptr; }
 
-    const FaceBasis* find(int renderFace, Status& status) const {
-        if (!bases_) {
-            status = kAbsent;
-            return nullptr;
-        }
-        if (renderFace < 0 || renderFace >= count_) {
-            status = kUnmappable;
-            return nullptr;
-        }
-        const FaceBasis& b = bases_[renderFace];
-        // faceId holds the status of entries without a basis (a basis has faceId >= 0).
-        status = b.faceId >= 0 ? kMapped : b.faceId == kNoResult ? kUnmappable : kPointDependent;
-        return status == kMapped ? &b : nullptr;
+    // The entry of a render triangle, or null (renderFace out of range, or no table).
+    const FaceBasis* entry(int renderFace) const {
+        return renderFace >= 0 && renderFace < count_ ? &bases_[renderFace] : nullptr;
+    }
+    // An entry's basis (faceId >= 0), or what stands in its place.
+    static Status status(const FaceBasis& entry) {
+        return entry.faceId >= 0           ? kMapped
+               : entry.faceId == kNoResult ? kUnmappable
+                                           : kPointDependent;
     }
 
 private:

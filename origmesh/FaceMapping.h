@@ -23,8 +23,9 @@
 //   same render triangle may get another basis (the sub-faces of a non-quad): without
 //   it, the basis found serves every point of the triangle (see FaceBasisTable.h).
 //
-// void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceMapping& out)
+// void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceCoords& out)
 //   faceId, (u, v) of P in the basis, footprint zero.
+// void mapPointAndFootprint(b, P, d1, d2, out): mapPoint and mapFootprint at once.
 //
 // Per-shading-point: no allocation except the host-path face-start table once per
 // frame (inside src.ptexFaceStart), constant stack, safe on all threads at once.
@@ -47,10 +48,13 @@ struct FaceBasis {
     int rot = 0;
 };
 
-struct FaceMapping {
+struct FaceCoords {
     int faceId = -1;
     float u = 0.0f, v = 0.0f;
     float du1 = 0.0f, dv1 = 0.0f, du2 = 0.0f, dv2 = 0.0f;
+};
+
+struct FaceMapping : FaceCoords {
     FaceBasis basis;
 };
 
@@ -58,11 +62,8 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
                    bool* pointDependent = nullptr);
 
 // (s, t) in a half's basis turned into Ptex face coordinates; (a, b) offsets likewise.
-inline void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceMapping& out) {
-    const PlaneCoords st = b.plane.solve(P - b.origin);
-    out.faceId = b.faceId;
-    out.du1 = out.dv1 = out.du2 = out.dv2 = 0.0f;
-    switch (b.rot) {
+inline void rotatePoint(int rot, const PlaneCoords& st, FaceCoords& out) {
+    switch (rot) {
         case 1:
             out.u = 1.0f - st.t;
             out.v = st.s;
@@ -80,6 +81,13 @@ inline void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceMapping&
             out.v = st.t;
             break;
     }
+}
+
+inline void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceCoords& out) {
+    const PlaneCoords st = b.plane.solve(P - b.origin);
+    out.faceId = b.faceId;
+    out.du1 = out.dv1 = out.du2 = out.dv2 = 0.0f;
+    rotatePoint(b.rot, st, out);
 }
 
 inline void rotateDelta(int rot, float a, float b, float& du, float& dv) {
@@ -104,9 +112,23 @@ inline void rotateDelta(int rot, float a, float b, float& du, float& dv) {
 }
 
 inline void mapFootprint(const FaceBasis& b, const ZUtils::Vector3f& d1, const ZUtils::Vector3f& d2,
-                         FaceMapping& out) {
+                         FaceCoords& out) {
     const PlaneCoords a1 = b.plane.solve(d1);
     const PlaneCoords a2 = b.plane.solve(d2);
+    rotateDelta(b.rot, a1.s, a1.t, out.du1, out.dv1);
+    rotateDelta(b.rot, a2.s, a2.t, out.du2, out.dv2);
+}
+
+// mapPoint then mapFootprint, the three solves made before anything is written so
+// that the basis is read (and widened) once.
+inline void mapPointAndFootprint(const FaceBasis& b, const ZUtils::Vector3f& P,
+                                 const ZUtils::Vector3f& d1, const ZUtils::Vector3f& d2,
+                                 FaceCoords& out) {
+    const PlaneCoords st = b.plane.solve(P - b.origin);
+    const PlaneCoords a1 = b.plane.solve(d1);
+    const PlaneCoords a2 = b.plane.solve(d2);
+    out.faceId = b.faceId;
+    rotatePoint(b.rot, st, out);
     rotateDelta(b.rot, a1.s, a1.t, out.du1, out.dv1);
     rotateDelta(b.rot, a2.s, a2.t, out.du2, out.dv2);
 }

@@ -40,7 +40,7 @@ void mapChannels(benchmark::State& state) {
     e.alpha = 3;
     e.firstChannel = 0;
     e.lastChannel = 3;
-    e.alphaFunction = &alphaFromChannel;
+    e.alphaRule = AlphaRule::kChannel;
     float buffer[4] = {0.2f, 0.4f, 0.6f, 0.8f};
     ZUtils::ShadeContext sc;
     for (auto _ : state) {

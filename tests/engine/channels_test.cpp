@@ -43,7 +43,7 @@ struct Layout {
     int r, g, b, a;       // with the defaults
     int first, last;      // alpha_type -1
     int firstA1, lastA1;  // alpha_type 1
-    AlphaFunction ruleA1;
+    AlphaRule ruleA1;
 };
 
 class ConstantTexture : public ZUtils::TextureInterface {
@@ -65,16 +65,17 @@ public:
 // The table of files by channel count, defaults on.
 TEST(PrepareChannels, FilesByChannelCount) {
     const Layout layouts[] = {
-        {1, -1, 0, 0, 0, -1, 0, 0, 0, 0, &alphaFromIntensity},
-        {1, 0, 0, 1, 2, 0, 0, 0, 0, 0, &alphaFromChannel},  // rgb from the parameters, clamped to 0
-        {2, 1, 0, 0, 0, 1, 0, 0, 0, 1, &alphaFromChannel},
-        {2, -1, 0, 0, 0, -1, 0, 0, 0, 0, &alphaFromIntensity},
-        {3, -1, 0, 1, 2, -1, 0, 2, 0, 2, &alphaFromIntensity},
-        {3, 2, 0, 1, 2, 2, 0, 2, 0, 2, &alphaFromChannel},
-        {4, 3, 0, 1, 2, 3, 0, 2, 0, 3, &alphaFromChannel},
-        {4, 0, 1, 2, 3, 0, 1, 3, 0, 3, &alphaFromChannel},
-        {5, 4, 0, 1, 2, 4, 0, 2, 0, 4, &alphaFromChannel},
-        {6, 1, 0, 1, 2, 1, 0, 2, 0, 2, &alphaFromChannel},
+        {1, -1, 0, 0, 0, -1, 0, 0, 0, 0, AlphaRule::kIntensity},
+        {1, 0, 0, 1, 2, 0, 0, 0, 0, 0,
+         AlphaRule::kChannel},  // rgb from the parameters, clamped to 0
+        {2, 1, 0, 0, 0, 1, 0, 0, 0, 1, AlphaRule::kChannel},
+        {2, -1, 0, 0, 0, -1, 0, 0, 0, 0, AlphaRule::kIntensity},
+        {3, -1, 0, 1, 2, -1, 0, 2, 0, 2, AlphaRule::kIntensity},
+        {3, 2, 0, 1, 2, 2, 0, 2, 0, 2, AlphaRule::kChannel},
+        {4, 3, 0, 1, 2, 3, 0, 2, 0, 3, AlphaRule::kChannel},
+        {4, 0, 1, 2, 3, 0, 1, 3, 0, 3, AlphaRule::kChannel},
+        {5, 4, 0, 1, 2, 4, 0, 2, 0, 4, AlphaRule::kChannel},
+        {6, 1, 0, 1, 2, 1, 0, 2, 0, 2, AlphaRule::kChannel},
     };
     for (const Layout& l : layouts) {
         const std::string name =
@@ -93,15 +94,15 @@ TEST(PrepareChannels, FilesByChannelCount) {
         EXPECT_EQ(e.alpha, l.a) << name;
         EXPECT_EQ(e.firstChannel, l.first) << name;
         EXPECT_EQ(e.lastChannel, l.last) << name;
-        EXPECT_EQ(e.alphaFunction, &alphaFromIntensity) << name;
+        EXPECT_EQ(e.alphaRule, AlphaRule::kIntensity) << name;
         e.params.alphaType = 1;
         ASSERT_TRUE(e.prepareChannels());
         EXPECT_EQ(e.firstChannel, l.firstA1) << name;
         EXPECT_EQ(e.lastChannel, l.lastA1) << name;
-        EXPECT_EQ(e.alphaFunction, l.ruleA1) << name;
+        EXPECT_EQ(e.alphaRule, l.ruleA1) << name;
         e.params.alphaType = 0;
         ASSERT_TRUE(e.prepareChannels());
-        EXPECT_EQ(e.alphaFunction, &alphaOne) << name;
+        EXPECT_EQ(e.alphaRule, AlphaRule::kOne) << name;
         EXPECT_EQ(e.firstChannel, l.first) << name;
         EXPECT_EQ(e.lastChannel, l.last) << name;
     }
@@ -148,7 +149,7 @@ TEST(PrepareChannels, AlphaOutsideTheFileIsNone) {
     e.params.alphaType = 1;
     ASSERT_TRUE(e.prepareChannels());
     EXPECT_EQ(e.alpha, -1);
-    EXPECT_EQ(e.alphaFunction, &alphaFromIntensity);
+    EXPECT_EQ(e.alphaRule, AlphaRule::kIntensity);
     // Also with auto_color off: an out-of-range alpha never widens the range.
     e.params.autoColor = 0;
     ASSERT_TRUE(e.prepareChannels());
@@ -191,8 +192,8 @@ Engine& rgbEngine(Engine& e, int colorSpace, float gamma, int alphaType) {
     e.alpha = alphaType == 1 ? 3 : -1;
     e.firstChannel = 0;
     e.lastChannel = alphaType == 1 ? 3 : 2;
-    e.alphaFunction =
-        alphaType == 0 ? &alphaOne : (alphaType == 1 ? &alphaFromChannel : &alphaFromIntensity);
+    e.alphaRule = alphaType == 0 ? AlphaRule::kOne
+                                 : (alphaType == 1 ? AlphaRule::kChannel : AlphaRule::kIntensity);
     return e;
 }
 
