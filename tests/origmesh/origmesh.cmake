@@ -3,6 +3,7 @@
 # operator new.
 find_package(nlohmann_json REQUIRED)
 add_executable(test-origmesh ${CMAKE_CURRENT_LIST_DIR}/orig_mesh_test.cpp
+                             ${CMAKE_CURRENT_LIST_DIR}/face_basis_table_test.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/golden_mesh_test.cpp)
 target_link_libraries(test-origmesh PRIVATE nlohmann_json::nlohmann_json)
 add_executable(test-origmesh-threads ${CMAKE_CURRENT_LIST_DIR}/face_start_table_test.cpp)
