@@ -30,18 +30,20 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
             const int t0 = src.triangleVertexIndex(q.renderFace, 0);
             const int t1 = src.triangleVertexIndex(q.renderFace, 1);
             const int t2 = src.triangleVertexIndex(q.renderFace, 2);
+            // Each corner's vertex index is asked once: for the search and the positions.
+            int index[4];
+            for (int k = 0; k < 4; ++k) index[k] = src.cornerVertexIndex(origFace, k);
             int m = 3;  // degenerate quad (repeated indices): take the first half
             for (int k = 0; k < 4; ++k) {
-                const int idx = src.cornerVertexIndex(origFace, k);
-                if (idx != t0 && idx != t1 && idx != t2) {
+                if (index[k] != t0 && index[k] != t1 && index[k] != t2) {
                     m = k;
                     break;
                 }
             }
             rot = (m + 2) % 4;
-            origin = src.cornerPosition(origFace, rot);
-            e1 = src.cornerPosition(origFace, (rot + 1) % 4) - origin;
-            e2 = src.cornerPosition(origFace, (rot + 3) % 4) - origin;
+            origin = src.cornerPosition(origFace, rot, index[rot]);
+            e1 = src.cornerPosition(origFace, (rot + 1) % 4, index[(rot + 1) % 4]) - origin;
+            e2 = src.cornerPosition(origFace, (rot + 3) % 4, index[(rot + 3) % 4]) - origin;
         } else if (d > 0) {
             if (pointDependent) *pointDependent = true;
             const int n = d;

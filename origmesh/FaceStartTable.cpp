@@ -6,8 +6,7 @@
 
 #include "zento/ShadingInterfaces.h"
 
-bool FaceStartTable::ensureBuilt(const ZUtils::MeshInfoInterface& mesh, double time) {
-    if (built_.load(std::memory_order_acquire)) return true;
+bool FaceStartTable::build(const ZUtils::MeshInfoInterface& mesh, double time) {
     std::lock_guard<std::mutex> guard(lock_);
     if (built_.load(std::memory_order_relaxed)) return true;
 

@@ -45,7 +45,10 @@ public:
     FaceStartTable(const FaceStartTable&) = delete;
     FaceStartTable& operator=(const FaceStartTable&) = delete;
 
-    bool ensureBuilt(const ZUtils::MeshInfoInterface& mesh, double time);
+    // Inline: every host-path shading point asks, and all but the first find it built.
+    bool ensureBuilt(const ZUtils::MeshInfoInterface& mesh, double time) {
+        return built_.load(std::memory_order_acquire) || build(mesh, time);
+    }
     int lookup(int origFace) const {
         if (!built_.load(std::memory_order_acquire)) return -1;
         if (origFace < 0 || origFace >= count_) return -1;
@@ -58,6 +61,8 @@ public:
     int builds() const { return builds_; }
 
 private:
+    bool build(const ZUtils::MeshInfoInterface& mesh, double time);
+
     std::mutex lock_;
     std::atomic<bool> built_{false};
     std::unique_ptr<int[]> starts_;

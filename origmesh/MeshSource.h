@@ -27,6 +27,9 @@
 //   cornerPosition(origFace, k)          position of corner k; (0, 0, 0) for a face out
 //                                        of range, a degree <= 0, or (host) a vertex
 //                                        index outside [0, numVertices)
+//   cornerPosition(origFace, k, index)   the same, given index = cornerVertexIndex(
+//                                        origFace, k) of a face in range with a degree
+//                                        above 0 (the host is not asked again)
 //   triangleCornerPosition(face, k)      corner k of a face of a triangle-type texture:
 //                                        own model: its getFaceVertex (reversed with the
 //                                        flag); host: getTriangleVertexIndex unreversed;
@@ -37,14 +40,12 @@
 //                                        face-start table could not be built
 //   model()                              the own model, or null for the host source
 // Corner arguments k must lie in [0, degree) (the mapping only asks for those).
+// Inline: a shading point on the host's mesh asks a dozen of these.
 
+#include "origmesh/FaceStartTable.h"
 #include "origmesh/OrigMeshInterface.h"
+#include "zento/ShadingInterfaces.h"
 #include "zento/Vector.h"
-
-namespace ZUtils {
-class MeshInfoInterface;
-}
-class FaceStartTable;
 
 class MeshSource {
 public:
@@ -56,19 +57,71 @@ public:
     int numFaces() const { return numFaces_; }
     const OrigMeshInterface* model() const { return model_; }
 
-    int origFaceIndex(int renderFace) const;
-    int faceDegree(int origFace) const;
-    int cornerVertexIndex(int origFace, int k) const;
-    int triangleVertexIndex(int renderFace, int k) const;
-    ZUtils::Vector3f cornerPosition(int origFace, int k) const;
-    ZUtils::Vector3f triangleCornerPosition(int face, int k) const;
-    ZUtils::Vector3f faceCenter(int origFace) const;
-    int ptexFaceStart(int origFace) const;
+    int origFaceIndex(int renderFace) const {
+        if (!validFace(renderFace)) return -1;
+        return model_ ? model_->getOrigFaceIndex(renderFace)
+                      : host_->getOrigFaceIndex(time_, renderFace);
+    }
+    int faceDegree(int origFace) const {
+        if (!validOrigFace(origFace)) return 0;
+        return model_ ? model_->getFaceDegree(origFace) : host_->getFaceDegree(time_, origFace);
+    }
+    int cornerVertexIndex(int origFace, int k) const {
+        if (!validOrigFace(origFace)) return 0;
+        if (model_) return model_->getFaceVertexIndex(origFace, k);
+        const int stored = storedCorner(origFace, k);
+        return stored < 0 ? 0 : host_->getFaceVertexIndex(time_, origFace, stored);
+    }
+    int triangleVertexIndex(int renderFace, int k) const {
+        if (!validFace(renderFace)) return 0;
+        return model_ ? model_->getTriangleVertexIndex(renderFace, k)
+                      : host_->getTriangleVertexIndex(time_, renderFace, k);
+    }
+    ZUtils::Vector3f cornerPosition(int origFace, int k) const {
+        if (!validOrigFace(origFace)) return {};
+        if (model_) return model_->getFaceVertex(origFace, k);
+        const int stored = storedCorner(origFace, k);
+        return stored < 0 ? ZUtils::Vector3f{}
+                          : hostVertex(host_->getFaceVertexIndex(time_, origFace, stored));
+    }
+    ZUtils::Vector3f cornerPosition(int origFace, int k, int index) const {
+        return model_ ? model_->getFaceVertex(origFace, k) : hostVertex(index);
+    }
+    ZUtils::Vector3f triangleCornerPosition(int face, int k) const {
+        if (!validFace(face)) return {};
+        if (model_) {
+            // A triangle model answers for every render triangle; anything else only for
+            // its own faces.
+            if (!validOrigFace(face)) return {};
+            return model_->getFaceVertex(face, k);
+        }
+        return hostVertex(host_->getTriangleVertexIndex(time_, face, k));
+    }
+    ZUtils::Vector3f faceCenter(int origFace) const {
+        if (!validOrigFace(origFace)) return {};
+        return model_ ? model_->getFaceCenter(origFace) : host_->getFaceCenter(time_, origFace);
+    }
+    int ptexFaceStart(int origFace) const {
+        if (!validOrigFace(origFace)) return -1;
+        if (model_) return model_->getPtexFaceId(origFace);
+        if (!table_->ensureBuilt(*host_, time_)) return -1;
+        return table_->lookup(origFace);
+    }
 
 private:
     bool validOrigFace(int f) const { return f >= 0 && f < numOrigFaces_; }
     bool validFace(int f) const { return f >= 0 && f < numFaces_; }
-    ZUtils::Vector3f hostVertex(int index) const;
+    ZUtils::Vector3f hostVertex(int index) const {
+        if (index < 0 || index >= numVertices_) return {};
+        return host_->getVertex(time_, index);
+    }
+    // Host: the stored position of corner k (reversed with the flag); -1 for a degree
+    // of 0 or less under reversal.
+    int storedCorner(int origFace, int k) const {
+        if (!reverse_) return k;
+        const int d = host_->getFaceDegree(time_, origFace);
+        return d <= 0 ? -1 : (d - k) % d;
+    }
 
     const OrigMeshInterface* model_ = nullptr;
     const ZUtils::MeshInfoInterface* host_ = nullptr;
