@@ -95,7 +95,8 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
     const FaceBasis* basis = origMesh ? table.entry(sc.hitFaceIndex) : nullptr;
     FaceBasis found;
     if (!basis || basis->faceId < 0) {
-        // Outside the render triangles, or no result: unmappable either way.
+        // A triangle outside the table's, or one without a result, does not map; one
+        // whose basis depends on the point, or a frame without the table, maps in full.
         if (basis ? table.status(*basis) == FaceBasisTable::kUnmappable : table.built()) {
             ++counts.n[kUnmappable];
             return fallback;

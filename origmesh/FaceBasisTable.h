@@ -7,8 +7,8 @@
 //   One entry per render triangle: findFaceBasis of the triangle with the texture's mesh
 //   type and face count. An entry is kUnmappable where the mapping gives no result and
 //   kPointDependent where the basis depends on the point (the sub-faces of a non-quad).
-//   Left empty when the table would exceed kMaxBytes or its memory is refused: every
-//   lookup then takes the full mapping.
+//   Left empty when the table would exceed kMaxBytes (80 bytes a triangle) or its
+//   memory is refused: every lookup then takes the full mapping. built() tells which.
 // const FaceBasis* entry(int renderFace) const
 //   The entry of a render triangle; null when renderFace is outside [0, count) or the
 //   table is empty (count 0). status(entry): kMapped (the entry is the basis),

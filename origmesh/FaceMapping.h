@@ -13,18 +13,44 @@
 // struct FaceBasis: faceId and the face half the point lies in: origin, plane (e1, e2
 //   and their products) and rot (0 for a triangle-type face).
 //
-// struct FaceMapping: faceId, u, v, du1, dv1, du2, dv2 (footprint, zero until
-//   mapFootprint), and the basis that mapFootprint needs.
+// struct FaceCoords: faceId, u, v, du1, dv1, du2, dv2 (footprint, zero until
+//   mapFootprint). struct FaceMapping: FaceCoords and the basis that mapFootprint needs.
+//
+// bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out)
+//   False (no result: the caller shades its failure colour) when
+//   - renderFace is outside [0, src.numFaces());
+//   - its original face is outside [0, src.numOrigFaces()) (the degree of such a face
+//     is never asked);
+//   - the own model was built for the other mesh type than the texture's;
+//   - quad type: the face has no Ptex face start (host table not buildable), or a
+//     degree of 0 or less (no sub-faces to map onto);
+//   - the Ptex face id found is negative or not below numPtexFaces.
+//   Quad type, degree 4: the corner m missing from the render triangle picks the half
+//   (rot = (m + 2) mod 4); a degenerate quad with all four corners in the triangle
+//   takes m = 3. Other degrees: the first sub-face whose quad holds P (the last one
+//   untested), its half by the triangle test (rot 1 or 3). (s, t) = solveInPlane in
+//   the half's basis, then (u, v) by rot: 0 (s, t), 1 (1 - t, s), 2 (1 - s, 1 - t),
+//   3 (t, 1 - s). Triangle type: F = original face, (u, v) = (s, t) in the basis of
+//   its three corners. u and v are not clamped. The footprint is left zero.
+//   It is findFaceBasis, then mapPoint:
 //
 // bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
 //                    bool* pointDependent = nullptr)
-//   The face and half of mapToFace below, without the solve; false where mapToFace
-//   gives no result. *pointDependent (when asked) tells whether another point of the
-//   same render triangle may get another basis (the sub-faces of a non-quad): without
+//   The face and half, without the solve; false where mapToFace gives no result.
+//   *pointDependent (when asked) tells whether another point of the same render
+//   triangle may get another basis or result (the sub-faces of a non-quad): without
 //   it, the basis found serves every point of the triangle (see FaceBasisTable.h).
 //
 // void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceCoords& out)
 //   faceId, (u, v) of P in the basis, footprint zero.
+//
+// void mapFootprint(FaceMapping& m, const Vector3f& d1, const Vector3f& d2)
+// void mapFootprint(const FaceBasis& b, const Vector3f& d1, const Vector3f& d2,
+//                   FaceCoords& out)
+//   Expresses the offsets d1, d2 (mesh-space neighbour positions minus P) in the basis
+//   found by mapToFace (or b), turned by the same rotation (quad: 0 (a, b), 1 (-b, a),
+//   2 (-a, -b), 3 (b, -a)), into (du1, dv1) and (du2, dv2). Call only after mapToFace
+//   gave true.
 // void mapPointAndFootprint(b, P, d1, d2, out): mapPoint and mapFootprint at once.
 //
 // Per-shading-point: no allocation except the host-path face-start table once per
