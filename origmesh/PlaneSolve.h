@@ -21,6 +21,8 @@
 // bool insideQuad(p, c0, c1, c2, c3)
 //   insideTriangle(p, c0, c1, c2) or else insideTriangle(p, c2, c3, c0).
 
+#include <cmath>
+
 #include "zento/Vector.h"
 
 struct PlaneCoords {
@@ -33,7 +35,15 @@ struct PlaneBasis {
     ZUtils::Vector3f e1, e2;
 
     PlaneBasis() = default;
-    PlaneBasis(const ZUtils::Vector3f& e1, const ZUtils::Vector3f& e2);
+    PlaneBasis(const ZUtils::Vector3f& a, const ZUtils::Vector3f& b)
+        : d11(dot(a, a)), d22(dot(b, b)), d12(dot(a, b)), e1(a), e2(b) {
+        det = d11 * d22 - d12 * d12;
+        // Relative to the basis size: a fixed bound would call every small face
+        // degenerate. Written so that a zero vector (det = bound = 0) and NaN both count
+        // as degenerate.
+        const double absDet = std::fabs(det);
+        if (!(absDet > 0.0) || absDet < 1e-12 * d11 * d22 || !std::isfinite(absDet)) det = 0.0;
+    }
 
     PlaneCoords solve(const ZUtils::Vector3f& p) const {
         if (det == 0.0) return {};
