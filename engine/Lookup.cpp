@@ -91,7 +91,7 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 
     // The own model's render triangles have their face basis made at the load; the
     // sub-faces of a non-quad, and the host's mesh, are mapped here in full.
-    const FaceBasisTable& table = frame.faceBases();
+    const FaceBasisTable& table = faceBases_;
     const FaceBasis* basis = origMesh ? table.entry(sc.hitFaceIndex) : nullptr;
     FaceBasis found;
     if (!basis || basis->faceId < 0) {

@@ -46,11 +46,13 @@ ShadeCounts PtexBase::shadeCounts() const {
 
 void PtexBase::endRender() {
     resultTables_.destroy();
+    faceBases_.release();
     imageList_.resetList();
     sharedPtexCache().resetCacheSize();
 }
 
 void PtexBase::releaseTexture() {
+    faceBases_.reset();
     frame_.reset();
     imageList_.clearList();
 }
@@ -60,6 +62,7 @@ void PtexBase::releaseTexture() {
 // for every thread, is not ready and shades the fallback colour.
 void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     if (frame_) releaseTexture();  // frameBegin twice without frameEnd
+    faceBases_.reset();            // filled again only for this frame's model
     frame_ = std::make_unique<TextureFrame>();
     TextureFrame& frame = *frame_;
 
@@ -120,7 +123,7 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
                                    frame.texture_->alphaChannel(), frame.channels_);
     frame.origMesh_ = buildMesh(frameTime);
     if (frame.origMesh_) {
-        frame.faceBases_.build(*frame.origMesh_, params_.reverseVertices, frame.meshType_,
-                               frame.numPtexFaces_);
+        faceBases_.build(*frame.origMesh_, params_.reverseVertices, frame.meshType_,
+                         frame.numPtexFaces_);
     }
 }

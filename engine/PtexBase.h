@@ -28,12 +28,15 @@
 //     faces are counted), one filter per render thread from the filter
 //     factory (a null filter ends the load silently), verbose "PTex file
 //     \"%s\" loaded." then info "PTex file has mip-maps." or warning "PTex
-//     file has no mip-maps.", textureLoaded(), the channel set-up and the
-//     model. A frame still held is released first.
+//     file has no mip-maps.", textureLoaded(), the channel set-up, the
+//     model and the face basis of each of its render triangles
+//     (origmesh/FaceBasisTable.h). A frame still held is released first.
 //   releaseTexture(): gives back the frame (filters, texture, model,
-//     face-start table, cache reference) and forgets the loaded image list.
-//   endRender(): destroys the result tables, forgets the image list (failed
-//     paths too) and resets the shared cache size to its floor.
+//     face-start table, cache reference), empties the face bases (keeping
+//     their memory for the next frame) and forgets the loaded image list.
+//   endRender(): destroys the result tables, frees the face bases, forgets
+//     the image list (failed paths too) and resets the shared cache size to
+//     its floor.
 //
 // Shading, from every render thread at once:
 //   shade(sc) -> the colour with alpha at the shading point, through the
@@ -74,6 +77,7 @@
 #include "engine/ResultTables.h"
 #include "engine/ShadeCounts.h"
 #include "engine/TextureFrame.h"
+#include "origmesh/FaceBasisTable.h"
 #include "origmesh/OrigMeshInterface.h"
 #include "sequence/ImageFileList.h"
 #include "zento/AColor.h"
@@ -134,6 +138,8 @@ private:
     ResultTables resultTables_;
     SharedShadeCounts sharedCounts_;
     std::unique_ptr<TextureFrame> frame_;
+    // The face bases of the frame's own model; outlives frames for its memory.
+    FaceBasisTable faceBases_;
     FilterFactory filterFactory_ = &PtexFilter::getFilter;
     char fileName_[kPathSize] = {};
 };

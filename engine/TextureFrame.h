@@ -1,8 +1,7 @@
 // TextureFrame: everything one frame of a texture instance holds, owned as one
 // unit: the instance's reference on the shared cache, the opened texture, one
 // filter per render thread, the original-mesh model, the host-path face-start
-// table, the channel set-up, the face bases of the model's render triangles and the
-// set of Ptex faces the lookups touched.
+// table, the channel set-up and the set of Ptex faces the lookups touched.
 //
 // PtexBase builds it in its frame load and destroys it whole when the frame is
 // released; destruction gives back the filters, the texture, the model, the
@@ -24,7 +23,6 @@
 #include "Ptexture.h"
 #include "engine/Channels.h"
 #include "engine/SharedPtexCache.h"
-#include "origmesh/FaceBasisTable.h"
 #include "origmesh/FaceStartTable.h"
 #include "origmesh/OrigMeshInterface.h"
 
@@ -45,8 +43,6 @@ public:
     }
     // The frame's own model; null: the host's mesh interface answers.
     const OrigMeshInterface* origMesh() const { return origMesh_.get(); }
-    // The face basis of every render triangle of the own model (empty without one).
-    const FaceBasisTable& faceBases() const { return faceBases_; }
     // The texture's mesh type and face count, asked once at the load.
     int meshType() const { return meshType_; }
     int numPtexFaces() const { return numPtexFaces_; }
@@ -70,7 +66,6 @@ private:
     SharedCacheLease cache_;
     FaceStartTable faceStarts_;
     std::unique_ptr<OrigMeshInterface> origMesh_;
-    FaceBasisTable faceBases_;
     PtexPtr<PtexTexture> texture_;
     std::unique_ptr<PtexPtr<PtexFilter>[]> filters_;
     int threadCount_ = 0;

@@ -1,6 +1,6 @@
 #include "origmesh/FaceBasisTable.h"
 
-#include <new>
+#include <cstdlib>
 
 void FaceBasisTable::build(const OrigMeshInterface& model, int reverse, int meshType,
                            int numPtexFaces) {
@@ -8,10 +8,13 @@ void FaceBasisTable::build(const OrigMeshInterface& model, int reverse, int mesh
     const MeshSource src(model, reverse);
     const int n = src.numFaces();
     if (n <= 0 || size_t(n) > kMaxBytes / sizeof(FaceBasis)) return;
-    // Optional: refused, every lookup maps in full.
-    bases_.reset(new (std::nothrow) FaceBasis[size_t(n)]);
-    if (!bases_) return;
-    count_ = n;
+    if (n > capacity_) {
+        // Optional: refused, every lookup maps in full. Raw storage: every entry is
+        // written below, so clearing it first would only touch the memory twice.
+        bases_.reset(static_cast<FaceBasis*>(std::malloc(sizeof(FaceBasis) * size_t(n))));
+        capacity_ = bases_ ? n : 0;
+        if (!bases_) return;
+    }
     FaceQuery q;
     q.meshType = meshType;
     q.numPtexFaces = numPtexFaces;
@@ -27,4 +30,5 @@ void FaceBasisTable::build(const OrigMeshInterface& model, int reverse, int mesh
             b.faceId = kNoResult;
         }
     }
+    count_ = n;
 }

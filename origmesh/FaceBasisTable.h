@@ -9,14 +9,18 @@
 //   kPointDependent where the basis depends on the point (the sub-faces of a non-quad).
 //   Left empty when the table would exceed kMaxBytes (80 bytes a triangle) or its
 //   memory is refused: every lookup then takes the full mapping. built() tells which.
+//   The memory is kept for the next build (a frame of the same mesh writes the same
+//   pages again instead of having fresh ones mapped and cleared by the system, which
+//   cost several times the build itself).
 // const FaceBasis* entry(int renderFace) const
 //   The entry of a render triangle; null when renderFace is outside [0, count) or the
 //   table is empty (count 0). status(entry): kMapped (the entry is the basis),
 //   kUnmappable (no result) or kPointDependent (the caller maps the point in full).
-// reset(): frees the table (frame release).
+// reset(): empties the table, keeping its memory (frame release); release(): frees it.
 //
 // Frame preparation builds and resets it; shading reads it from every thread at once.
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 
 #include "origmesh/FaceMapping.h"
@@ -28,11 +32,13 @@ public:
     enum Status { kMapped, kUnmappable, kPointDependent };
 
     void build(const OrigMeshInterface& model, int reverse, int meshType, int numPtexFaces);
-    void reset() {
+    void reset() { count_ = 0; }
+    void release() {
+        reset();
         bases_.reset();
-        count_ = 0;
+        capacity_ = 0;
     }
-    bool built() const { return bases_ != nullptr; }
+    bool built() const { return count_ > 0; }
 
     // The entry of a render triangle, or null (renderFace out of range, or no table).
     const FaceBasis* entry(int renderFace) const {
@@ -49,6 +55,10 @@ private:
     static constexpr int kNoResult = -1;
     static constexpr int kPerPoint = -2;
 
-    std::unique_ptr<FaceBasis[]> bases_;
+    struct Free {
+        void operator()(FaceBasis* p) const { std::free(p); }
+    };
+    std::unique_ptr<FaceBasis[], Free> bases_;
     int count_ = 0;
+    int capacity_ = 0;
 };
