@@ -200,10 +200,60 @@ inline void applySeparable(float* dst, const void* data, Ptex::DataType dt, int 
 typedef void (*SeparableFn)(float* dst, const void* data, int rowPixels, int u, int v, int uw,
                             int vw, const float* ku, const float* kv, int nChan, int nTxChan);
 
+// Kernels of at most four columns (nearly every box, bilinear and bicubic one):
+// the column count is a template argument, so each row is a straight run of
+// loads with the column weights read once. Same additions in the same order as
+// applySepT and applySep4, hence the same results.
+template <typename T, int NC, int UW>
+inline void applySepNarrow(float* dst, const T* rowp, long rowStride, int vw, const float* ku,
+                           const float* kv, int nTxChan) {
+#if defined(__SSE2__)
+    if constexpr (NC == 4 && !std::is_same_v<T, PtexHalf>) {
+        __m128 w[UW];
+        for (int i = 0; i < UW; i++) w[i] = _mm_set1_ps(ku[i]);
+        __m128 acc = _mm_loadu_ps(dst);
+        for (int j = 0; j < vw; j++, rowp += rowStride) {
+            __m128 row = _mm_setzero_ps();
+            for (int i = 0; i < UW; i++)
+                row = _mm_add_ps(row, _mm_mul_ps(load4(rowp + i * nTxChan), w[i]));
+            acc = _mm_add_ps(acc, _mm_mul_ps(row, _mm_set1_ps(kv[j])));
+        }
+        _mm_storeu_ps(dst, acc);
+        return;
+    }
+#endif
+    float acc[NC];
+    for (int c = 0; c < NC; c++) acc[c] = dst[c];
+    for (int j = 0; j < vw; j++, rowp += rowStride) {
+        float row[NC] = {};
+        for (int i = 0; i < UW; i++)
+            for (int c = 0; c < NC; c++) row[c] += toF(rowp[i * nTxChan + c]) * ku[i];
+        const float wv = kv[j];
+        for (int c = 0; c < NC; c++) acc[c] += row[c] * wv;
+    }
+    for (int c = 0; c < NC; c++) dst[c] = acc[c];
+}
+
 template <typename T, int NC>
 void applySepFixed(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
                    const float* ku, const float* kv, int nChan, int nTxChan) {
     const T* d = static_cast<const T*>(data);
+    if constexpr (NC > 0) {
+        const long rowStride = long(rowPixels) * nTxChan;
+        const T* rowp = d + (long(v) * rowPixels + u) * nTxChan;
+        switch (uw) {
+            case 1:
+                return applySepNarrow<T, NC, 1>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+            case 2:
+                return applySepNarrow<T, NC, 2>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+            case 3:
+                return applySepNarrow<T, NC, 3>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+            case 4:
+                return applySepNarrow<T, NC, 4>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+            default:
+                break;
+        }
+    }
 #if defined(__SSE2__)
     if constexpr (NC == 4 && !std::is_same_v<T, PtexHalf>) {
         applySep4<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nTxChan);

@@ -98,6 +98,38 @@ inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode) {
             break;
     }
 }
+// The usual query kept lean: a kernel inside its face, at most the face's
+// resolution, read by our reader from one packed block (a packed face or a
+// single tile). Adds the kernel's sum to sums and returns true; returns false,
+// having read nothing, when the general path must handle the kernel.
+inline bool applyInsideOneBlock(PtexInternal::PtexReader& reader, const PtexSeparableKernel& k,
+                                int faceid, Ptex::Res faceRes, PtexFilterImpl::SeparableFn fn,
+                                int chanOffset, int nchan, int ntxchan, float* sums) {
+    using PtexInternal::FaceData;
+    if (k.uw <= 0 || k.vw <= 0 || k.res.ulog2 > faceRes.ulog2 || k.res.vlog2 > faceRes.vlog2)
+        return false;
+    FaceData* fd = reader.filterData(faceid, k.res);
+    if (!fd || !(fd->dataRes() == k.res)) return false;
+    int u = k.u, v = k.v, rowPixels = k.res.u();
+    if (fd->kind() == FaceData::kTiled) {
+        auto* tf = static_cast<PtexInternal::TiledFace*>(fd);
+        const Ptex::Res T = tf->tileResolution();
+        if (T.ulog2 < 0 || T.vlog2 < 0 || T.ulog2 > k.res.ulog2 || T.vlog2 > k.res.vlog2)
+            return false;
+        const int tu = u >> T.ulog2, tv = v >> T.vlog2;
+        if (tu != (u + k.uw - 1) >> T.ulog2 || tv != (v + k.vw - 1) >> T.vlog2) return false;
+        const int t = tv * k.res.ntilesu(T) + tu;
+        if (t >= tf->ntiles()) return false;
+        fd = tf->tile(t);
+        if (!(fd->dataRes() == T)) return false;
+        u &= T.u() - 1;
+        v &= T.v() - 1;
+        rowPixels = T.u();
+    }
+    if (fd->kind() != FaceData::kPacked || !fd->bytes()) return false;
+    fn(sums, fd->bytes() + chanOffset, rowPixels, u, v, k.uw, k.vw, k.ku, k.kv, nchan, ntxchan);
+    return true;
+}
 }  // namespace
 
 PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Options& opts)
@@ -199,6 +231,14 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
     // most kernels lie inside their face: nothing to split
     const bool inside = k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v();
+    if (inside && n <= 4 && _reader) {
+        alignas(16) float sums[4] = {0, 0, 0, 0};
+        if (applyInsideOneBlock(*_reader, k, faceid, f.res, PtexFilterImpl::separableFn(_dt, n),
+                                firstchan * Ptex::DataSize(_dt), n, _ntxchan, sums)) {
+            scaleSums(result, sums, n, 1.0f / (weight * Ptex::OneValue(_dt)));
+            return;
+        }
+    }
 
     for (int c0 = 0; c0 < n; c0 += kMaxChan) {
         const int nchan = PtexUtils::min(kMaxChan, n - c0);
