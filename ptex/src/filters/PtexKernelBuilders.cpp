@@ -6,6 +6,9 @@
 
 #include <cmath>
 #include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 const int kmax = PtexSeparableKernel::kmax;
@@ -29,18 +32,10 @@ inline int boxLevel(float uw, int faceLog2, float& w) {
     return PtexUtils::calcResFromWidth(w);
 }
 
-int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
-    float w;
-    const int L = boxLevel(uw, faceLog2, w);
-    const float R = float(1 << L);
-    // texel i covers [i, i+1)
-    const float c = u * R, d = w * R;
-    const float a = c - d * 0.5f, b = c + d * 0.5f;
-    const int ia = ifloor(a), ib = iceil(b);
-    const float fa = float(ia), cb = float(ib);
+// One axis of a box kernel from its first and end texels and end weights.
+inline void boxWeights(int& k_u, int& k_uw, float* kw, int ia, int ib, float f1, float f2) {
     k_u = ia;
     k_uw = clampCount(ib - ia);
-    const float f1 = 1 - (a - fa), f2 = 1 - (cb - b);
     if (k_uw <= 1) {
         k_uw = 1;
         kw[0] = f1 + f2 - 1;
@@ -52,6 +47,17 @@ int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
         for (int i = 3; i < k_uw - 1; i++) kw[i] = 1;
         kw[k_uw - 1] = f2;
     }
+}
+#if !defined(__SSE2__)
+int boxAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2) {
+    float w;
+    const int L = boxLevel(uw, faceLog2, w);
+    const float R = float(1 << L);
+    // texel i covers [i, i+1)
+    const float c = u * R, d = w * R;
+    const float a = c - d * 0.5f, b = c + d * 0.5f;
+    const int ia = ifloor(a), ib = iceil(b);
+    boxWeights(k_u, k_uw, kw, ia, ib, 1 - (a - float(ia)), 1 - (float(ib) - b));
     return L;
 }
 
@@ -68,6 +74,7 @@ int bilinearAxis(int& k_u, int& k_uw, float* kw, float u, float uw, int faceLog2
     kw[1] = t;
     return L;
 }
+#endif
 
 inline int floorEven(int a) {
     return a - (a & 1);
@@ -88,16 +95,98 @@ inline void buildAxes(PtexSeparableKernel& k, float u, float v, float uw, float 
     k.res = Ptex::Res(int8_t(lu), int8_t(lv));
     k.rot = 0;
 }
+#if defined(__SSE2__)
+// Both axes of a box or bilinear kernel at once: lane 0 is u, lane 1 is v. Each
+// lane does boxLevel, the level's scale and the floor and ceil exactly as the
+// scalar axis builders do, so the kernels are the same.
+struct TwoAxes {
+    __m128 x, w, scale;  // position, clamped width, texels per face unit
+    __m128i level;
+
+    TwoAxes(float u, float v, float uw, float vw, Ptex::Res faceRes) {
+        x = _mm_setr_ps(u, v, 0, 0);
+        // the finest width the face resolves: 2^-faceLog2 (faceLog2 within 0..25 here)
+        const __m128i faceLog2 = _mm_setr_epi32(faceRes.ulog2, faceRes.vlog2, 0, 0);
+        const __m128i bias = _mm_set1_epi32(127);
+        const __m128 finest = _mm_castsi128_ps(_mm_slli_epi32(_mm_sub_epi32(bias, faceLog2), 23));
+        w = _mm_max_ps(_mm_min_ps(_mm_setr_ps(uw, vw, 1, 1), _mm_set1_ps(1.0f)), finest);
+        // level = -exponent of w (w in (0, 1]), scale = 2^level
+        const __m128i e =
+            _mm_and_si128(_mm_srli_epi32(_mm_castps_si128(w), 23), _mm_set1_epi32(0xff));
+        level = _mm_sub_epi32(bias, e);
+        scale = _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(bias, level), 23));
+    }
+    // floor and ceil as ints, as PtexUtils::floorToInt / ceilToInt
+    static __m128i floorInt(__m128 a) {
+        const __m128i i = _mm_cvttps_epi32(a);
+        return _mm_add_epi32(i, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(i), a)));
+    }
+    static __m128i ceilInt(__m128 a) {
+        const __m128i i = _mm_cvttps_epi32(a);
+        return _mm_sub_epi32(i, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(i), a)));
+    }
+    void setLevel(PtexSeparableKernel& k) const {
+        alignas(16) int32_t l[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(l), level);
+        k.ku = k.kubuff;
+        k.kv = k.kvbuff;
+        k.res = Ptex::Res(int8_t(l[0]), int8_t(l[1]));
+        k.rot = 0;
+    }
+};
+
+#endif
 }  // namespace
 
 void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
                                 Ptex::Res faceRes) {
+#if defined(__SSE2__)
+    const TwoAxes t(u, v, uw, vw, faceRes);
+    const __m128 c = _mm_mul_ps(t.x, t.scale),
+                 h = _mm_mul_ps(_mm_mul_ps(t.w, t.scale), _mm_set1_ps(0.5f));
+    const __m128 a = _mm_sub_ps(c, h), b = _mm_add_ps(c, h);
+    const __m128i ia = TwoAxes::floorInt(a), ib = TwoAxes::ceilInt(b);
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 f1 = _mm_sub_ps(one, _mm_sub_ps(a, _mm_cvtepi32_ps(ia)));
+    const __m128 f2 = _mm_sub_ps(one, _mm_sub_ps(_mm_cvtepi32_ps(ib), b));
+    alignas(16) int32_t ia4[4], ib4[4];
+    alignas(16) float f14[4], f24[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ia4), ia);
+    _mm_store_si128(reinterpret_cast<__m128i*>(ib4), ib);
+    _mm_store_ps(f14, f1);
+    _mm_store_ps(f24, f2);
+    boxWeights(k.u, k.uw, k.kubuff, ia4[0], ib4[0], f14[0], f24[0]);
+    boxWeights(k.v, k.vw, k.kvbuff, ia4[1], ib4[1], f14[1], f24[1]);
+    t.setLevel(k);
+#else
     buildAxes(k, u, v, uw, vw, faceRes, boxAxis);
+#endif
 }
 
 void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
                                      Ptex::Res faceRes) {
+#if defined(__SSE2__)
+    const TwoAxes t(u, v, uw, vw, faceRes);
+    const __m128 p = _mm_sub_ps(_mm_mul_ps(t.x, t.scale), _mm_set1_ps(0.5f));
+    const __m128i ip = TwoAxes::floorInt(p);
+    const __m128 w1 = _mm_sub_ps(p, _mm_cvtepi32_ps(ip));
+    const __m128 w0 = _mm_sub_ps(_mm_set1_ps(1.0f), w1);
+    alignas(16) int32_t ip4[4];
+    alignas(16) float w[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ip4), ip);
+    // (1-tu, tu, 1-tv, tv)
+    _mm_store_ps(w, _mm_unpacklo_ps(w0, w1));
+    k.u = ip4[0];
+    k.v = ip4[1];
+    k.uw = k.vw = 2;
+    k.kubuff[0] = w[0];
+    k.kubuff[1] = w[1];
+    k.kvbuff[0] = w[2];
+    k.kvbuff[1] = w[3];
+    t.setLevel(k);
+#else
     buildAxes(k, u, v, uw, vw, faceRes, bilinearAxis);
+#endif
 }
 
 void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
