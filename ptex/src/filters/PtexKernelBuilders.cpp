@@ -189,17 +189,23 @@ void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, f
 #endif
 }
 
-void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
-                                   Ptex::Res faceRes) {
-    buildAxes(k, u, v, uw, vw, faceRes,
-              [this](int& k_u, int& k_uw, float* kw, float x, float w, int faceLog2) {
-                  return buildKernelAxis(k_u, k_uw, kw, x, w, faceLog2);
-              });
-}
-
 namespace {
+// Each kernel type: K(x) and fill(ku, n, x0, step, c), the n taps K(x0 + i * step).
 struct GaussianK {
     float operator()(float x, const float*) const { return std::exp(-2.0f * x * x); }
+    void fill(float* ku, int n, float x0, float step, const float*) const {
+        // exp(-2 x^2) at evenly spaced x without an exp per tap: from one tap to
+        // the next the weight is multiplied by r, and r by g (a few float
+        // roundings off the exp of each tap, far inside the filters' tolerance)
+        float e = std::exp(-2.0f * x0 * x0);
+        float r = std::exp(-2.0f * step * (2.0f * x0 + step));
+        const float g = std::exp(-4.0f * step * step);
+        for (int i = 0; i < n; i++) {
+            ku[i] = e;
+            e *= r;
+            r *= g;
+        }
+    }
 };
 struct BicubicK {
     float operator()(float x, const float* c) const {
@@ -208,10 +214,40 @@ struct BicubicK {
         if (x < 2.0f) return ((c[3] * x + c[4]) * x + c[5]) * x + c[6];
         return 0.0f;
     }
+#if defined(__SSE2__)
+    static __m128 taps(__m128 x, const float* c) {
+        x = _mm_and_ps(x, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
+        auto k = [c](int i) { return _mm_set1_ps(c[i]); };
+        const __m128 inner =
+            _mm_add_ps(_mm_mul_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(k(0), x), k(1)), x), x), k(2));
+        const __m128 outer = _mm_add_ps(
+            _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(k(3), x), k(4)), x), k(5)), x),
+            k(6));
+        const __m128 lt1 = _mm_cmplt_ps(x, _mm_set1_ps(1.0f));
+        const __m128 lt2 = _mm_cmplt_ps(x, _mm_set1_ps(2.0f));
+        return _mm_or_ps(_mm_and_ps(lt1, inner), _mm_andnot_ps(lt1, _mm_and_ps(lt2, outer)));
+    }
+#endif
+    void fill(float* ku, int n, float x0, float step, const float* c) const {
+        int i = 0;
+#if defined(__SSE2__)
+        // four taps per vector, the same operations per lane as operator(); the
+        // buffer holds kmax >= 8 weights
+        const __m128 vx0 = _mm_set1_ps(x0), vstep = _mm_set1_ps(step);
+        const __m128 i0 = _mm_setr_ps(0, 1, 2, 3), i4 = _mm_setr_ps(4, 5, 6, 7);
+        _mm_storeu_ps(ku, taps(_mm_add_ps(vx0, _mm_mul_ps(i0, vstep)), c));
+        if (n > 4) _mm_storeu_ps(ku + 4, taps(_mm_add_ps(vx0, _mm_mul_ps(i4, vstep)), c));
+        i = 8;
+#endif
+        for (; i < n; i++) ku[i] = (*this)(x0 + float(i) * step, c);
+    }
 };
 struct PointerK {
     PtexWidth4Filter::KernelFn* fn;
     float operator()(float x, const float* c) const { return fn(x, c); }
+    void fill(float* ku, int n, float x0, float step, const float* c) const {
+        for (int i = 0; i < n; i++) ku[i] = fn(x0 + float(i) * step, c);
+    }
 };
 
 template <class K>
@@ -299,25 +335,60 @@ int width4Axis(const K& _k, const float* c, bool lerp, int& k_u, int& k_uw, floa
         k_u = a;
         k_uw = clampCount(b - a);
         const float x0 = (float(a) - p) / d, step = 1.0f / d;
-        if constexpr (std::is_same_v<K, GaussianK>) {
-            // exp(-2 x^2) at evenly spaced x without an exp per tap: from one tap to
-            // the next the weight is multiplied by r, and r by g (a few float
-            // roundings off the exp of each tap, far inside the filters' tolerance)
-            float e = std::exp(-2.0f * x0 * x0);
-            float r = std::exp(-2.0f * step * (2.0f * x0 + step));
-            const float g = std::exp(-4.0f * step * step);
-            for (int i = 0; i < k_uw; i++) {
-                ku[i] = e;
-                e *= r;
-                r *= g;
-            }
-        } else {
-            for (int i = 0; i < k_uw; i++) ku[i] = _k(x0 + float(i) * step, c);
-        }
+        _k.fill(ku, k_uw, x0, step, c);
     }
     return L;
 }
+
+#if defined(__SSE2__)
+// Both axes of a width-4 kernel side by side, for the usual footprint: under a
+// quarter of the face along both axes and no lerp. Each lane does what
+// width4Axis does on that branch. Returns false, writing nothing, otherwise.
+template <class K>
+bool width4BothAxes(const K& kfn, const float* c, PtexSeparableKernel& k, float u, float v,
+                    float uw, float vw, Ptex::Res faceRes) {
+    const TwoAxes t(u, v, uw, vw, faceRes);  // (its min with 1 changes no width under 1/4)
+    if ((_mm_movemask_ps(_mm_cmplt_ps(t.w, _mm_set1_ps(0.25f))) & 3) != 3) return false;
+    const __m128 p = _mm_sub_ps(_mm_mul_ps(t.x, t.scale), _mm_set1_ps(0.5f));
+    const __m128 d = _mm_mul_ps(t.w, t.scale), d2 = _mm_mul_ps(_mm_set1_ps(2.0f), d);
+    const __m128i a = TwoAxes::ceilInt(_mm_sub_ps(p, d2)), b = TwoAxes::ceilInt(_mm_add_ps(p, d2));
+    const __m128 x0 = _mm_div_ps(_mm_sub_ps(_mm_cvtepi32_ps(a), p), d);
+    const __m128 step = _mm_div_ps(_mm_set1_ps(1.0f), d);
+    alignas(16) int32_t a4[4], n4[4];
+    alignas(16) float x04[4], step4[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(a4), a);
+    _mm_store_si128(reinterpret_cast<__m128i*>(n4), _mm_sub_epi32(b, a));
+    _mm_store_ps(x04, x0);
+    _mm_store_ps(step4, step);
+    k.u = a4[0];
+    k.v = a4[1];
+    k.uw = clampCount(n4[0]);
+    k.vw = clampCount(n4[1]);
+    kfn.fill(k.kubuff, k.uw, x04[0], step4[0], c);
+    kfn.fill(k.kvbuff, k.vw, x04[1], step4[1], c);
+    t.setLevel(k);
+    return true;
+}
+#endif
 }  // namespace
+
+void PtexWidth4Filter::buildKernel(PtexSeparableKernel& k, float u, float v, float uw, float vw,
+                                   Ptex::Res faceRes) {
+#if defined(__SSE2__)
+    if (!_options.lerp) {
+        if (_k == PtexBicubicFilter::kernelFn &&
+            width4BothAxes(BicubicK(), _c, k, u, v, uw, vw, faceRes))
+            return;
+        if (_k == PtexGaussianFilter::kernelFn &&
+            width4BothAxes(GaussianK(), _c, k, u, v, uw, vw, faceRes))
+            return;
+    }
+#endif
+    buildAxes(k, u, v, uw, vw, faceRes,
+              [this](int& k_u, int& k_uw, float* kw, float x, float w, int faceLog2) {
+                  return buildKernelAxis(k_u, k_uw, kw, x, w, faceLog2);
+              });
+}
 
 float PtexGaussianFilter::kernelFn(float x, const float* c) {
     return GaussianK()(x, c);
