@@ -235,8 +235,10 @@ inline void applySepNarrow(float* dst, const T* rowp, long rowStride, int vw, co
 }
 
 template <typename T, int NC>
-void applySepFixed(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
-                   const float* ku, const float* kv, int nChan, int nTxChan) {
+__attribute__((always_inline)) inline void applySepInline(float* dst, const void* data,
+                                                          int rowPixels, int u, int v, int uw,
+                                                          int vw, const float* ku, const float* kv,
+                                                          int nChan, int nTxChan) {
     const T* d = static_cast<const T*>(data);
     if constexpr (NC > 0) {
         const long rowStride = long(rowPixels) * nTxChan;
@@ -264,6 +266,14 @@ void applySepFixed(float* dst, const void* data, int rowPixels, int u, int v, in
         applySepN<T>(dst, d, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
     else
         applySepT<T, NC>(dst, d, rowPixels, u, v, uw, vw, ku, kv, NC, nTxChan);
+}
+
+/// applySeparable for one data type and channel count (NC = 0: any count);
+/// applySepInline is the same, compiled into its caller.
+template <typename T, int NC>
+void applySepFixed(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
+                   const float* ku, const float* kv, int nChan, int nTxChan) {
+    applySepInline<T, NC>(dst, data, rowPixels, u, v, uw, vw, ku, kv, nChan, nTxChan);
 }
 
 template <typename T>

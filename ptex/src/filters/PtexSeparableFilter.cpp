@@ -7,6 +7,7 @@
 #include "PtexUtils.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace {
 // Pieces handed on through subfaces recurse; hostile adjacency must not loop.
@@ -100,35 +101,76 @@ inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode) {
 }
 // The usual query kept lean: a kernel inside its face, at most the face's
 // resolution, read by our reader from one packed block (a packed face or a
-// single tile). Adds the kernel's sum to sums and returns true; returns false,
-// having read nothing, when the general path must handle the kernel.
-inline bool applyInsideOneBlock(PtexInternal::PtexReader& reader, const PtexSeparableKernel& k,
-                                int faceid, Ptex::Res faceRes, PtexFilterImpl::SeparableFn fn,
-                                int chanOffset, int nchan, int ntxchan, float* sums) {
+// single tile), with NC channels of type T. Writes the normalised result and
+// returns true; returns false, having written nothing, when the general path
+// must handle the kernel. One function per data type and channel count, so the
+// block lookup and the texel loop are compiled together.
+struct InsideQuery {
+    PtexInternal::PtexReader& reader;
+    const PtexSeparableKernel& k;
+    int faceid;
+    Ptex::Res faceRes;
+    int firstchan, ntxchan;
+    float weight;  // of the whole kernel
+};
+
+// Ptex::OneValue of the data type T.
+template <typename T>
+constexpr float kOneValue = std::is_same_v<T, uint8_t>    ? 255.0f
+                            : std::is_same_v<T, uint16_t> ? 65535.0f
+                                                          : 1.0f;
+
+template <typename T, int NC>
+bool evalInside(const InsideQuery& q, float* result) {
     using PtexInternal::FaceData;
-    if (k.uw <= 0 || k.vw <= 0 || k.res.ulog2 > faceRes.ulog2 || k.res.vlog2 > faceRes.vlog2)
+    const PtexSeparableKernel& k = q.k;
+    if (k.u < 0 || k.v < 0 || k.u + k.uw > k.res.u() || k.v + k.vw > k.res.v() || k.uw <= 0 ||
+        k.vw <= 0 || k.res.ulog2 > q.faceRes.ulog2 || k.res.vlog2 > q.faceRes.vlog2)
         return false;
-    FaceData* fd = reader.filterData(faceid, k.res);
+    FaceData* fd = q.reader.filterData(q.faceid, k.res);
     if (!fd || !(fd->dataRes() == k.res)) return false;
     int u = k.u, v = k.v, rowPixels = k.res.u();
     if (fd->kind() == FaceData::kTiled) {
         auto* tf = static_cast<PtexInternal::TiledFace*>(fd);
-        const Ptex::Res T = tf->tileResolution();
-        if (T.ulog2 < 0 || T.vlog2 < 0 || T.ulog2 > k.res.ulog2 || T.vlog2 > k.res.vlog2)
+        const Ptex::Res tr = tf->tileResolution();
+        if (tr.ulog2 < 0 || tr.vlog2 < 0 || tr.ulog2 > k.res.ulog2 || tr.vlog2 > k.res.vlog2)
             return false;
-        const int tu = u >> T.ulog2, tv = v >> T.vlog2;
-        if (tu != (u + k.uw - 1) >> T.ulog2 || tv != (v + k.vw - 1) >> T.vlog2) return false;
-        const int t = tv * k.res.ntilesu(T) + tu;
+        const int tu = u >> tr.ulog2, tv = v >> tr.vlog2;
+        if (tu != (u + k.uw - 1) >> tr.ulog2 || tv != (v + k.vw - 1) >> tr.vlog2) return false;
+        const int t = tv * k.res.ntilesu(tr) + tu;
         if (t >= tf->ntiles()) return false;
         fd = tf->tile(t);
-        if (!(fd->dataRes() == T)) return false;
-        u &= T.u() - 1;
-        v &= T.v() - 1;
-        rowPixels = T.u();
+        if (!(fd->dataRes() == tr)) return false;
+        u &= tr.u() - 1;
+        v &= tr.v() - 1;
+        rowPixels = tr.u();
     }
     if (fd->kind() != FaceData::kPacked || !fd->bytes()) return false;
-    fn(sums, fd->bytes() + chanOffset, rowPixels, u, v, k.uw, k.vw, k.ku, k.kv, nchan, ntxchan);
+    alignas(16) float sums[4] = {0, 0, 0, 0};
+    PtexFilterImpl::applySepInline<T, NC>(sums, fd->bytes() + q.firstchan * sizeof(T), rowPixels, u,
+                                          v, k.uw, k.vw, k.ku, k.kv, NC, q.ntxchan);
+    scaleSums(result, sums, NC, 1.0f / (q.weight * kOneValue<T>));
     return true;
+}
+
+typedef bool (*InsideFn)(const InsideQuery& q, float* result);
+
+template <typename T>
+constexpr InsideFn kInsideFns[4] = {evalInside<T, 1>, evalInside<T, 2>, evalInside<T, 3>,
+                                    evalInside<T, 4>};
+
+// evalInside for nchan in 1..4 channels of type dt.
+inline InsideFn insideFn(Ptex::DataType dt, int nchan) {
+    switch (dt) {
+        case Ptex::dt_uint16:
+            return kInsideFns<uint16_t>[nchan - 1];
+        case Ptex::dt_half:
+            return kInsideFns<PtexHalf>[nchan - 1];
+        case Ptex::dt_float:
+            return kInsideFns<float>[nchan - 1];
+        default:
+            return kInsideFns<uint8_t>[nchan - 1];
+    }
 }
 }  // namespace
 
@@ -230,15 +272,10 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
         stripZeros(k);
     const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
     // most kernels lie inside their face: nothing to split
+    if (n <= 4 && _reader &&
+        insideFn(_dt, n)({*_reader, k, faceid, f.res, firstchan, _ntxchan, weight}, result))
+        return;
     const bool inside = k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v();
-    if (inside && n <= 4 && _reader) {
-        alignas(16) float sums[4] = {0, 0, 0, 0};
-        if (applyInsideOneBlock(*_reader, k, faceid, f.res, PtexFilterImpl::separableFn(_dt, n),
-                                firstchan * Ptex::DataSize(_dt), n, _ntxchan, sums)) {
-            scaleSums(result, sums, n, 1.0f / (weight * Ptex::OneValue(_dt)));
-            return;
-        }
-    }
 
     for (int c0 = 0; c0 < n; c0 += kMaxChan) {
         const int nchan = PtexUtils::min(kMaxChan, n - c0);
