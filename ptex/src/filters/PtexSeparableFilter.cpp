@@ -266,9 +266,9 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     } else {
         buildKernel(k, u, v, saneWidth(uw * width + blur), saneWidth(vw * width + blur), f.res);
     }
-    // (a zero weight at an end is rare: one test for all four ends first)
-    if (k.uw <= 0 || k.vw <= 0 || k.ku[0] == 0 || k.ku[k.uw - 1] == 0 || k.kv[0] == 0 ||
-        k.kv[k.vw - 1] == 0)
+    // a zero weight at an end is rare: one test for all four ends first (a
+    // product of tiny weights that underflows only costs a strip that finds nothing)
+    if (k.uw <= 0 || k.vw <= 0 || k.ku[0] * k.ku[k.uw - 1] * (k.kv[0] * k.kv[k.vw - 1]) == 0)
         stripZeros(k);
     const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
     // most kernels lie inside their face: nothing to split
