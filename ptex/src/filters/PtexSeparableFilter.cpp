@@ -23,6 +23,22 @@ inline float saneWidth(float w) {
     return w > 1e6f ? 1e6f : w;
 }
 
+// A position after the border mode (NaN counts as 0); outside is set for a
+// black border position that sees only black.
+inline float borderPos(float x, Ptex::BorderMode mode, bool& outside) {
+    switch (mode) {
+        case Ptex::m_periodic:
+            x = sanePos(x);
+            return x - std::floor(x);
+        case Ptex::m_black:
+            x = sanePos(x);
+            outside = outside || x <= -1 || x >= 2;
+            return x;
+        default:
+            return x > 0 ? (x < 1 ? x : 1) : 0;
+    }
+}
+
 inline float sum(const float* k, int n) {
     float s = 0;
     for (int i = 0; i < n; i++) s += k[i];
@@ -215,43 +231,23 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     // bounding box of the two footprint vectors
     float uw = std::fabs(uw1) + std::fabs(uw2);
     float vw = std::fabs(vw1) + std::fabs(vw2);
-    u = sanePos(u);
-    v = sanePos(v);
-
     bool outside = false;
-    switch (_uMode) {
-        case Ptex::m_periodic:
-            u = u - std::floor(u);
-            break;
-        case Ptex::m_black:
-            outside = (u <= -1 || u >= 2);
-            break;
-        default:
-            u = PtexUtils::clamp(u, 0.0f, 1.0f);
-            break;
-    }
-    switch (_vMode) {
-        case Ptex::m_periodic:
-            v = v - std::floor(v);
-            break;
-        case Ptex::m_black:
-            outside = outside || (v <= -1 || v >= 2);
-            break;
-        default:
-            v = PtexUtils::clamp(v, 0.0f, 1.0f);
-            break;
-    }
+    u = borderPos(u, _uMode, outside);
+    v = borderPos(v, _vMode, outside);
     if (outside) {
         for (int c = 0; c < n; c++) result[c] = 0;
         return;
     }
 
-    if (!(width == width)) width = 1;
-    if (!(blur == blur)) blur = 0;
-    width = PtexUtils::clamp(width, -1e6f, 1e6f);
-    blur = PtexUtils::clamp(blur, -1e6f, 1e6f);
     uw = saneWidth(uw);
     vw = saneWidth(vw);
+    // the usual footprint, width 1 and no blur, leaves the widths as they are
+    if (!(width == 1 && blur == 0)) {
+        if (!(width == width)) width = 1;
+        if (!(blur == blur)) blur = 0;
+        width = PtexUtils::clamp(width, -1e6f, 1e6f);
+        blur = PtexUtils::clamp(blur, -1e6f, 1e6f);
+    }
 
     PtexSeparableKernel k;
     if (f.isSubface()) {
@@ -263,6 +259,8 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
         if (k.res.vlog2 == 0) k.upresV();
         k.res.ulog2--;
         k.res.vlog2--;
+    } else if (width == 1 && blur == 0) {
+        buildKernel(k, u, v, uw, vw, f.res);
     } else {
         buildKernel(k, u, v, saneWidth(uw * width + blur), saneWidth(vw * width + blur), f.res);
     }
