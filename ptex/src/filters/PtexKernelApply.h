@@ -210,10 +210,12 @@ inline void applySepNarrow(float* dst, const T* rowp, long rowStride, int vw, co
 #if defined(__SSE2__)
     if constexpr (NC == 4 && !std::is_same_v<T, PtexHalf>) {
         __m128 w[UW];
+#pragma GCC unroll 4
         for (int i = 0; i < UW; i++) w[i] = _mm_set1_ps(ku[i]);
         __m128 acc = _mm_loadu_ps(dst);
         for (int j = 0; j < vw; j++, rowp += rowStride) {
             __m128 row = _mm_setzero_ps();
+#pragma GCC unroll 4
             for (int i = 0; i < UW; i++)
                 row = _mm_add_ps(row, _mm_mul_ps(load4(rowp + i * nTxChan), w[i]));
             acc = _mm_add_ps(acc, _mm_mul_ps(row, _mm_set1_ps(kv[j])));
@@ -226,6 +228,7 @@ inline void applySepNarrow(float* dst, const T* rowp, long rowStride, int vw, co
     for (int c = 0; c < NC; c++) acc[c] = dst[c];
     for (int j = 0; j < vw; j++, rowp += rowStride) {
         float row[NC] = {};
+#pragma GCC unroll 4
         for (int i = 0; i < UW; i++)
             for (int c = 0; c < NC; c++) row[c] += toF(rowp[i * nTxChan + c]) * ku[i];
         const float wv = kv[j];
