@@ -121,15 +121,6 @@ inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode) {
 // returns true; returns false, having written nothing, when the general path
 // must handle the kernel. One function per data type and channel count, so the
 // block lookup and the texel loop are compiled together.
-struct InsideQuery {
-    PtexInternal::PtexReader& reader;
-    const PtexSeparableKernel& k;
-    int faceid;
-    Ptex::Res faceRes;
-    int firstchan, ntxchan;
-    float weight;  // of the whole kernel
-};
-
 // Ptex::OneValue of the data type T.
 template <typename T>
 constexpr float kOneValue = std::is_same_v<T, uint8_t>    ? 255.0f
@@ -137,13 +128,13 @@ constexpr float kOneValue = std::is_same_v<T, uint8_t>    ? 255.0f
                                                           : 1.0f;
 
 template <typename T, int NC>
-bool evalInside(const InsideQuery& q, float* result) {
+bool evalInside(PtexInternal::PtexReader& reader, const PtexSeparableKernel& k, int faceid,
+                const Ptex::FaceInfo& f, int firstchan, int ntxchan, float weight, float* result) {
     using PtexInternal::FaceData;
-    const PtexSeparableKernel& k = q.k;
     if (k.u < 0 || k.v < 0 || k.u + k.uw > k.res.u() || k.v + k.vw > k.res.v() || k.uw <= 0 ||
-        k.vw <= 0 || k.res.ulog2 > q.faceRes.ulog2 || k.res.vlog2 > q.faceRes.vlog2)
+        k.vw <= 0 || k.res.ulog2 > f.res.ulog2 || k.res.vlog2 > f.res.vlog2)
         return false;
-    FaceData* fd = q.reader.filterData(q.faceid, k.res);
+    FaceData* fd = reader.filterData(faceid, k.res);
     if (!fd || !(fd->dataRes() == k.res)) return false;
     int u = k.u, v = k.v, rowPixels = k.res.u();
     if (fd->kind() == FaceData::kTiled) {
@@ -163,13 +154,15 @@ bool evalInside(const InsideQuery& q, float* result) {
     }
     if (fd->kind() != FaceData::kPacked || !fd->bytes()) return false;
     alignas(16) float sums[4] = {0, 0, 0, 0};
-    PtexFilterImpl::applySepInline<T, NC>(sums, fd->bytes() + q.firstchan * sizeof(T), rowPixels, u,
-                                          v, k.uw, k.vw, k.ku, k.kv, NC, q.ntxchan);
-    scaleSums(result, sums, NC, 1.0f / (q.weight * kOneValue<T>));
+    PtexFilterImpl::applySepInline<T, NC>(sums, fd->bytes() + firstchan * sizeof(T), rowPixels, u,
+                                          v, k.uw, k.vw, k.ku, k.kv, NC, ntxchan);
+    scaleSums(result, sums, NC, 1.0f / (weight * kOneValue<T>));
     return true;
 }
 
-typedef bool (*InsideFn)(const InsideQuery& q, float* result);
+typedef bool (*InsideFn)(PtexInternal::PtexReader& reader, const PtexSeparableKernel& k, int faceid,
+                         const Ptex::FaceInfo& f, int firstchan, int ntxchan, float weight,
+                         float* result);
 
 template <typename T>
 constexpr InsideFn kInsideFns[4] = {evalInside<T, 1>, evalInside<T, 2>, evalInside<T, 3>,
@@ -271,7 +264,7 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
     // most kernels lie inside their face: nothing to split
     if (n <= 4 && _reader &&
-        insideFn(_dt, n)({*_reader, k, faceid, f.res, firstchan, _ntxchan, weight}, result))
+        insideFn(_dt, n)(*_reader, k, faceid, f, firstchan, _ntxchan, weight, result))
         return;
     const bool inside = k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v();
 
