@@ -2,7 +2,9 @@
 # threaded run sharing one texture is labelled threads. The ptex-eval tool.
 add_executable(test-ptex-filters ${CMAKE_CURRENT_LIST_DIR}/filters_table_test.cpp
                ${CMAKE_CURRENT_LIST_DIR}/filters_query_test.cpp
-               ${CMAKE_CURRENT_LIST_DIR}/filters_source_test.cpp)
+               ${CMAKE_CURRENT_LIST_DIR}/filters_source_test.cpp
+               ${CMAKE_CURRENT_LIST_DIR}/filters_kernel_test.cpp)
+target_include_directories(test-ptex-filters PRIVATE ${CMAKE_SOURCE_DIR}/ptex/src/filters)
 target_link_libraries(test-ptex-filters PRIVATE Ptex ptex-eval-table GTest::gtest_main Threads::Threads)
 target_compile_definitions(test-ptex-filters PRIVATE ZENTO_TESTDATA_DIR="${ZENTO_TESTDATA_DIR}")
 gtest_discover_tests(test-ptex-filters DISCOVERY_TIMEOUT 60 TEST_FILTER "-*FilterThreadTest.*" TEST_LIST ptex_filters)

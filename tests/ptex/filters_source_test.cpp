@@ -55,7 +55,8 @@ private:
 };
 
 TEST(FilterSourceTest, ForeignTextureGivesTheReadersResults) {
-    for (const char* name : {"tiled_rgba8", "ico_rgb8", "mixed_rgb8", "cube_tanvec_f32"}) {
+    for (const char* name : {"tiled_rgba8", "ico_rgb8", "mixed_rgb8", "cube_tanvec_f32",
+                             "cube_half", "val5_u16", "grid_f32"}) {
         SCOPED_TRACE(name);
         const std::string path = kData + "/filters/" + name + ".tsv";
         if (!std::filesystem::exists(path)) GTEST_SKIP() << "filter tables not found";
