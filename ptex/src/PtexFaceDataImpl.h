@@ -131,7 +131,7 @@ public:
     Ptex::Res tileResolution() const { return _tileres; }
     PtexIO::FaceDataHeader tileHeader(int t) const { return _fdh[size_t(t)]; }
     /// The tile, loaded if needed (never null; an error face if the load failed).
-    FaceData* tile(int t) {
+    __attribute__((always_inline)) FaceData* tile(int t) {
         FaceData* p = _tiles[size_t(t)].load(std::memory_order_acquire);
         return p ? p : loadTile(t);
     }
