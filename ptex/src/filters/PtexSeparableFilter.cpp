@@ -131,8 +131,11 @@ template <typename T, int NC>
 bool evalInside(PtexInternal::PtexReader& reader, const PtexSeparableKernel& k, int faceid,
                 const Ptex::FaceInfo& f, int firstchan, int ntxchan, float weight, float* result) {
     using PtexInternal::FaceData;
-    if (k.u < 0 || k.v < 0 || k.u + k.uw > k.res.u() || k.v + k.vw > k.res.v() || k.uw <= 0 ||
-        k.vw <= 0 || k.res.ulog2 > f.res.ulog2 || k.res.vlog2 > f.res.vlog2)
+    // 1 <= uw <= res and 0 <= u <= res - uw, in two unsigned comparisons; the same for v
+    const unsigned ru = unsigned(k.res.u()), rv = unsigned(k.res.v());
+    if (unsigned(k.uw - 1) >= ru || unsigned(k.u) > ru - unsigned(k.uw) ||
+        unsigned(k.vw - 1) >= rv || unsigned(k.v) > rv - unsigned(k.vw) ||
+        k.res.ulog2 > f.res.ulog2 || k.res.vlog2 > f.res.vlog2)
         return false;
     FaceData* fd = reader.filterData(faceid, k.res);
     if (!fd || !(fd->dataRes() == k.res)) return false;
@@ -235,7 +238,8 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     uw = saneWidth(uw);
     vw = saneWidth(vw);
     // the usual footprint, width 1 and no blur, leaves the widths as they are
-    if (!(width == 1 && blur == 0)) {
+    const bool plain = width == 1 && blur == 0;
+    if (!plain) {
         if (!(width == width)) width = 1;
         if (!(blur == blur)) blur = 0;
         width = PtexUtils::clamp(width, -1e6f, 1e6f);
@@ -252,7 +256,7 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
         if (k.res.vlog2 == 0) k.upresV();
         k.res.ulog2--;
         k.res.vlog2--;
-    } else if (width == 1 && blur == 0) {
+    } else if (plain) {
         buildKernel(k, u, v, uw, vw, f.res);
     } else {
         buildKernel(k, u, v, saneWidth(uw * width + blur), saneWidth(vw * width + blur), f.res);
