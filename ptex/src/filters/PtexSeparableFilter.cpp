@@ -168,22 +168,11 @@ typedef bool (*InsideFn)(PtexInternal::PtexReader& reader, const PtexSeparableKe
                          float* result);
 
 template <typename T>
-constexpr InsideFn kInsideFns[4] = {evalInside<T, 1>, evalInside<T, 2>, evalInside<T, 3>,
-                                    evalInside<T, 4>};
-
-// evalInside for nchan in 1..4 channels of type dt.
-inline InsideFn insideFn(Ptex::DataType dt, int nchan) {
-    switch (dt) {
-        case Ptex::dt_uint16:
-            return kInsideFns<uint16_t>[nchan - 1];
-        case Ptex::dt_half:
-            return kInsideFns<PtexHalf>[nchan - 1];
-        case Ptex::dt_float:
-            return kInsideFns<float>[nchan - 1];
-        default:
-            return kInsideFns<uint8_t>[nchan - 1];
-    }
-}
+constexpr InsideFn kInsideFnsT[4] = {evalInside<T, 1>, evalInside<T, 2>, evalInside<T, 3>,
+                                     evalInside<T, 4>};
+// by data type (the order of Ptex::DataType) and channel count - 1
+constexpr const InsideFn* kInsideFns[4] = {kInsideFnsT<uint8_t>, kInsideFnsT<uint16_t>,
+                                           kInsideFnsT<PtexHalf>, kInsideFnsT<float>};
 }  // namespace
 
 PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Options& opts)
@@ -268,7 +257,7 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
     // most kernels lie inside their face: nothing to split
     if (n <= 4 && _reader &&
-        insideFn(_dt, n)(*_reader, k, faceid, f, firstchan, _ntxchan, weight, result))
+        kInsideFns[_dt & 3][n - 1](*_reader, k, faceid, f, firstchan, _ntxchan, weight, result))
         return;
     const bool inside = k.u >= 0 && k.v >= 0 && k.u + k.uw <= k.res.u() && k.v + k.vw <= k.res.v();
 
