@@ -149,14 +149,34 @@ void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float 
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 f1 = _mm_sub_ps(one, _mm_sub_ps(a, _mm_cvtepi32_ps(ia)));
     const __m128 f2 = _mm_sub_ps(one, _mm_sub_ps(_mm_cvtepi32_ps(ib), b));
-    alignas(16) int32_t ia4[4], ib4[4];
-    alignas(16) float f14[4], f24[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(ia4), ia);
-    _mm_store_si128(reinterpret_cast<__m128i*>(ib4), ib);
-    _mm_store_ps(f14, f1);
-    _mm_store_ps(f24, f2);
-    boxWeights(k.u, k.uw, k.kubuff, ia4[0], ib4[0], f14[0], f24[0]);
-    boxWeights(k.v, k.vw, k.kvbuff, ia4[1], ib4[1], f14[1], f24[1]);
+    const __m128i n = _mm_sub_epi32(ib, ia);
+    // lanes: first texel u, v, then texel count along u, v
+    alignas(16) int32_t pos[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(pos), _mm_unpacklo_epi64(ia, n));
+    const __m128i n1 = _mm_sub_epi32(n, _mm_set1_epi32(1));
+    if ((_mm_movemask_epi8(_mm_cmplt_epi32(_mm_set1_epi32(2), n1)) & 0xff) == 0 &&
+        (_mm_movemask_epi8(_mm_cmplt_epi32(n1, _mm_setzero_si128())) & 0xff) == 0) {
+        // a width under two texels spans one to three: the weights (f1 + f2 - 1),
+        // (f1, f2) or (f1, 1, f2), as boxWeights gives them, without a branch
+        const __m128 is1 = _mm_castsi128_ps(_mm_cmpeq_epi32(n1, _mm_setzero_si128()));
+        const __m128 is2 = _mm_castsi128_ps(_mm_cmpeq_epi32(n1, _mm_set1_epi32(1)));
+        const __m128 w0 =
+            _mm_or_ps(_mm_and_ps(is1, _mm_sub_ps(_mm_add_ps(f1, f2), one)), _mm_andnot_ps(is1, f1));
+        const __m128 w1 = _mm_or_ps(_mm_and_ps(is2, f2), _mm_andnot_ps(is2, one));
+        const __m128 w01 = _mm_unpacklo_ps(w0, w1);  // (w0u, w1u, w0v, w1v)
+        _mm_storeu_ps(k.kubuff, _mm_shuffle_ps(w01, f2, _MM_SHUFFLE(0, 0, 1, 0)));
+        _mm_storeu_ps(k.kvbuff, _mm_shuffle_ps(w01, f2, _MM_SHUFFLE(1, 1, 3, 2)));
+        k.u = pos[0];
+        k.v = pos[1];
+        k.uw = pos[2];
+        k.vw = pos[3];
+    } else {
+        alignas(16) float f14[4], f24[4];
+        _mm_store_ps(f14, f1);
+        _mm_store_ps(f24, f2);
+        boxWeights(k.u, k.uw, k.kubuff, pos[0], pos[0] + pos[2], f14[0], f24[0]);
+        boxWeights(k.v, k.vw, k.kvbuff, pos[1], pos[1] + pos[3], f14[1], f24[1]);
+    }
     t.setLevel(k);
 #else
     buildAxes(k, u, v, uw, vw, faceRes, boxAxis);
