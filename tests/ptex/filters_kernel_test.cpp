@@ -1,12 +1,14 @@
 // The separable filters' fast building blocks against their plain forms, bit
 // for bit: the width-4 kernels built for both axes at once against one axis at a
 // time, and the texel loops unrolled for narrow kernels against the loop for any
-// channel count.
+// channel count. Box kernels against the texel coverage they stand for.
 #include "PtexFilters.h"
 #include "PtexKernelApply.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -50,6 +52,47 @@ TEST(SeparableKernelTest, Width4KernelsBuildBothAxesAsOneAxisAtATime) {
     EXPECT_EQ(countWidth4Mismatches<PtexGaussianFilter>(), 0);
     for (float sharpness : {0.0f, 0.5f, 2.0f / 3.0f, 1.0f})
         EXPECT_EQ(countWidth4Mismatches<PtexBicubicFilter>(sharpness), 0) << sharpness;
+}
+
+// Largest difference between a box kernel's weights along one axis and the
+// coverage of each texel [i, i+1) of its level by the footprint [x - w/2, x + w/2]
+// (w clamped to one texel of the face .. the face, so that it spans 1-2 texels),
+// in units of the float rounding of the footprint's ends; 1e9 for a wrong level.
+double boxAxisError(int first, int count, const float* kw, int level, double x, double w,
+                    int faceLog2) {
+    w = std::clamp(w, std::exp2(-faceLog2), 1.0);
+    if (level != -int(std::floor(std::log2(w)))) return 1e9;
+    const double r = std::exp2(level), a = (x - w / 2) * r, b = (x + w / 2) * r;
+    double err = 0;
+    const int lo = std::min(first, int(std::floor(a))),
+              hi = std::max(first + count, int(std::ceil(b)));
+    for (int i = lo; i < hi; i++) {
+        const double cover = std::max(0.0, std::min(b, i + 1.0) - std::max(a, double(i)));
+        err =
+            std::max(err, std::fabs(cover - (i >= first && i < first + count ? kw[i - first] : 0)));
+    }
+    return err / (std::max(1.0, std::fabs(b)) * 0x1p-22);
+}
+
+TEST(SeparableKernelTest, BoxWeightsAreTexelCoverage) {
+    class Probe : public PtexBoxFilter {
+    public:
+        Probe() : PtexBoxFilter(nullptr, PtexFilter::Options()) {}
+        using PtexBoxFilter::buildKernel;
+    } f;
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> pos(0.0f, 1.0f), lw(-14.0f, 0.5f);
+    std::uniform_int_distribution<int> lres(0, 12);
+    double worst = 0;
+    for (int i = 0; i < 4000; i++) {
+        const float u = pos(rng), v = pos(rng), uw = std::exp2(lw(rng)), vw = std::exp2(lw(rng));
+        const Ptex::Res res(int8_t(lres(rng)), int8_t(lres(rng)));
+        PtexSeparableKernel k;
+        f.buildKernel(k, u, v, uw, vw, res);
+        worst = std::max({worst, boxAxisError(k.u, k.uw, k.ku, k.res.ulog2, u, uw, res.ulog2),
+                          boxAxisError(k.v, k.vw, k.kv, k.res.vlog2, v, vw, res.vlog2)});
+    }
+    EXPECT_LT(worst, 1.0);
 }
 
 // Sums of every narrow rectangle (1-4 columns and rows) of random texels of
