@@ -191,18 +191,13 @@ void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, f
     const __m128i ip = TwoAxes::floorInt(p);
     const __m128 w1 = _mm_sub_ps(p, _mm_cvtepi32_ps(ip));
     const __m128 w0 = _mm_sub_ps(_mm_set1_ps(1.0f), w1);
-    alignas(16) int32_t ip4[4];
-    alignas(16) float w[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(ip4), ip);
-    // (1-tu, tu, 1-tv, tv)
-    _mm_store_ps(w, _mm_unpacklo_ps(w0, w1));
-    k.u = ip4[0];
-    k.v = ip4[1];
+    // (1-tu, tu, 1-tv, tv): the first half to ku, the second to kv
+    const __m128 w01 = _mm_unpacklo_ps(w0, w1);
+    _mm_storeu_ps(k.kubuff, w01);
+    _mm_storeu_ps(k.kvbuff, _mm_movehl_ps(w01, w01));
+    k.u = _mm_cvtsi128_si32(ip);
+    k.v = _mm_cvtsi128_si32(_mm_shuffle_epi32(ip, _MM_SHUFFLE(1, 1, 1, 1)));
     k.uw = k.vw = 2;
-    k.kubuff[0] = w[0];
-    k.kubuff[1] = w[1];
-    k.kvbuff[0] = w[2];
-    k.kvbuff[1] = w[3];
     t.setLevel(k);
 #else
     buildAxes(k, u, v, uw, vw, faceRes, bilinearAxis);
