@@ -174,6 +174,10 @@ protected:
     Ptex::BorderMode _uMode, _vMode;
     Ptex::EdgeFilterMode _efm;
     bool _tanvecPass;  ///< the current pass holds the first two evaluated channels
+    /// Left by buildKernel when it knows the kernel's weight (the sums of ku and
+    /// of kv, each added in order, multiplied) and that no end weight is 0, which
+    /// saves eval a pass over the weights; negative otherwise.
+    float _builtWeight = -1;
     /// the kernel loop of the current pass (data type and channel count)
     void (*_applySep)(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
                       const float* ku, const float* kv, int nChan, int nTxChan);

@@ -117,6 +117,12 @@ struct TwoAxes {
         scale = _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(bias, level), 23));
     }
     // floor and ceil as ints, as PtexUtils::floorToInt / ceilToInt
+    // The kernel's weight from the weight sums of lanes u and v, or -1 unless
+    // nonzeroEnds is set in both lanes.
+    static float builtWeight(__m128 sums, __m128 nonzeroEnds) {
+        if ((_mm_movemask_ps(nonzeroEnds) & 3) != 3) return -1;
+        return _mm_cvtss_f32(_mm_mul_ss(sums, _mm_shuffle_ps(sums, sums, _MM_SHUFFLE(1, 1, 1, 1))));
+    }
     static __m128i floorInt(__m128 a) {
         const __m128i i = _mm_cvttps_epi32(a);
         return _mm_add_epi32(i, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(i), a)));
@@ -164,6 +170,12 @@ void PtexBoxFilter::buildKernel(PtexSeparableKernel& k, float u, float v, float 
             _mm_or_ps(_mm_and_ps(is1, _mm_sub_ps(_mm_add_ps(f1, f2), one)), _mm_andnot_ps(is1, f1));
         const __m128 w1 = _mm_or_ps(_mm_and_ps(is2, f2), _mm_andnot_ps(is2, one));
         const __m128 w01 = _mm_unpacklo_ps(w0, w1);  // (w0u, w1u, w0v, w1v)
+        // the sums of the one to three weights in order (adding 0 changes nothing)
+        const __m128 ge2 = _mm_castsi128_ps(_mm_cmpgt_epi32(n1, _mm_setzero_si128()));
+        const __m128 ge3 = _mm_castsi128_ps(_mm_cmpgt_epi32(n1, _mm_set1_epi32(1)));
+        const __m128 sums = _mm_add_ps(_mm_add_ps(w0, _mm_and_ps(ge2, w1)), _mm_and_ps(ge3, f2));
+        _builtWeight = TwoAxes::builtWeight(sums, _mm_and_ps(_mm_cmpneq_ps(w0, _mm_setzero_ps()),
+                                                             _mm_cmpneq_ps(f2, _mm_setzero_ps())));
         _mm_storeu_ps(k.kubuff, _mm_shuffle_ps(w01, f2, _MM_SHUFFLE(0, 0, 1, 0)));
         _mm_storeu_ps(k.kvbuff, _mm_shuffle_ps(w01, f2, _MM_SHUFFLE(1, 1, 3, 2)));
         k.u = pos[0];
@@ -191,6 +203,9 @@ void PtexBilinearFilter::buildKernel(PtexSeparableKernel& k, float u, float v, f
     const __m128i ip = TwoAxes::floorInt(p);
     const __m128 w1 = _mm_sub_ps(p, _mm_cvtepi32_ps(ip));
     const __m128 w0 = _mm_sub_ps(_mm_set1_ps(1.0f), w1);
+    _builtWeight = TwoAxes::builtWeight(
+        _mm_add_ps(w0, w1),
+        _mm_and_ps(_mm_cmpneq_ps(w0, _mm_setzero_ps()), _mm_cmpneq_ps(w1, _mm_setzero_ps())));
     // (1-tu, tu, 1-tv, tv): the first half to ku, the second to kv
     const __m128 w01 = _mm_unpacklo_ps(w0, w1);
     _mm_storeu_ps(k.kubuff, w01);

@@ -236,6 +236,7 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     }
 
     PtexSeparableKernel k;
+    _builtWeight = -1;
     if (f.isSubface()) {
         // a subface is the lower-left quarter of a virtual face of twice its res
         float suw = saneWidth(uw * width + 2 * blur), svw = saneWidth(vw * width + 2 * blur);
@@ -245,16 +246,20 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
         if (k.res.vlog2 == 0) k.upresV();
         k.res.ulog2--;
         k.res.vlog2--;
+        _builtWeight = -1;  // (the kernel's weights may have changed)
     } else if (plain) {
         buildKernel(k, u, v, uw, vw, f.res);
     } else {
         buildKernel(k, u, v, saneWidth(uw * width + blur), saneWidth(vw * width + blur), f.res);
     }
-    // a zero weight at an end is rare: one test for all four ends first (a
-    // product of tiny weights that underflows only costs a strip that finds nothing)
-    if (k.uw <= 0 || k.vw <= 0 || k.ku[0] * k.ku[k.uw - 1] * (k.kv[0] * k.kv[k.vw - 1]) == 0)
-        stripZeros(k);
-    const float weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
+    float weight = _builtWeight;
+    if (!(weight >= 0)) {
+        // a zero weight at an end is rare: one test for all four ends first (a product
+        // of tiny weights that underflows only costs a strip that finds nothing)
+        if (k.uw <= 0 || k.vw <= 0 || k.ku[0] * k.ku[k.uw - 1] * (k.kv[0] * k.kv[k.vw - 1]) == 0)
+            stripZeros(k);
+        weight = sum(k.ku, k.uw) * sum(k.kv, k.vw);
+    }
     // most kernels lie inside their face: nothing to split
     if (n <= 4 && _reader &&
         kInsideFns[_dt & 3][n - 1](*_reader, k, faceid, f, firstchan, _ntxchan, weight, result))
