@@ -178,6 +178,7 @@ protected:
     /// of kv, each added in order, multiplied) and that no end weight is 0, which
     /// saves eval a pass over the weights; negative otherwise.
     float _builtWeight = -1;
+    bool _clampsPositions = true;  ///< neither border mode is periodic or black
     /// the kernel loop of the current pass (data type and channel count)
     void (*_applySep)(float* dst, const void* data, int rowPixels, int u, int v, int uw, int vw,
                       const float* ku, const float* kv, int nChan, int nTxChan);

@@ -23,6 +23,11 @@ inline float saneWidth(float w) {
     return w > 1e6f ? 1e6f : w;
 }
 
+// x clamped to [0, 1], NaN to 0.
+inline float clamp01(float x) {
+    return x > 0 ? (x < 1 ? x : 1) : 0;
+}
+
 // A position after the border mode (NaN counts as 0); outside is set for a
 // black border position that sees only black.
 inline float borderPos(float x, Ptex::BorderMode mode, bool& outside) {
@@ -35,7 +40,7 @@ inline float borderPos(float x, Ptex::BorderMode mode, bool& outside) {
             outside = outside || x <= -1 || x >= 2;
             return x;
         default:
-            return x > 0 ? (x < 1 ? x : 1) : 0;
+            return clamp01(x);
     }
 }
 
@@ -197,6 +202,8 @@ PtexSeparableFilter::PtexSeparableFilter(PtexTexture* tx, const PtexFilter::Opti
         _vMode = _tx->vBorderMode();
         _efm = _tx->edgeFilterMode();
     }
+    for (Ptex::BorderMode m : {_uMode, _vMode})
+        _clampsPositions = _clampsPositions && m != Ptex::m_periodic && m != Ptex::m_black;
 }
 
 void PtexSeparableFilter::release() {
@@ -216,12 +223,17 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
     // bounding box of the two footprint vectors
     float uw = std::fabs(uw1) + std::fabs(uw2);
     float vw = std::fabs(vw1) + std::fabs(vw2);
-    bool outside = false;
-    u = borderPos(u, _uMode, outside);
-    v = borderPos(v, _vMode, outside);
-    if (outside) {
-        for (int c = 0; c < n; c++) result[c] = 0;
-        return;
+    if (_clampsPositions) {
+        u = clamp01(u);
+        v = clamp01(v);
+    } else {
+        bool outside = false;
+        u = borderPos(u, _uMode, outside);
+        v = borderPos(v, _vMode, outside);
+        if (outside) {
+            for (int c = 0; c < n; c++) result[c] = 0;
+            return;
+        }
     }
 
     uw = saneWidth(uw);
