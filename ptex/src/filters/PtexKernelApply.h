@@ -246,18 +246,11 @@ __attribute__((always_inline)) inline void applySepInline(float* dst, const void
     if constexpr (NC > 0) {
         const long rowStride = long(rowPixels) * nTxChan;
         const T* rowp = d + (long(v) * rowPixels + u) * nTxChan;
-        switch (uw) {
-            case 1:
-                return applySepNarrow<T, NC, 1>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
-            case 2:
-                return applySepNarrow<T, NC, 2>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
-            case 3:
-                return applySepNarrow<T, NC, 3>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
-            case 4:
-                return applySepNarrow<T, NC, 4>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
-            default:
-                break;
-        }
+        // (most often two columns, then three)
+        if (uw == 2) return applySepNarrow<T, NC, 2>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+        if (uw == 3) return applySepNarrow<T, NC, 3>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+        if (uw == 4) return applySepNarrow<T, NC, 4>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
+        if (uw == 1) return applySepNarrow<T, NC, 1>(dst, rowp, rowStride, vw, ku, kv, nTxChan);
     }
 #if defined(__SSE2__)
     if constexpr (NC == 4 && !std::is_same_v<T, PtexHalf>) {
