@@ -50,7 +50,8 @@ inline int startEval(const FilterSource& src, int numFaces, int ntxchan, Ptex::D
     const int n = PtexUtils::min(nchannels, ntxchan - firstchan);
     const Ptex::FaceInfo& f = src.faceInfo(faceid);
     // resolutions a texture could not hold are refused (texture sources other than our reader)
-    if (f.res.ulog2 < 0 || f.res.vlog2 < 0 || f.res.ulog2 > 24 || f.res.vlog2 > 24) return 0;
+    // (a negative log2 is 128 or more as a byte)
+    if (uint8_t(f.res.ulog2) > 24 || uint8_t(f.res.vlog2) > 24) return 0;
 
     if (f.isNeighborhoodConstant()) {
         const FaceView d(src, faceid, Ptex::Res(0, 0));
