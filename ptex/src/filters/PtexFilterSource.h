@@ -38,7 +38,29 @@ private:
 
 enum class DataKind : uint8_t { none, constant, packed, tiled };
 
-class FaceView {
+// What a face or tile view shows, and the data it holds from a texture other
+// than our reader (released with the view).
+class DataView {
+public:
+    DataView() = default;
+    ~DataView() {
+        if (_generic) _generic->release();
+    }
+    DataView(const DataView&) = delete;
+    DataView& operator=(const DataView&) = delete;
+
+    DataKind kind() const { return _kind; }
+    const char* data() const { return _data; }
+    Ptex::Res res() const { return _res; }
+
+protected:
+    DataKind _kind = DataKind::none;
+    const char* _data = nullptr;
+    Ptex::Res _res{0, 0};
+    PtexFaceData* _generic = nullptr;
+};
+
+class FaceView : public DataView {
 public:
     FaceView(const FilterSource& src, int faceid, Ptex::Res res) {
         if (PtexInternal::PtexReader* r = src.reader()) {
@@ -76,27 +98,15 @@ public:
             _res = _generic->res();
         }
     }
-    ~FaceView() {
-        if (_generic) _generic->release();
-    }
-    FaceView(const FaceView&) = delete;
-    FaceView& operator=(const FaceView&) = delete;
-
-    DataKind kind() const { return _kind; }
-    const char* data() const { return _data; }
-    Ptex::Res res() const { return _res; }
     Ptex::Res tileRes() const { return _tileRes; }
 
 private:
     friend class TileView;
-    DataKind _kind = DataKind::none;
-    const char* _data = nullptr;
-    Ptex::Res _res{0, 0}, _tileRes{0, 0};
+    Ptex::Res _tileRes{0, 0};
     PtexInternal::TiledFace* _tiled = nullptr;
-    PtexFaceData* _generic = nullptr;
 };
 
-class TileView {
+class TileView : public DataView {
 public:
     TileView(const FaceView& face, int t) {
         if (face._tiled) {
@@ -116,21 +126,6 @@ public:
         _kind = _generic->isConstant() ? DataKind::constant : DataKind::packed;
         _res = _generic->res();
     }
-    ~TileView() {
-        if (_generic) _generic->release();
-    }
-    TileView(const TileView&) = delete;
-    TileView& operator=(const TileView&) = delete;
-
-    DataKind kind() const { return _kind; }
-    const char* data() const { return _data; }
-    Ptex::Res res() const { return _res; }
-
-private:
-    DataKind _kind = DataKind::none;
-    const char* _data = nullptr;
-    Ptex::Res _res{0, 0};
-    PtexFaceData* _generic = nullptr;
 };
 
 }  // namespace PtexFilterImpl

@@ -116,13 +116,13 @@ struct TwoAxes {
         level = _mm_sub_epi32(bias, e);
         scale = _mm_castsi128_ps(_mm_slli_epi32(_mm_add_epi32(bias, level), 23));
     }
-    // floor and ceil as ints, as PtexUtils::floorToInt / ceilToInt
     // The kernel's weight from the weight sums of lanes u and v, or -1 unless
     // nonzeroEnds is set in both lanes.
     static float builtWeight(__m128 sums, __m128 nonzeroEnds) {
         if ((_mm_movemask_ps(nonzeroEnds) & 3) != 3) return -1;
         return _mm_cvtss_f32(_mm_mul_ss(sums, _mm_shuffle_ps(sums, sums, _MM_SHUFFLE(1, 1, 1, 1))));
     }
+    // floor and ceil as ints, as PtexUtils::floorToInt / ceilToInt
     static __m128i floorInt(__m128 a) {
         const __m128i i = _mm_cvttps_epi32(a);
         return _mm_add_epi32(i, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(i), a)));

@@ -120,18 +120,19 @@ inline void mergeAt(PtexSeparableKernel& k, int eid, Ptex::BorderMode mode) {
             break;
     }
 }
-// The usual query kept lean: a kernel inside its face, at most the face's
-// resolution, read by our reader from one packed block (a packed face or a
-// single tile), with NC channels of type T. Writes the normalised result and
-// returns true; returns false, having written nothing, when the general path
-// must handle the kernel. One function per data type and channel count, so the
-// block lookup and the texel loop are compiled together.
+
 // Ptex::OneValue of the data type T.
 template <typename T>
 constexpr float kOneValue = std::is_same_v<T, uint8_t>    ? 255.0f
                             : std::is_same_v<T, uint16_t> ? 65535.0f
                                                           : 1.0f;
 
+// The usual query kept lean: a kernel inside its face, at most the face's
+// resolution, read by our reader from one packed block (a packed face or a
+// single tile), with NC channels of type T. Writes the normalised result and
+// returns true; returns false, having written nothing, when the general path
+// must handle the kernel. One function per data type and channel count, so the
+// block lookup and the texel loop are compiled together.
 template <typename T, int NC>
 bool evalInside(PtexInternal::PtexReader& reader, const PtexSeparableKernel& k, int faceid,
                 const Ptex::FaceInfo& f, int firstchan, int ntxchan, float weight, float* result) {
