@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
 
 #include "Ptexture.h"
 #include "engine/PtexBase.h"
+#include "origmesh/FaceBasisCache.h"
 #include "origmesh/FaceMapping.h"
 #include "origmesh/MeshSource.h"
 #include "zento/ShadeContext.h"
@@ -62,80 +64,110 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
         ++counts.n[kBadThread];
         return fallback;
     }
-    const ChannelSetup& channels = frame.channels();
-    const int nchannels = channels.channelCount();
+    const int nchannels = frame.channels().channelCount();
     if (nchannels <= 0 || nchannels > ChannelSetup::kMaxChannels) {
         ++counts.n[kNoTexture];
         return fallback;
     }
-    const OrigMeshInterface* origMesh = frame.origMesh();
 
+    // The basis of the hit triangle, when one is at hand: the own model's were made at
+    // the load, the host mesh's this thread found lately. Else the point maps in full.
     ZUtils::HitObject* hit = sc.hitObject;
+    const FaceBasis* basis = nullptr;
     ZUtils::MeshInfoInterface* hostMesh = nullptr;
-    if (!origMesh) {
-        hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
-        if (!hostMesh) {
-            ++counts.n[kNoMeshSource];
-            return fallback;
-        }
-    }
-
-    float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
-    if (sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) correctBarycentrics(sc, b1, b2);
-
-    ZUtils::Vector3f P = sc.hitTriangleOrigin + b1 * sc.hitTriangleEdge1 + b2 * sc.hitTriangleEdge2;
-    if (hit) {
-        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit))
-            P = map->mapHitPoint(sc, P);
-    }
-
-    // The own model's render triangles have their face basis made at the load; the
-    // sub-faces of a non-quad, and the host's mesh, are mapped here in full.
-    const FaceBasisTable& table = faceBases_;
-    const FaceBasis* basis = origMesh ? table.entry(sc.hitFaceIndex) : nullptr;
-    FaceBasis found;
-    if (!basis || basis->faceId < 0) {
+    if (frame.origMesh()) {
+        const FaceBasisTable& table = faceBases_;
+        basis = table.entry(sc.hitFaceIndex);
         // A triangle outside the table's, or one without a result, does not map; one
         // whose basis depends on the point, or a frame without the table, maps in full.
         if (basis ? table.status(*basis) == FaceBasisTable::kUnmappable : table.built()) {
             ++counts.n[kUnmappable];
             return fallback;
         }
-        FaceQuery q;
-        q.renderFace = sc.hitFaceIndex;
-        q.P = P;
-        q.meshType = frame.meshType();
-        q.numPtexFaces = frame.numPtexFaces();
-        // The host path of a quad file needs the face-start table: built here, so
-        // that a refusal is told apart from a point that does not map.
-        if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
-            ++counts.n[kAllocationRefused];
+        if (basis && basis->faceId < 0) basis = nullptr;
+    } else {
+        // Asked at every point: an object may stop offering its mesh.
+        hostMesh = ZUtils::queryInterface<ZUtils::MeshInfoInterface>(hit);
+        if (!hostMesh) {
+            ++counts.n[kNoMeshSource];
             return fallback;
         }
-        const int reverse = params_.reverseVertices;
-        const bool mapped =
-            origMesh ? findFaceBasis(MeshSource(*origMesh, reverse), q, found)
-                     : findFaceBasis(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse),
-                                     q, found);
-        if (!mapped) {
-            ++counts.n[kUnmappable];
-            return fallback;
-        }
-        basis = &found;
+        if (const FaceBasisCache* recent = frame.recentBases(sc.threadIndex))
+            basis = recent->find(hit, sc.hitFaceIndex, sc.rayTime);
     }
-    counts.n[kFacesTouched] += frame.touchFace(basis->faceId);
+
+    float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
+    if (sc.rayFlags & ZUtils::RAY_FLAG_NO_RESULT_CACHE) correctBarycentrics(sc, b1, b2);
+    ZUtils::Vector3f P = sc.hitTriangleOrigin + b1 * sc.hitTriangleEdge1 + b2 * sc.hitTriangleEdge2;
+    if (hit) {
+        if (auto* map = ZUtils::queryInterface<ZUtils::HitPointMapping>(hit))
+            P = map->mapHitPoint(sc, P);
+    }
+    // Room for a basis found in full, left uninitialised on the usual path.
+    alignas(FaceBasis) unsigned char room[sizeof(FaceBasis)];
+    if (!basis) {
+        basis = mapInFull(sc, counts, hostMesh, P, room);
+        if (!basis) return fallback;
+    }
+    return shadeFace(sc, counts, filter, *basis, P);
+}
+
+// Apart from the usual path, which then keeps no full mapping's state.
+[[gnu::noinline]] const FaceBasis* PtexBase::mapInFull(const ZUtils::ShadeContext& sc,
+                                                       ShadeCounts& counts,
+                                                       ZUtils::MeshInfoInterface* hostMesh,
+                                                       const ZUtils::Vector3f& P, void* room) {
+    TextureFrame& frame = *frame_;
+    FaceQuery q;
+    q.renderFace = sc.hitFaceIndex;
+    q.P = P;
+    q.meshType = frame.meshType();
+    q.numPtexFaces = frame.numPtexFaces();
+    // The host path of a quad file needs the face-start table: built here, so
+    // that a refusal is told apart from a point that does not map.
+    if (hostMesh && q.meshType == 1 && !frame.faceStarts().ensureBuilt(*hostMesh, sc.rayTime)) {
+        ++counts.n[kAllocationRefused];
+        return nullptr;
+    }
+    const int reverse = params_.reverseVertices;
+    FaceBasis& found = *new (room) FaceBasis;
+    bool pointDependent = false;
+    const OrigMeshInterface* origMesh = frame.origMesh();
+    const bool mapped =
+        origMesh ? findFaceBasis(MeshSource(*origMesh, reverse), q, found)
+                 : findFaceBasis(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q,
+                                 found, &pointDependent);
+    if (!mapped) {
+        ++counts.n[kUnmappable];
+        return nullptr;
+    }
+    if (!origMesh && !pointDependent) {
+        if (FaceBasisCache* recent = frame.recentBases(sc.threadIndex))
+            recent->store(sc.hitObject, sc.hitFaceIndex, sc.rayTime, found);
+    }
+    return &found;
+}
+
+[[gnu::always_inline]] inline ZUtils::AColor PtexBase::shadeFace(const ZUtils::ShadeContext& sc,
+                                                                 ShadeCounts& counts,
+                                                                 PtexFilter* filter,
+                                                                 const FaceBasis& basis,
+                                                                 const ZUtils::Vector3f& P) {
+    TextureFrame& frame = *frame_;
+    counts.n[kFacesTouched] += frame.touchFace(basis.faceId);
 
     // The neighbour points are asked for first, so that the point and both offsets
     // are solved in the basis in one go.
     FaceCoords fm;
     ZUtils::WorldPointMapping* world =
-        params_.filterType != 0 ? ZUtils::queryInterface<ZUtils::WorldPointMapping>(hit) : nullptr;
+        params_.filterType != 0 ? ZUtils::queryInterface<ZUtils::WorldPointMapping>(sc.hitObject)
+                                : nullptr;
     if (!world) {
-        mapPoint(*basis, P, fm);
+        mapPoint(basis, P, fm);
     } else {
         const ZUtils::Vector3f q1 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdx), sc);
         const ZUtils::Vector3f q2 = world->mapWorldPoint(widened(sc.shadePoint, sc.dPdy), sc);
-        mapPointAndFootprint(*basis, P, q1 - P, q2 - P, fm);
+        mapPointAndFootprint(basis, P, q1 - P, q2 - P, fm);
         if (sc.rayFlags & ZUtils::RAY_FLAG_FILTER_SCALE_MASK) {
             if (const auto* fs =
                     ZUtils::queryInterface<ZUtils::FilterScaleInterface>(sc.renderSetup)) {
@@ -152,6 +184,8 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
 
     // Only the channels read are zeroed: clearing the whole 4 KiB buffer cost
     // more than the rest of this function per shading point.
+    const ChannelSetup& channels = frame.channels();
+    const int nchannels = channels.channelCount();
     float buffer[ChannelSetup::kMaxChannels];
     std::fill_n(buffer, 4, 0.0f);  // the usual case in whole, without a loop
     if (nchannels > 4) std::fill_n(buffer + 4, nchannels - 4, 0.0f);

@@ -125,5 +125,8 @@ void PtexBase::load(ZUtils::ZentoRenderer* renderer) {
     if (frame.origMesh_) {
         faceBases_.build(*frame.origMesh_, params_.reverseVertices, frame.meshType_,
                          frame.numPtexFaces_);
+    } else {
+        // Optional: refused, the host-path lookups map every point in full.
+        frame.recentBases_.reset(new (std::nothrow) FaceBasisCache[static_cast<size_t>(threads)]);
     }
 }

@@ -83,6 +83,7 @@
 #include "zento/AColor.h"
 
 namespace ZUtils {
+class MeshInfoInterface;
 class ProgressCallback;
 class ShadeContext;
 class ZentoRenderer;
@@ -132,6 +133,14 @@ private:
     ZUtils::AColor miss(const ZUtils::ShadeContext& sc, ResultTable* table, ShadeCounts& counts);
     // The lookup of one point without the result tables.
     ZUtils::AColor evaluate(const ZUtils::ShadeContext& sc, ShadeCounts& counts);
+    // Its two halves: the face basis of a point without one at hand, made in `room`
+    // (null: no result, counted; a host mesh's basis is kept for the thread's next
+    // points), and the filtered colour of the point P in a face basis.
+    const FaceBasis* mapInFull(const ZUtils::ShadeContext& sc, ShadeCounts& counts,
+                               ZUtils::MeshInfoInterface* hostMesh, const ZUtils::Vector3f& P,
+                               void* room);
+    ZUtils::AColor shadeFace(const ZUtils::ShadeContext& sc, ShadeCounts& counts,
+                             PtexFilter* filter, const FaceBasis& basis, const ZUtils::Vector3f& P);
 
     PtexParams params_;
     ImageFileList imageList_;

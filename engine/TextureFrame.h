@@ -1,7 +1,8 @@
 // TextureFrame: everything one frame of a texture instance holds, owned as one
 // unit: the instance's reference on the shared cache, the opened texture, one
 // filter per render thread, the original-mesh model, the host-path face-start
-// table, the channel set-up and the set of Ptex faces the lookups touched.
+// table and face basis caches, the channel set-up and the set of Ptex faces the
+// lookups touched.
 //
 // PtexBase builds it in its frame load and destroys it whole when the frame is
 // released; destruction gives back the filters, the texture, the model, the
@@ -9,11 +10,11 @@
 // early keeps what it got until then and is not ready().
 //
 // Threads: built and destroyed in frame preparation. While shading runs it is
-// read from every render thread; filter(i) is used by thread i only, the
-// face-start table guards its own lazy build, and touchFace sets a face's bit
-// with a relaxed atomic or, only after a relaxed load found it clear: a face
-// already touched costs no write, so once the frame's faces are known the
-// threads share the set's cache lines read-only.
+// read from every render thread; filter(i) and recentBases(i) are used by
+// thread i only, the face-start table guards its own lazy build, and touchFace
+// sets a face's bit with a relaxed atomic or, only after a relaxed load found
+// it clear: a face already touched costs no write, so once the frame's faces
+// are known the threads share the set's cache lines read-only.
 #pragma once
 
 #include <atomic>
@@ -23,6 +24,7 @@
 #include "Ptexture.h"
 #include "engine/Channels.h"
 #include "engine/SharedPtexCache.h"
+#include "origmesh/FaceBasisCache.h"
 #include "origmesh/FaceStartTable.h"
 #include "origmesh/OrigMeshInterface.h"
 
@@ -47,6 +49,12 @@ public:
     int meshType() const { return meshType_; }
     int numPtexFaces() const { return numPtexFaces_; }
     const FaceStartTable& faceStarts() const { return faceStarts_; }
+    // The face bases render thread i found lately through the host's mesh: null for a
+    // frame with its own model, when their memory was refused, or i out of range.
+    FaceBasisCache* recentBases(int thread) const {
+        return recentBases_ && thread >= 0 && thread < threadCount_ ? &recentBases_[thread]
+                                                                    : nullptr;
+    }
     FaceStartTable& faceStarts() { return faceStarts_; }
     const ChannelSetup& channels() const { return channels_; }
     // Marks Ptex face `face` touched; true for the one call that marked it
@@ -66,6 +74,7 @@ private:
     SharedCacheLease cache_;
     FaceStartTable faceStarts_;
     std::unique_ptr<OrigMeshInterface> origMesh_;
+    std::unique_ptr<FaceBasisCache[]> recentBases_;  // one per thread, host-mesh frames
     PtexPtr<PtexTexture> texture_;
     std::unique_ptr<PtexPtr<PtexFilter>[]> filters_;
     int threadCount_ = 0;

@@ -272,6 +272,52 @@ TEST_F(Lookup, OriginalFaceOutsideTheRange) {
     }
 }
 
+// A square that grows with time: x scaled by 1 + time.
+struct GrowingSquare : HostMesh {
+    Vector3f getVertex(double t, int index) const override {
+        Vector3f v = HostMesh::getVertex(t, index);
+        v.x *= float(1.0 + t);
+        return v;
+    }
+};
+
+// The host path keeps each thread's face bases for its next points: a kept basis must
+// still answer for its own object, triangle and time only.
+TEST_F(Lookup, HostMeshBasesFollowTimeObjectAndFrame) {
+    GrowingSquare growing;
+    HostMesh wide;  // the same triangles, twice as wide
+    const Vector3f wideSquare[4] = {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}};
+    ASSERT_TRUE(growing.setPolygons(kSquare, 4, kDegree, 1, kCorners, 4));
+    ASSERT_TRUE(wide.setPolygons(wideSquare, 4, kDegree, 1, kCorners, 4));
+    beginHostMeshFrame();
+    ASSERT_NE(tex().frame()->recentBases(0), nullptr);
+    struct Step {
+        HostMesh* object;
+        double time;
+        float u;  // of the point x = 0.75, y = 0.5 (filled from the unit square)
+    } steps[] = {{&growing, 0.0, 0.75f}, {&growing, 1.0, 0.375f}, {&growing, 0.0, 0.75f},
+                 {&wide, 0.0, 0.375f},   {&growing, 0.0, 0.75f},  {&growing, 1.0, 0.375f}};
+    for (const Step& step : steps) {
+        ShadeContext sc = at();
+        sc.hitObject = step.object;
+        sc.rayTime = step.time;
+        const int calls = rec.calls;
+        shade(sc);
+        ASSERT_EQ(rec.calls, calls + 1) << step.time;  // filtered, not the fallback
+        EXPECT_FLOAT_EQ(rec.u, step.u) << step.time;
+        EXPECT_FLOAT_EQ(rec.v, 0.5f) << step.time;
+    }
+    // A new frame starts without them: an object's mesh may change between frames.
+    tex().frameEnd(&renderer);
+    ASSERT_TRUE(wide.setPolygons(kSquare, 4, kDegree, 1, kCorners, 4));
+    beginFrame(false);
+    ShadeContext sc = at();
+    sc.hitObject = &wide;
+    shade(sc);
+    ASSERT_EQ(rec.calls, 1);
+    EXPECT_FLOAT_EQ(rec.u, 0.75f);
+}
+
 TEST_F(Lookup, RefusedFaceDataReadLeavesTheTextureSound) {
     EXPECT_EQ(shadeRefused(at(0, 0, 1)), kWhite);  // thread 1 keeps the file's filter
     EXPECT_NE(g_report[0], 0);

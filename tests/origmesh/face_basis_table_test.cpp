@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "MeshFixture.h"
+#include "origmesh/FaceBasisCache.h"
 #include "origmesh/FaceBasisTable.h"
 
 using namespace omtest;
@@ -105,4 +107,26 @@ TEST(FaceBasisTable, EntriesMapAsTheFullMappingOrSayWhyNot) {
     }
     table.release();
     EXPECT_EQ(table.entry(0), nullptr);
+}
+
+TEST(FaceBasisCache, AnswersOnlyItsOwnKeyAndKeepsTheLastOfASlot) {
+    auto cache = std::make_unique<FaceBasisCache>();
+    int objectA = 0, objectB = 0;
+    FaceBasis basis;
+    basis.faceId = 7;
+    const int other = 1 + FaceBasisCache::kEntries;  // the slot of triangle 1
+    EXPECT_EQ(cache->find(&objectA, 1, 0.5), nullptr);
+    EXPECT_EQ(cache->find(nullptr, -1, 0.0), nullptr);  // an empty slot is no entry
+    cache->store(&objectA, 1, 0.5, basis);
+    ASSERT_NE(cache->find(&objectA, 1, 0.5), nullptr);
+    EXPECT_EQ(cache->find(&objectA, 1, 0.5)->faceId, 7);
+    EXPECT_EQ(cache->find(&objectB, 1, 0.5), nullptr);
+    EXPECT_EQ(cache->find(&objectA, 1, 0.25), nullptr);
+    EXPECT_EQ(cache->find(&objectA, 1, -0.5), nullptr);
+    EXPECT_EQ(cache->find(&objectA, other, 0.5), nullptr);
+    basis.faceId = 8;
+    cache->store(&objectA, other, 0.5, basis);
+    EXPECT_EQ(cache->find(&objectA, 1, 0.5), nullptr);
+    ASSERT_NE(cache->find(&objectA, other, 0.5), nullptr);
+    EXPECT_EQ(cache->find(&objectA, other, 0.5)->faceId, 8);
 }
