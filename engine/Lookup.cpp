@@ -92,8 +92,8 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
             ++counts.n[kNoMeshSource];
             return fallback;
         }
-        if (const FaceBasisCache* recent = frame.recentBases(sc.threadIndex))
-            basis = recent->find(hit, sc.hitFaceIndex, sc.rayTime);
+        if (FaceBasisCache* recent = frame.recentBases(sc.threadIndex))
+            basis = recent->find(hit, sc.hitFaceIndex, sc.rayTime, *hostMesh);
     }
 
     float b1 = sc.hitBary.x, b2 = sc.hitBary.y;
@@ -132,18 +132,19 @@ ZUtils::Vector3f widened(const ZUtils::Vector3d& b, const ZUtils::Vector3f& d) {
     const int reverse = params_.reverseVertices;
     FaceBasis& found = *new (room) FaceBasis;
     bool pointDependent = false;
+    BasisVertices corners;
     const OrigMeshInterface* origMesh = frame.origMesh();
     const bool mapped =
         origMesh ? findFaceBasis(MeshSource(*origMesh, reverse), q, found)
                  : findFaceBasis(MeshSource(*hostMesh, frame.faceStarts(), sc.rayTime, reverse), q,
-                                 found, &pointDependent);
+                                 found, &pointDependent, &corners);
     if (!mapped) {
         ++counts.n[kUnmappable];
         return nullptr;
     }
     if (!origMesh && !pointDependent) {
         if (FaceBasisCache* recent = frame.recentBases(sc.threadIndex))
-            recent->store(sc.hitObject, sc.hitFaceIndex, sc.rayTime, found);
+            recent->store(sc.hitObject, sc.hitFaceIndex, sc.rayTime, found, corners);
     }
     return &found;
 }

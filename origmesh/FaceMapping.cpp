@@ -6,8 +6,8 @@
 
 using ZUtils::Vector3f;
 
-bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
-                   bool* pointDependent) {
+bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out, bool* pointDependent,
+                   BasisVertices* corners) {
     if (pointDependent) *pointDependent = false;
     if (q.renderFace < 0 || q.renderFace >= src.numFaces()) return false;
     const int origFace = src.origFaceIndex(q.renderFace);
@@ -44,6 +44,10 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
             origin = src.cornerPosition(origFace, rot, index[rot]);
             e1 = src.cornerPosition(origFace, (rot + 1) % 4, index[(rot + 1) % 4]) - origin;
             e2 = src.cornerPosition(origFace, (rot + 3) % 4, index[(rot + 3) % 4]) - origin;
+            if (corners && !src.model()) {
+                for (int k = 0; k < 3; ++k)
+                    corners->vertex[k] = src.checkedVertex(index[(rot + (k == 2 ? 3 : k)) % 4]);
+            }
         } else if (d > 0) {
             if (pointDependent) *pointDependent = true;
             const int n = d;
@@ -73,9 +77,16 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
         }
     } else {
         faceId = origFace;
-        const Vector3f v0 = src.triangleCornerPosition(origFace, 0);
-        const Vector3f v1 = src.triangleCornerPosition(origFace, 1);
-        const Vector3f v2 = src.triangleCornerPosition(origFace, 2);
+        Vector3f v[3];
+        for (int k = 0; k < 3; ++k) {
+            if (corners && !src.model()) {
+                corners->vertex[k] = src.triangleCornerVertex(origFace, k);
+                v[k] = src.hostPosition(corners->vertex[k]);
+            } else {
+                v[k] = src.triangleCornerPosition(origFace, k);
+            }
+        }
+        const Vector3f &v0 = v[0], &v1 = v[1], &v2 = v[2];
         origin = v0;
         e1 = v1 - v0;
         e2 = v2 - v0;

@@ -35,11 +35,19 @@
 //   It is findFaceBasis, then mapPoint:
 //
 // bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
-//                    bool* pointDependent = nullptr)
+//                    bool* pointDependent = nullptr, BasisVertices* corners = nullptr)
 //   The face and half, without the solve; false where mapToFace gives no result.
 //   *pointDependent (when asked) tells whether another point of the same render
 //   triangle may get another basis or result (the sub-faces of a non-quad): without
 //   it, the basis found serves every point of the triangle (see FaceBasisTable.h).
+//   *corners (host source, basis not point-dependent): the vertices of origin, e1 and
+//   e2, so that basisAt can make the basis at another time.
+//
+// void basisAt(const ZUtils::MeshInfoInterface& host, double time,
+//              const BasisVertices& corners, FaceBasis& b)
+//   b's origin and plane from the corners' positions at `time`, made as findFaceBasis
+//   makes them (the same bits when the host answers the same positions); faceId and
+//   rot stay. For a host whose topology is fixed while the positions move.
 //
 // void mapPoint(const FaceBasis& b, const ZUtils::Vector3f& P, FaceCoords& out)
 //   faceId, (u, v) of P in the basis, footprint zero.
@@ -74,6 +82,12 @@ struct FaceBasis {
     int rot = 0;
 };
 
+// The host vertices a basis was made of: the origin and the ends of e1 and e2, as
+// MeshSource::checkedVertex gives them (-1: a position taken as zero).
+struct BasisVertices {
+    int vertex[3] = {-1, -1, -1};
+};
+
 struct FaceCoords {
     int faceId = -1;
     float u = 0.0f, v = 0.0f;
@@ -85,7 +99,7 @@ struct FaceMapping : FaceCoords {
 };
 
 bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out,
-                   bool* pointDependent = nullptr);
+                   bool* pointDependent = nullptr, BasisVertices* corners = nullptr);
 
 // (s, t) in a half's basis turned into Ptex face coordinates; (a, b) offsets likewise.
 inline void rotatePoint(int rot, const PlaneCoords& st, FaceCoords& out) {
@@ -157,6 +171,15 @@ inline void mapPointAndFootprint(const FaceBasis& b, const ZUtils::Vector3f& P,
     rotatePoint(b.rot, st, out);
     rotateDelta(b.rot, a1.s, a1.t, out.du1, out.dv1);
     rotateDelta(b.rot, a2.s, a2.t, out.du2, out.dv2);
+}
+
+inline void basisAt(const ZUtils::MeshInfoInterface& host, double time,
+                    const BasisVertices& corners, FaceBasis& b) {
+    ZUtils::Vector3f v[3];
+    for (int k = 0; k < 3; ++k)
+        if (corners.vertex[k] >= 0) v[k] = host.getVertex(time, corners.vertex[k]);
+    b.origin = v[0];
+    b.plane = PlaneBasis(v[1] - v[0], v[2] - v[0]);
 }
 
 inline bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {

@@ -34,6 +34,10 @@
 //                                        own model: its getFaceVertex (reversed with the
 //                                        flag); host: getTriangleVertexIndex unreversed;
 //                                        (0, 0, 0) out of range as above
+//   checkedVertex(index), hostPosition(checked), triangleCornerVertex(face, k)
+//                                        host only: a vertex index, or -1 outside the
+//                                        mesh; its position, (0, 0, 0) for -1; the
+//                                        checked vertex of triangleCornerPosition
 //   faceCenter(origFace)                 centre of a face, (0, 0, 0) out of range
 //   ptexFaceStart(origFace)              Ptex id of the face (first sub-face), or -1 when
 //                                        there is none: face out of range, or (host) the
@@ -95,7 +99,16 @@ public:
             if (!validOrigFace(face)) return {};
             return model_->getFaceVertex(face, k);
         }
-        return hostVertex(host_->getTriangleVertexIndex(time_, face, k));
+        return hostPosition(triangleCornerVertex(face, k));
+    }
+    // Host: the vertex behind triangleCornerPosition, as checkedVertex gives it.
+    int triangleCornerVertex(int face, int k) const {
+        return validFace(face) ? checkedVertex(host_->getTriangleVertexIndex(time_, face, k)) : -1;
+    }
+    // Host: a vertex index, or -1 outside [0, numVertices), where positions are zero.
+    int checkedVertex(int index) const { return index >= 0 && index < numVertices_ ? index : -1; }
+    ZUtils::Vector3f hostPosition(int checked) const {
+        return checked < 0 ? ZUtils::Vector3f{} : host_->getVertex(time_, checked);
     }
     ZUtils::Vector3f faceCenter(int origFace) const {
         if (!validOrigFace(origFace)) return {};
@@ -111,10 +124,7 @@ public:
 private:
     bool validOrigFace(int f) const { return f >= 0 && f < numOrigFaces_; }
     bool validFace(int f) const { return f >= 0 && f < numFaces_; }
-    ZUtils::Vector3f hostVertex(int index) const {
-        if (index < 0 || index >= numVertices_) return {};
-        return host_->getVertex(time_, index);
-    }
+    ZUtils::Vector3f hostVertex(int index) const { return hostPosition(checkedVertex(index)); }
     // Host: the stored position of corner k (reversed with the flag); -1 for a degree
     // of 0 or less under reversal.
     int storedCorner(int origFace, int k) const {

@@ -2,7 +2,9 @@
 // result-cache hits, and misses (a new key at every call, so every call filters)
 // with the box and the bicubic filter, through the instance's own model and
 // through the host's mesh interface, on one and two render threads. The Ptex
-// cache is warm: a miss here is a miss of the result cache only.
+// cache is warm: a miss here is a miss of the result cache only. moving:1 gives
+// every call its own ray time, as under motion blur, so that no face basis a
+// thread kept from an earlier point holds as it is.
 //
 // allocs/call: heap allocations per getTexColor, counted per thread by this
 // program's operator new (the plugin code is linked in, so it uses this one).
@@ -193,7 +195,7 @@ World& world() {
 }
 
 void getTexColor(benchmark::State& state) {
-    const bool hit = state.range(0) != 0;
+    const bool hit = state.range(0) != 0, moving = state.range(3) != 0;
     World& w = world();
     if (!w.ok) {
         state.SkipWithError("golden data not found under " ZENTO_TESTDATA_DIR);
@@ -212,6 +214,7 @@ void getTexColor(benchmark::State& state) {
     for (auto _ : state) {
         ShadeContext& sc = points[size_t(i)];
         if (!hit) sc.resultKey = key++;
+        if (moving) sc.rayTime = double(key) * 1e-4;
         AColor c = tex.getTexColor(sc);
         benchmark::DoNotOptimize(c);
         i = (i + 1) % kPoints;
@@ -253,13 +256,14 @@ void bareEval(benchmark::State& state) {
 // runs under callgrind differing only in the count give the instructions per call.
 void registerBenchmarks(long calls) {
     auto* lookup = benchmark::RegisterBenchmark("getTexColor", getTexColor)
-                       ->ArgNames({"hit", "bicubic", "own"})
-                       ->Args({1, 0, 1})
-                       ->Args({0, 0, 1})
-                       ->Args({0, 1, 1})
-                       ->Args({1, 0, 0})
-                       ->Args({0, 0, 0})
-                       ->Args({0, 1, 0});
+                       ->ArgNames({"hit", "bicubic", "own", "moving"})
+                       ->Args({1, 0, 1, 0})
+                       ->Args({0, 0, 1, 0})
+                       ->Args({0, 1, 1, 0})
+                       ->Args({1, 0, 0, 0})
+                       ->Args({0, 0, 0, 0})
+                       ->Args({0, 1, 0, 0})
+                       ->Args({0, 0, 0, 1});
     auto* bare =
         benchmark::RegisterBenchmark("bareEval", bareEval)->ArgNames({"bicubic"})->Arg(0)->Arg(1);
     for (auto* b : {lookup, bare}) {

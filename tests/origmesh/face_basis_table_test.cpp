@@ -1,5 +1,5 @@
-// The per-frame face bases of an own model: every render triangle whose basis does not
-// depend on the point maps exactly as the full mapping does; the others are marked.
+// The per-frame face bases of an own model and the per-thread ones of a host mesh: every
+// basis kept maps exactly as the full mapping does; the triangles without one are marked.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -109,24 +109,66 @@ TEST(FaceBasisTable, EntriesMapAsTheFullMappingOrSayWhyNot) {
     EXPECT_EQ(table.entry(0), nullptr);
 }
 
-TEST(FaceBasisCache, AnswersOnlyItsOwnKeyAndKeepsTheLastOfASlot) {
-    auto cache = std::make_unique<FaceBasisCache>();
-    int objectA = 0, objectB = 0;
-    FaceBasis basis;
-    basis.faceId = 7;
-    const int other = 1 + FaceBasisCache::kEntries;  // the slot of triangle 1
-    EXPECT_EQ(cache->find(&objectA, 1, 0.5), nullptr);
-    EXPECT_EQ(cache->find(nullptr, -1, 0.0), nullptr);  // an empty slot is no entry
-    cache->store(&objectA, 1, 0.5, basis);
-    ASSERT_NE(cache->find(&objectA, 1, 0.5), nullptr);
-    EXPECT_EQ(cache->find(&objectA, 1, 0.5)->faceId, 7);
-    EXPECT_EQ(cache->find(&objectB, 1, 0.5), nullptr);
-    EXPECT_EQ(cache->find(&objectA, 1, 0.25), nullptr);
-    EXPECT_EQ(cache->find(&objectA, 1, -0.5), nullptr);
-    EXPECT_EQ(cache->find(&objectA, other, 0.5), nullptr);
-    basis.faceId = 8;
-    cache->store(&objectA, other, 0.5, basis);
-    EXPECT_EQ(cache->find(&objectA, 1, 0.5), nullptr);
-    ASSERT_NE(cache->find(&objectA, other, 0.5), nullptr);
-    EXPECT_EQ(cache->find(&objectA, other, 0.5)->faceId, 8);
+namespace {
+// A host mesh whose positions move with time (the topology stays).
+struct MovingMesh : ZUtils::HostMesh {
+    Vector3f getVertex(double t, int index) const override {
+        const Vector3f v = HostMesh::getVertex(t, index);
+        const float k = float(t);
+        return {v.x * (1 + k), v.y + 0.5f * k * v.x, v.z - k};
+    }
+};
+}  // namespace
+
+// A kept basis asked at another time is made again from its vertices: it must map as the
+// full mapping at that time does, bit for bit; and it answers for its own key only.
+TEST(FaceBasisCache, BasesAtOtherTimesMapAsTheFullMappingAndSlotsKeepTheirLast) {
+    const Polygons mixed = mixedMesh();
+    const Polygons tris{{{0, 0, 0}, {2, 0, 0}, {0, 1, 0}, {2, 1, 1}}, {3, 3}, {0, 1, 2, 1, 3, 2}};
+    struct Row {
+        const Polygons* mesh;
+        int textureType, reverse, numPtex, cached;  // cached: triangles kept
+    } rows[] = {{&mixed, 1, 0, 6, 2}, {&mixed, 1, 1, 6, 2}, {&tris, 0, 0, 2, 2}};
+    for (const Row& r : rows) {
+        MovingMesh host;
+        ASSERT_TRUE(host.setPolygons(r.mesh->vertices.data(), int(r.mesh->vertices.size()),
+                                     r.mesh->degrees.data(), int(r.mesh->degrees.size()),
+                                     r.mesh->indices.data(), int(r.mesh->indices.size())));
+        FaceStartTable table;
+        auto cache = std::make_unique<FaceBasisCache>();
+        int cached = 0;
+        for (int t = 0; t < host.numTriangles(); ++t) {
+            const FaceQuery q{t, {0.1f, 0.2f, 0.0f}, r.textureType, r.numPtex};
+            FaceBasis found;
+            BasisVertices corners;
+            bool perPoint = false;
+            ASSERT_TRUE(findFaceBasis(MeshSource(host, table, 0.0, r.reverse), q, found, &perPoint,
+                                      &corners));
+            if (perPoint) continue;
+            ++cached;
+            cache->store(&host, t, 0.0, found, corners);
+            for (double time : {0.25, 1.0, 0.0, 1.0}) {
+                FaceBasis full;
+                ASSERT_TRUE(findFaceBasis(MeshSource(host, table, time, r.reverse), q, full));
+                const FaceBasis* kept = cache->find(&host, t, time, host);
+                ASSERT_NE(kept, nullptr);
+                const Vector3f p{0.3f, -0.2f, 0.1f}, d1{0.01f, -0.02f, 0.003f},
+                    d2{-0.004f, 0.01f, 0};
+                FaceCoords a, b;
+                mapPointAndFootprint(*kept, p, d1, d2, a);
+                mapPointAndFootprint(full, p, d1, d2, b);
+                EXPECT_TRUE(sameBits(a, b)) << "triangle " << t << " at " << time;
+            }
+            EXPECT_EQ(cache->find(&table, t, 1.0, host), nullptr);  // another object
+        }
+        EXPECT_EQ(cached, r.cached);
+        // Triangle 1 + kEntries takes triangle 1's slot.
+        FaceBasis other;
+        other.faceId = 5;
+        cache->store(&host, 1 + FaceBasisCache::kEntries, 1.0, other, BasisVertices{});
+        EXPECT_EQ(cache->find(&host, 1, 1.0, host), nullptr);
+        ASSERT_NE(cache->find(&host, 1 + FaceBasisCache::kEntries, 1.0, host), nullptr);
+        EXPECT_EQ(cache->find(&host, 1 + FaceBasisCache::kEntries, 1.0, host)->faceId, 5);
+        EXPECT_EQ(cache->find(nullptr, -1, 0.0, host), nullptr);  // an empty slot is no entry
+    }
 }
