@@ -30,7 +30,10 @@
 //     \"%s\" loaded." then info "PTex file has mip-maps." or warning "PTex
 //     file has no mip-maps.", textureLoaded(), the channel set-up, the
 //     model and the face basis of each of its render triangles
-//     (origmesh/FaceBasisTable.h). A frame still held is released first.
+//     (origmesh/FaceBasisTable.h), or without a model one cache per thread
+//     of the face bases its lookups find through the host's mesh
+//     (origmesh/FaceBasisCache.h; refused, every such point maps in full).
+//     A frame still held is released first.
 //   releaseTexture(): gives back the frame (filters, texture, model,
 //     face-start table, cache reference), empties the face bases (keeping
 //     their memory for the next frame) and forgets the loaded image list.
