@@ -7,6 +7,8 @@
 #include "PtexUtils.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace {
@@ -239,8 +241,12 @@ void PtexSeparableFilter::eval(float* result, int firstchan, int nchannels, int 
 
     uw = saneWidth(uw);
     vw = saneWidth(vw);
-    // the usual footprint, width 1 and no blur, leaves the widths as they are
-    const bool plain = width == 1 && blur == 0;
+    // the usual footprint, width 1 and no blur, leaves the widths as they are; told by
+    // the bits in one compare (a blur of -0 takes the general path, to the same widths)
+    uint32_t widthBits, blurBits;
+    std::memcpy(&widthBits, &width, 4);
+    std::memcpy(&blurBits, &blur, 4);
+    const bool plain = ((widthBits ^ 0x3f800000u) | blurBits) == 0;
     if (!plain) {
         if (!(width == width)) width = 1;
         if (!(blur == blur)) blur = 0;
