@@ -31,8 +31,9 @@ class FaceBasisCache {
 public:
     static constexpr int kEntries = 64;
 
-    const FaceBasis* find(const void* object, int triangle, double time,
-                          const ZUtils::MeshInfoInterface& host) {
+    // Inline in the lookup (left to itself the compiler calls it).
+    [[gnu::always_inline]] const FaceBasis* find(const void* object, int triangle, double time,
+                                                 const ZUtils::MeshInfoInterface& host) {
         Entry& e = entries_[slot(triangle)];
         if (!object || e.object != object || e.triangle != triangle) return nullptr;
         if (e.time != bits(time)) {

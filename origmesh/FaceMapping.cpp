@@ -19,7 +19,7 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out, bo
     }
 
     int64_t faceId = 0;
-    Vector3f origin, e1, e2;
+    Vector3f half[3];  // the half's origin corner, then the ends of e1 and e2
     int rot = 0;
     if (quadType) {
         const int start = src.ptexFaceStart(origFace);
@@ -41,12 +41,10 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out, bo
                 }
             }
             rot = (m + 2) % 4;
-            origin = src.cornerPosition(origFace, rot, index[rot]);
-            e1 = src.cornerPosition(origFace, (rot + 1) % 4, index[(rot + 1) % 4]) - origin;
-            e2 = src.cornerPosition(origFace, (rot + 3) % 4, index[(rot + 3) % 4]) - origin;
-            if (corners && !src.model()) {
-                for (int k = 0; k < 3; ++k)
-                    corners->vertex[k] = src.checkedVertex(index[(rot + (k == 2 ? 3 : k)) % 4]);
+            const int at[3] = {rot, (rot + 1) % 4, (rot + 3) % 4};
+            for (int k = 0; k < 3; ++k) {
+                half[k] = src.cornerPosition(origFace, at[k], index[at[k]]);
+                if (corners && !src.model()) corners->vertex[k] = src.checkedVertex(index[at[k]]);
             }
         } else if (d > 0) {
             if (pointDependent) *pointDependent = true;
@@ -69,33 +67,27 @@ bool findFaceBasis(const MeshSource& src, const FaceQuery& q, FaceBasis& out, bo
                 cur = next;
             }
             rot = insideTriangle(q.P, c[0], c[1], c[2]) ? 1 : 3;
-            origin = c[rot];
-            e1 = c[(rot + 1) % 4] - origin;
-            e2 = c[(rot + 3) % 4] - origin;
+            half[0] = c[rot];
+            half[1] = c[(rot + 1) % 4];
+            half[2] = c[(rot + 3) % 4];
         } else {
             return false;  // no corners to map onto
         }
     } else {
         faceId = origFace;
-        Vector3f v[3];
         for (int k = 0; k < 3; ++k) {
             if (corners && !src.model()) {
                 corners->vertex[k] = src.triangleCornerVertex(origFace, k);
-                v[k] = src.hostPosition(corners->vertex[k]);
+                half[k] = src.hostPosition(corners->vertex[k]);
             } else {
-                v[k] = src.triangleCornerPosition(origFace, k);
+                half[k] = src.triangleCornerPosition(origFace, k);
             }
         }
-        const Vector3f &v0 = v[0], &v1 = v[1], &v2 = v[2];
-        origin = v0;
-        e1 = v1 - v0;
-        e2 = v2 - v0;
     }
 
     if (faceId < 0 || faceId >= q.numPtexFaces) return false;
 
-    out.plane = PlaneBasis(e1, e2);
-    out.origin = origin;
+    setHalf(out, half);
     out.faceId = int(faceId);
     out.rot = rot;
     return true;

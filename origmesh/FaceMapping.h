@@ -173,13 +173,19 @@ inline void mapPointAndFootprint(const FaceBasis& b, const ZUtils::Vector3f& P,
     rotateDelta(b.rot, a2.s, a2.t, out.du2, out.dv2);
 }
 
+// A face half's origin and plane from its corners: the origin, then the ends of e1 and
+// e2. Every basis is made here, so that one made again at another time has the same bits.
+inline void setHalf(FaceBasis& b, const ZUtils::Vector3f (&corner)[3]) {
+    b.origin = corner[0];
+    b.plane = PlaneBasis(corner[1] - corner[0], corner[2] - corner[0]);
+}
+
 inline void basisAt(const ZUtils::MeshInfoInterface& host, double time,
                     const BasisVertices& corners, FaceBasis& b) {
     ZUtils::Vector3f v[3];
     for (int k = 0; k < 3; ++k)
         if (corners.vertex[k] >= 0) v[k] = host.getVertex(time, corners.vertex[k]);
-    b.origin = v[0];
-    b.plane = PlaneBasis(v[1] - v[0], v[2] - v[0]);
+    setHalf(b, v);
 }
 
 inline bool mapToFace(const MeshSource& src, const FaceQuery& q, FaceMapping& out) {
